@@ -1,0 +1,10 @@
+# Sanitizer builds apply to everything compiled in this tree.
+if(V36_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+elseif(V36_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT V36_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "V36_SANITIZE must be empty, 'address' or 'thread'")
+endif()

@@ -1,0 +1,262 @@
+#include "protocol/param_store.h"
+
+#include <cmath>
+#include <vector>
+
+#include "dsp/filter_design.h"
+
+namespace v36 {
+
+std::array<std::uint8_t, ParamBlock::kBytes> ParamBlock::toBytes() const {
+    std::array<std::uint8_t, kBytes> out{};
+    for (int w = 0; w < kWords; ++w)
+        putLE32(out.data() + 4 * w, getRaw(w));
+    return out;
+}
+
+void ParamBlock::fromBytes(const std::uint8_t* bytes) {
+    for (int w = 0; w < kWords; ++w)
+        setRaw(w, getLE32(bytes + 4 * w));
+}
+
+std::string utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (std::uint32_t{text[i + 1]} - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;  // a lone surrogate
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u16string utf8ToUtf16(std::string_view text) {
+    std::u16string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        std::uint32_t c = 0xFFFD;
+        std::size_t len = 1;
+        if (b < 0x80) {
+            c = b;
+        } else if ((b & 0xE0) == 0xC0) {
+            len = 2;
+        } else if ((b & 0xF0) == 0xE0) {
+            len = 3;
+        } else if ((b & 0xF8) == 0xF0) {
+            len = 4;
+        }
+        if (len > 1) {
+            if (i + len <= text.size()) {
+                c = b & (0xFFu >> (len + 1));
+                for (std::size_t k = 1; k < len; ++k) {
+                    const auto cb = static_cast<unsigned char>(text[i + k]);
+                    if ((cb & 0xC0) != 0x80) {
+                        c = 0xFFFD;
+                        len = k;
+                        break;
+                    }
+                    c = (c << 6) | (cb & 0x3Fu);
+                }
+            } else {
+                len = text.size() - i;
+            }
+        }
+        if (c >= 0x10000 && c <= 0x10FFFF) {
+            c -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (c >> 10));
+            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else if (c < 0x10000) {
+            out += static_cast<char16_t>(c);
+        } else {
+            out += u'\uFFFD';
+        }
+        i += len;
+    }
+    return out;
+}
+
+std::uint8_t encodeTenths(float value) {
+    const double v = value > 0.0f ? double{value} + 0.05 : double{value} - 0.05;
+    const int tenths = static_cast<int>(v * 10.0);
+    const int magnitude = tenths < 0 ? -tenths : tenths;
+    const int clamped = magnitude > 127 ? 127 : magnitude;
+    return static_cast<std::uint8_t>(clamped | (tenths < 0 ? 0x80 : 0x00));
+}
+
+float decodeTenths(std::uint8_t byte) {
+    const float magnitude = static_cast<float>(byte & 0x7F) / 10.0f;
+    return (byte & 0x80) != 0 ? -magnitude : magnitude;
+}
+
+SoundFieldGeometry decodeSoundFieldBytes(const std::uint8_t* bytes) {
+    SoundFieldGeometry g;
+    g.roomWidth = bytes[0];
+    g.roomHeight = bytes[1];
+    g.listenerX = decodeTenths(bytes[2]);
+    g.listenerY = decodeTenths(bytes[3]);
+    for (std::size_t k = 0; k < SoundFieldGeometry::kSpeakers; ++k) {
+        g.speakerX[k] = decodeTenths(bytes[4 + 2 * k]);
+        g.speakerY[k] = decodeTenths(bytes[5 + 2 * k]);
+    }
+    return g;
+}
+
+std::array<std::uint8_t, kSoundFieldBytes> encodeSoundFieldBytes(const SoundFieldGeometry& g) {
+    std::array<std::uint8_t, kSoundFieldBytes> b{};
+    b[0] = static_cast<std::uint8_t>(g.roomWidth);
+    b[1] = static_cast<std::uint8_t>(g.roomHeight);
+    b[2] = encodeTenths(g.listenerX);
+    b[3] = encodeTenths(g.listenerY);
+    for (std::size_t k = 0; k < SoundFieldGeometry::kSpeakers; ++k) {
+        b[4 + 2 * k] = encodeTenths(g.speakerX[k]);
+        b[5 + 2 * k] = encodeTenths(g.speakerY[k]);
+    }
+    return b;
+}
+
+void ParamStore::decodeSoundField() {
+    const auto bytes = soundFieldBlock.snapshot();
+    soundField.set(decodeSoundFieldBytes(bytes.data()));
+}
+
+std::array<std::uint8_t, kSoundFieldBytes> ParamStore::encodeSoundField() {
+    const auto bytes = encodeSoundFieldBytes(soundField.get());
+    soundFieldBlock.assign(bytes);
+    return bytes;
+}
+
+float ParamStore::speakerLevel(int k) const {
+    std::array<std::uint8_t, 4> b{};
+    speakers.read(static_cast<std::size_t>(4 * k), b.data(), 4);
+    return bitsFloat(getBE32(b.data()));
+}
+
+void ParamStore::setSpeakerLevel(int k, float db) {
+    std::array<std::uint8_t, 4> b{};
+    putBE32(b.data(), floatBits(db));
+    speakers.write(static_cast<std::size_t>(4 * k), b.data(), 4);
+}
+
+namespace {
+
+void putRecord(ByteBlock<kRegisterBlockSize>& regs, int bank, int section, int freq, float q,
+               int type) {
+    BandRecord r;
+    r.gain = 0.0f;
+    r.freq = freq;
+    r.q = q;
+    r.type = type;
+    const auto bytes = r.encode();
+    regs.write(static_cast<std::size_t>(recordOffset(bank, section)), bytes.data(), bytes.size());
+}
+
+void putBands(ByteBlock<kRegisterBlockSize>& regs, int bank, int first,
+              const std::vector<int>& freqs, bool shelves) {
+    for (std::size_t k = 0; k < freqs.size(); ++k) {
+        const int section = first + static_cast<int>(k);
+        if (shelves && k == 7) {
+            putRecord(regs, bank, section, freqs[k], 0.707f, kLowShelf);
+        } else if (shelves && k == 10) {
+            putRecord(regs, bank, section, freqs[k], 0.707f, kHighShelf);
+        } else {
+            putRecord(regs, bank, section, freqs[k], 1.414f, kPeq);
+        }
+    }
+}
+
+}  // namespace
+
+void applyRegisterDefaults(ByteBlock<kRegisterBlockSize>& regs) {
+    const std::vector<int> fifteen{25,  40,   63,   100,  160,  250,   400,  630,
+                                   998, 1600, 2500, 4000, 6300, 10000, 16000};
+    const std::vector<int> seven{31, 62, 125, 250, 500, 1000, 2000};
+    const std::vector<int> ten{31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
+    const std::vector<int> main{25,   36,   50,   75,   100,  150,   200,   260,
+                                360,  485,  630,  860,  1088, 1396,  1680,  2160,
+                                2800, 3586, 5096, 6868, 8288, 11010, 14566, 20000};
+    const std::vector<int> sub{20, 20, 20, 20, 31, 31, 31,  31,  40,  40,
+                               40, 40, 62, 62, 62, 62, 100, 100, 100, 100};
+
+    putBands(regs, 1, 0, fifteen, true);
+    putBands(regs, 1, 15, fifteen, true);
+    for (int bank : {2, 3}) {
+        putBands(regs, bank, 0, seven, false);
+        putBands(regs, bank, 7, seven, false);
+    }
+    putBands(regs, 4, 0, fifteen, true);
+    putBands(regs, 5, 0, main, false);
+    for (int bank : {6, 7, 9})
+        putBands(regs, bank, 0, ten, false);
+    putBands(regs, 8, 0, sub, false);
+    for (int k : {7, 8, 9, 17, 18, 19}) {
+        putRecord(regs, 8, k, sub[static_cast<std::size_t>(k)], 0.707f, k == 17 ? kBw4bLp : kPeq);
+    }
+    putRecord(regs, 8, 16, sub[16], 1.414f, kBw4aLp);
+
+    // Split-filter pairs after the EQ bands: high-pass first, low-pass second.
+    for (int bank = 5; bank <= 9; ++bank) {
+        for (int section = bankEqBands(bank); section < bankSections(bank); section += 2) {
+            putRecord(regs, bank, section, 500, 0.707f, kHighPass);
+            putRecord(regs, bank, section + 1, 1000, 0.707f, kLowPass);
+        }
+    }
+}
+
+void ParamStore::resetToDefaults() {
+    deviceModel.set(u"Korvel");
+    mcuVersion.set(u"2012-10-03");
+    dspVersion.set(u"2012-11-30");
+    modeNames[0].set(u"Mode1");
+    modeNames[1].set(u"Mode2");
+    modeNames[2].set(u"Mode3");
+    modeNames[3].set(u"Mode4");
+
+    soundFieldBlock.assign({0x04, 0x04, 0x00, 0x00, 0x8A, 0x0A, 0x00, 0x0A, 0x0A, 0x0A,
+                            0x8A, 0x8A, 0x00, 0x8A, 0x0A, 0x8A, 0x85, 0x00, 0x05, 0x00});
+    decodeSoundField();
+
+    settingsEdit.fill(0);
+    settingsApplied.fill(0);
+    settingsApplied.set(settings::kMicStartVolume, 99);
+    settingsApplied.set(settings::kMusicStartVolume, 99);
+
+    params.clear();
+    params.setFloat(35, 217.0f);  // echoATime[2]
+    params.setFloat(42, 217.0f);  // echoBTime[2]
+    params.setInt(36, 60);        // echoAParam19
+    params.setInt(43, 60);        // echoBParam26
+
+    registers.fill(0);
+    applyRegisterDefaults(registers);
+    speakers.fill(0);
+    remoteKeyTable.fill(0);
+
+    auxState.fill(0);
+    liveStatus.fill(0);
+    musicSource.store(0);
+    hdmiInput.store(0);
+    currentMode.store(0);
+    protocolVersion.store(0);
+}
+
+}  // namespace v36
