@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the whole suite: the main build (warnings are
+# errors), a formatting check, the core tests under AddressSanitizer with
+# UndefinedBehaviorSanitizer and under ThreadSanitizer, and the fuzz targets
+# for a bounded time. Exits non-zero on any failure.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+FUZZ_SECONDS=${V36_FUZZ_SECONDS:-60}
+failures=()
+step() { echo; echo "=== $* ==="; }
+
+step "setup and main build"
+if ! V36_CMAKE_ARGS="-DV36_WERROR=ON ${V36_CMAKE_ARGS:-}" scripts/setup.sh; then
+  echo "test: the main build failed"
+  exit 1
+fi
+
+step "formatting"
+mapfile -t sources < <(git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' \
+  'bench/*.cpp' 'fuzz/*.cpp' 2>/dev/null)
+if [ ${#sources[@]} -gt 0 ] && ! clang-format --dry-run --Werror "${sources[@]}"; then
+  failures+=("formatting")
+fi
+
+step "tests"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build --output-on-failure -j2 || failures+=("tests")
+
+for san in address thread; do
+  step "core tests under the $san sanitizer"
+  dir="build-$san"
+  if cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DV36_CORE_ONLY=ON \
+       -DV36_WERROR=ON -DV36_SANITIZE="$san" >/dev/null &&
+     cmake --build "$dir"; then
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 TSAN_OPTIONS=halt_on_error=1 \
+      ctest --test-dir "$dir" -L core --output-on-failure -j2 || failures+=("$san sanitizer")
+  else
+    failures+=("$san build")
+  fi
+done
+
+if [ -f fuzz/CMakeLists.txt ]; then
+  step "fuzzing (${FUZZ_SECONDS} s per target)"
+  if CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+       -DV36_CORE_ONLY=ON -DV36_BUILD_FUZZ=ON >/dev/null && cmake --build build-fuzz; then
+    for target in build-fuzz/fuzz/fuzz_*; do
+      [ -x "$target" ] || continue
+      corpus=$(mktemp -d)
+      echo "fuzzing $(basename "$target")"
+      if ! "$target" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 "$corpus" \
+           >"build-fuzz/$(basename "$target").log" 2>&1; then
+        tail -n 40 "build-fuzz/$(basename "$target").log"
+        failures+=("fuzz $(basename "$target")")
+      fi
+      rm -rf "$corpus"
+    done
+  else
+    failures+=("fuzz build")
+  fi
+fi
+
+echo
+if [ ${#failures[@]} -gt 0 ]; then
+  echo "test: FAILED: ${failures[*]}"
+  exit 1
+fi
+echo "test: all steps passed"
