@@ -12,7 +12,7 @@ namespace v36::test {
 // A transport that keeps every report written to it. Given the link's
 // response event it answers at once, like a unit with no latency.
 class RecordingTransport : public ReportTransport {
-public:
+  public:
     explicit RecordingTransport(Event* answer = nullptr) : answer_(answer) {}
 
     int writeReport(const std::uint8_t* report, std::size_t length) override {
@@ -20,7 +20,8 @@ public:
         {
             std::lock_guard<std::mutex> lock(mutex_);
             Report r{};
-            for (std::size_t i = 0; i < length && i < r.size(); ++i) r[i] = report[i];
+            for (std::size_t i = 0; i < length && i < r.size(); ++i)
+                r[i] = report[i];
             reports_.push_back(r);
             result = failWrites_ ? 0 : static_cast<int>(length);
         }
@@ -40,7 +41,7 @@ public:
         failWrites_ = fail;
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<Report> reports_;
     bool failWrites_ = false;
@@ -51,7 +52,8 @@ private:
 inline Report reportOf(std::initializer_list<int> leading) {
     Report r{};
     std::size_t i = 0;
-    for (int b : leading) r.at(i++) = static_cast<std::uint8_t>(b);
+    for (int b : leading)
+        r.at(i++) = static_cast<std::uint8_t>(b);
     return r;
 }
 
