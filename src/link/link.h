@@ -58,6 +58,9 @@ class Link {
     std::atomic<bool> linkOpen{false};
     std::atomic<bool> readThreadEnd{false};
     std::atomic<bool> pollingEnabled{true};
+    // Set when the unit reports a changed parameter (response 9); cleared
+    // after a pull, a push, or storing the live set into a memory mode.
+    std::atomic<bool> paramsChanged{false};
 
     // Signalled by the read thread after each handled report and when it ends.
     Event responseEvent{true, true};
