@@ -28,8 +28,15 @@ class Senders {
     void setSleeper(Sleeper sleeper) { sleep_ = std::move(sleeper); }
     void sleep(std::chrono::milliseconds ms) const { sleep_(ms); }
 
+    // Called after every report this sender hands to the link (progress).
+    void setWriteHook(std::function<void()> hook) { writeHook_ = std::move(hook); }
+
     // --- Report primitives -------------------------------------------------
-    int write(const Report& report) { return link_.WriteUsbData(report.data(), report.size()); }
+    int write(const Report& report) {
+        const int n = link_.WriteUsbData(report.data(), report.size());
+        if (writeHook_) writeHook_();
+        return n;
+    }
 
     // The code and the values, each cut to its low 8 bits; stops at the
     // first -1 or after 60 entries (code included). The code is always taken.
@@ -103,6 +110,7 @@ class Senders {
     ParamStore& store_;
     Link& link_;
     Sleeper sleep_;
+    std::function<void()> writeHook_;
 };
 
 // The unit parameter address of speaker trim k (Main L, Main R, Rear L,
