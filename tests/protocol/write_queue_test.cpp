@@ -31,11 +31,15 @@ TEST(WriteQueue, RunsJobsInOrderOffTheCallingThread) {
 
 TEST(WriteQueue, PostingNeverWaitsForASlowJob) {
     WriteQueue q;
+    std::atomic<bool> started{false};
     std::atomic<bool> release{false};
     q.post([&] {
+        started = true;
         while (!release)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });
+    while (!started)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     // The slow job holds the writer; posting and discarding still return.
     for (int i = 0; i < 10; ++i)
         q.post([] {});
