@@ -282,6 +282,45 @@ void Senders::setEchoPredelay(int channel, float sumMs) {
     }
 }
 
+namespace {
+constexpr int kSplitPairs = 26;
+constexpr float kSplitQ = 0.707f;
+int splitHighPassHz(int pair) {
+    return 500 + 100 * pair;
+}
+int splitLowPassHz(int pair) {
+    return 1000 + 100 * pair;
+}
+}  // namespace
+
+int Senders::splitPairOf(const OutputGroup& g, int channel) const {
+    std::array<std::uint8_t, BandRecord::kSize> bytes{};
+    store_.registers.read(static_cast<std::size_t>(recordOffset(g.block, g.splitHighPass(channel))),
+                          bytes.data(), bytes.size());
+    const int freq = BandRecord::decode(bytes.data()).freq;
+    for (int i = 0; i < kSplitPairs; ++i) {
+        if (splitHighPassHz(i) == freq) return i;
+    }
+    return 0;
+}
+
+void Senders::setDelayFilterMode(const OutputGroup& g, int channel, int mode) {
+    store_.params.setInt(g.delayFilterMode(channel), mode);
+    sendWord(g.delayFilterMode(channel));
+    const int pair = splitPairOf(g, channel);
+    const bool highFreq = mode == 0;
+    SendSection(g.block, g.splitHighPass(channel), highFreq ? kHighPass : kPeq, 0.0f,
+                splitHighPassHz(pair), kSplitQ);
+    SendSection(g.block, g.splitLowPass(channel), highFreq ? kLowPass : kPeq, 0.0f,
+                splitLowPassHz(pair), kSplitQ);
+}
+
+void Senders::setSplitPair(const OutputGroup& g, int channel, int pair) {
+    const int i = std::clamp(pair, 0, kSplitPairs - 1);
+    SendSection(g.block, g.splitHighPass(channel), kHighPass, 0.0f, splitHighPassHz(i), kSplitQ);
+    SendSection(g.block, g.splitLowPass(channel), kLowPass, 0.0f, splitLowPassHz(i), kSplitQ);
+}
+
 UnitAddress speakerLevelAddress(int k) {
     static constexpr UnitAddress kAddresses[8] = {{5, 42, 6}, {5, 43, 6}, {6, 28, 6}, {6, 29, 6},
                                                   {7, 23, 6}, {8, 33, 6}, {9, 28, 6}, {9, 29, 6}};

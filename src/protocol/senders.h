@@ -89,6 +89,19 @@ class Senders {
     void sendCompressor(const OutputGroup& group);
     // Output delay: raised to at least 1.5 ms, stored and sent.
     void setOutputDelay(const OutputGroup& group, int channel, float ms);
+    // Delay filter mode of channel k of `group` (0 = high-frequency mode,
+    // 1 = channel mode): stored, the two mode words sent, then the split
+    // pair found from the stored high-pass frequency sent as high-pass and
+    // low-pass sections, or as flat peaking sections in channel mode (so the
+    // pair survives in the register block).
+    void setDelayFilterMode(const OutputGroup& group, int channel, int mode);
+    // Split pair i (0..25) of channel k: high-pass 500 + 100 i Hz and
+    // low-pass 1000 + 100 i Hz, both Q 0.707 at 0 dB.
+    void setSplitPair(const OutputGroup& group, int channel, int pair);
+    // The pair whose high-pass frequency the channel's stored high-pass
+    // section has; 0 when none matches.
+    int splitPairOf(const OutputGroup& group, int channel) const;
+
     // Echo predelay of channel 0 (A) or 1 (B): the sum of both taps, at least
     // 3.0 ms, each tap half of it.
     void setEchoPredelay(int channel, float sumMs);

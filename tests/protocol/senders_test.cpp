@@ -323,3 +323,43 @@ TEST(Senders, BiquadTravelsWithNegatedFeedback) {
 
 }  // namespace
 }  // namespace v36
+
+namespace v36 {
+namespace {
+
+TEST(Senders, DelayFilterModeKeepsTheSplitPair) {
+    test::SenderFixture f;
+    auto& s = f.ctx.senders;
+    // Rear R to channel mode: mode words, then its sections as flat peaking
+    // sections at the pair found from the high-pass section (default 500 Hz).
+    s.setDelayFilterMode(outRear, 1, 1);
+    auto sent = f.sent();
+    ASSERT_EQ(sent.size(), 5u);
+    EXPECT_EQ(sent[0], test::reportOf({0x02, 0x09, 0x00, 0x06, 0x1A, 0x02, 0x3F, 0x80, 0x00, 0x00,
+                                       0x00, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(sent[1], test::reportOf({0x02, 0x85, 0x03, 0x17, 0x07, 0x00, 0x96, 0x01, 0xF4, 0x02,
+                                       0xC3, 0x01}));
+    EXPECT_EQ(test::headerOf(sent[2]), (test::ParamHeader{6, 12, 5}));
+    EXPECT_EQ(sent[3][2] * 256 + sent[3][3], 707 + 7 * 13);
+    EXPECT_EQ(test::headerOf(sent[4]), (test::ParamHeader{6, 13, 5}));
+
+    // Sub split slider to pair 5: high-pass 1000 Hz, low-pass 1500 Hz.
+    f.transport.clear();
+    s.setSplitPair(outSub, 0, 5);
+    EXPECT_EQ(s.splitPairOf(outSub, 0), 5);
+    sent = f.sent();
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent[0][5 + 2], 0x03);  // 1000 Hz
+    EXPECT_EQ(sent[0][5 + 3], 0xE8);
+    EXPECT_EQ(sent[0][5 + 6], kHighPass);
+    EXPECT_EQ(sent[2][5 + 2], 0x05);  // 1500 Hz
+    EXPECT_EQ(sent[2][5 + 3], 0xDC);
+    EXPECT_EQ(sent[2][5 + 6], kLowPass);
+
+    // A high-pass frequency that matches no pair shows pair 0.
+    s.writeBand(8, 20, 0.0f, 630, 0.707f, kHighPass);
+    EXPECT_EQ(s.splitPairOf(outSub, 0), 0);
+}
+
+}  // namespace
+}  // namespace v36
