@@ -73,8 +73,8 @@ bool identityAccepted(const ParamStore& store) {
            store.protocolVersion.load() == kProtocolVersion;
 }
 
-SyncWorker::SyncWorker(ParamStore& store, Link& link)
-    : store_(store), link_(link), senders_(store, link) {
+SyncWorker::SyncWorker(ParamStore& store, Link& link, std::atomic<int>& paramsChanged)
+    : store_(store), link_(link), paramsChanged_(paramsChanged), senders_(store, link) {
     sleeper_ = [](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); };
     senders_.setSleeper([this](std::chrono::milliseconds ms) { sleep(ms); });
     senders_.setWriteHook([this] { progress(currentKind_); });
@@ -213,6 +213,12 @@ void SyncWorker::syncFromUnit() {
 }
 
 bool SyncWorker::identifyAndRead() {
+    if (!identify()) return false;
+    readEverything();
+    return true;
+}
+
+bool SyncWorker::identify() {
     SyncTimings t;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -238,7 +244,15 @@ bool SyncWorker::identifyAndRead() {
     senders_.sendCommand({cmd::kQueryHdmi, -1});
     senders_.sendCommand({cmd::kQueryMusicSource, -1});
     senders_.sendCommand({cmd::kQueryDspVersion, -1});
+    return true;
+}
 
+void SyncWorker::readEverything() {
+    SyncTimings t;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        t = timings_;
+    }
     for (const ReadRequest& r : kReadBackList) {
         senders_.sendCommand({cmd::kReadParam, 0, r.block, r.index, r.count, -1});
     }
@@ -247,9 +261,8 @@ bool SyncWorker::identifyAndRead() {
     senders_.sendCommand({cmd::kQuerySettings, -1});
     senders_.sendCommand({cmd::kQueryKeys, -1});
 
-    link_.paramsChanged = false;
+    paramsChanged_ = 0;
     sleep(t.afterRead);
-    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -326,7 +339,7 @@ void SyncWorker::fullPush() {
     senders_.sendCommand({cmd::kReadParam, 0, 4, 15, 2, -1});
 
     sleep(t.pushEnd);
-    link_.paramsChanged = false;
+    paramsChanged_ = 0;
 }
 
 int SyncWorker::pushReportCount() {

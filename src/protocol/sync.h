@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -44,7 +45,8 @@ class SyncWorker {
     using DoneHandler = std::function<void(SyncKind)>;
     using ProgressHandler = std::function<void(SyncKind, int done, int total)>;
 
-    SyncWorker(ParamStore& store, Link& link);
+    // `paramsChanged` is the dispatcher's flag, cleared after a pull or push.
+    SyncWorker(ParamStore& store, Link& link, std::atomic<int>& paramsChanged);
     ~SyncWorker();
     SyncWorker(const SyncWorker&) = delete;
     SyncWorker& operator=(const SyncWorker&) = delete;
@@ -68,6 +70,13 @@ class SyncWorker {
     // Identify the unit and read everything back (the middle of the pull).
     // Returns false when it stopped early on a wrong model or protocol.
     bool identifyAndRead();
+    // Its first half: the model (asked twice at most), the protocol and MCU
+    // version, then the mode, HDMI input, music source and DSP version.
+    // False on a wrong model or protocol.
+    bool identify();
+    // Its second half: every parameter, the register space, the machine
+    // settings and the learned keys.
+    void readEverything();
     // Write the whole store to the unit (the middle of the push).
     void fullPush();
 
@@ -85,6 +94,7 @@ class SyncWorker {
 
     ParamStore& store_;
     Link& link_;
+    std::atomic<int>& paramsChanged_;
     Senders senders_;
 
     mutable std::mutex mutex_;
