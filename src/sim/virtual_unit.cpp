@@ -1,0 +1,786 @@
+#include "sim/virtual_unit.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
+
+#include "link/link.h"
+#include "protocol/bytes.h"
+#include "protocol/param_store.h"
+#include "protocol/report.h"
+#include "protocol/senders.h"
+
+namespace v36 {
+
+namespace sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kBlocks = 10;
+constexpr int kSlots = kBlocks * 256;
+constexpr int kRegisterSpace = VirtualUnit::kRegisterSpace;
+constexpr std::size_t kMaxWords = VirtualUnit::kMaxWords;
+constexpr std::size_t kMaxPiece = 56;
+constexpr std::uint16_t kModeNameBase = 0x0F00;
+
+// The unit's memory: its DSP parameters (the words as received) and its
+// register space.
+struct Memory {
+    std::array<std::array<std::uint32_t, kMaxWords>, kSlots> words{};
+    std::array<std::uint8_t, kRegisterSpace> registers{};
+};
+
+int slotOf(int block, int index) {
+    if (block < 0 || block >= kBlocks || index < 0 || index > 255) return -1;
+    return block * 256 + index;
+}
+
+// Keeps what the application's own start-up state sends, so that the unit
+// comes up with the values a fresh application would give it.
+class CaptureTransport : public ReportTransport {
+  public:
+    explicit CaptureTransport(Event& answered) : answered_(answered) {}
+    int writeReport(const std::uint8_t* report, std::size_t length) override {
+        Report r{};
+        std::memcpy(r.data(), report, std::min(length, r.size()));
+        reports.push_back(r);
+        answered_.set();
+        return static_cast<int>(r.size());
+    }
+    std::vector<Report> reports;
+
+  private:
+    Event& answered_;
+};
+
+std::unique_ptr<Memory> factoryMemory() {
+    auto memory = std::make_unique<Memory>();
+    DebugTrace trace;
+    trace.setEnabled(false);
+    ParamStore store;
+    store.resetToDefaults();
+    Link link(trace);
+    CaptureTransport capture(link.responseEvent);
+    link.attach(capture);
+    Senders senders(store, link);
+    senders.setSleeper([](std::chrono::milliseconds) {});
+    senders.sendFullSet(false);
+    for (int k = 0; k < 8; ++k)
+        senders.setSpeakerLevel(k, 0.0f);
+    link.detach();
+
+    for (const Report& r : capture.reports) {
+        if (r[1] != cmd::kSetParam) continue;
+        const int slot = slotOf(r[3], r[4]);
+        const std::size_t n = std::min<std::size_t>(r[5], kMaxWords);
+        if (slot < 0) continue;
+        auto& words = memory->words[static_cast<std::size_t>(slot)];
+        for (std::size_t k = 0; k < n; ++k)
+            words[k] = getBE32(r.data() + 6 + 4 * k);
+    }
+    store.registers.read(0, memory->registers.data(), kRegisterBlockSize);
+    const auto soundField = store.encodeSoundField();
+    std::copy(soundField.begin(), soundField.end(), memory->registers.begin() + kSoundFieldOffset);
+    store.speakers.read(0, memory->registers.data() + kSpeakerOffset, kSpeakerBlockSize);
+    return memory;
+}
+
+std::uint8_t triangle(std::uint32_t t, std::uint32_t period, std::uint32_t phase, int low,
+                      int high) {
+    const std::uint32_t x = (t + phase) % period;
+    const std::uint32_t half = period / 2;
+    const std::uint32_t up = x < half ? x : period - x;
+    return static_cast<std::uint8_t>(low +
+                                     static_cast<int>(up) * (high - low) / static_cast<int>(half));
+}
+
+}  // namespace
+
+class UnitCore : public std::enable_shared_from_this<UnitCore> {
+  public:
+    explicit UnitCore(VirtualUnitConfig config)
+        : config_(std::move(config)), factory_(factoryMemory()) {
+        live_ = std::make_unique<Memory>(*factory_);
+        for (auto& mode : modes_)
+            mode = std::make_unique<Memory>(*factory_);
+        settings_ = {0, 0, 0, 60, 60, 99, 99, 0, 0, 0, 0, 0};
+        recording_ = config_.recording;
+        scheduler_ = std::thread(&UnitCore::runScheduler, this);
+    }
+
+    ~UnitCore() { shutdown(); }
+
+    // Stops the unit's own thread: nothing scheduled runs any more.
+    void shutdown() {
+        {
+            std::lock_guard<std::mutex> lock(schedMutex_);
+            stopping_ = true;
+            tasks_.clear();
+        }
+        schedCv_.notify_all();
+        if (scheduler_.joinable() && scheduler_.get_id() != std::this_thread::get_id()) {
+            scheduler_.join();
+        }
+    }
+
+    // --- Sessions ------------------------------------------------------------------
+
+    DeviceOpenResult open();
+
+    int receive(std::uint64_t session, const std::uint8_t* data, std::size_t length) {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            if (session != session_ || !plugged_) return 0;
+            Report r{};
+            std::memcpy(r.data(), data, std::min(length, r.size()));
+            if (recording_) traffic_.push_back({true, r});
+            handle(r);
+        }
+        cv_.notify_all();
+        return static_cast<int>(kReportSize);
+    }
+
+    LinkDevice::ReadStatus take(std::uint64_t session, Report& out,
+                                std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(m_);
+        const auto deadline = Clock::now() + timeout;
+        for (;;) {
+            if (session != session_ || !plugged_) return LinkDevice::ReadStatus::Failed;
+            if (interrupted_ == session) return LinkDevice::ReadStatus::Timeout;
+            const auto now = Clock::now();
+            auto wake = deadline;
+            if (!queue_.empty()) {
+                auto first = queue_.begin();
+                if (first->first.first <= now) {
+                    out = first->second;
+                    queue_.erase(first);
+                    if (recording_) traffic_.push_back({false, out});
+                    return LinkDevice::ReadStatus::Data;
+                }
+                wake = std::min(wake, first->first.first);
+            }
+            if (now >= deadline) return LinkDevice::ReadStatus::Timeout;
+            cv_.wait_until(lock, wake);
+        }
+    }
+
+    void interrupt(std::uint64_t session) {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            interrupted_ = session;
+        }
+        cv_.notify_all();
+    }
+
+    // --- Faults and behaviour ---------------------------------------------------------
+
+    template <typename F>
+    void locked(F&& change) {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            change();
+        }
+        cv_.notify_all();
+    }
+
+    template <typename F>
+    auto read(F&& get) const {
+        std::lock_guard<std::mutex> lock(m_);
+        return get();
+    }
+
+    void unplug() {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            if (!plugged_) return;
+            plugged_ = false;
+            queue_.clear();
+            learnKey_ = 0;
+        }
+        cv_.notify_all();
+        notifyHotplug(HotplugEvent::Kind::Removal);
+    }
+
+    void plugIn() {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            if (plugged_) return;
+            plugged_ = true;
+        }
+        notifyHotplug(HotplugEvent::Kind::Arrival);
+    }
+
+    void unplugFor(std::chrono::milliseconds away) {
+        unplug();
+        schedule(away, [this] { plugIn(); });
+    }
+
+    void send(const Report& r) {
+        locked([&] { answer(r); });
+    }
+
+    bool waitForReceived(std::uint8_t code, std::size_t count, std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(m_);
+        return cv_.wait_for(lock, timeout, [&] {
+            std::size_t n = 0;
+            for (const auto& t : traffic_) {
+                if (t.toUnit && t.report[1] == code) ++n;
+            }
+            return n >= count;
+        });
+    }
+
+    // --- Hotplug -----------------------------------------------------------------------
+
+    std::uint64_t addHandler(HotplugHandler handler) {
+        std::lock_guard<std::recursive_mutex> delivery(deliveryMutex_);
+        std::lock_guard<std::mutex> lock(handlersMutex_);
+        const std::uint64_t id = ++nextHandler_;
+        handlers_.emplace(id, std::move(handler));
+        return id;
+    }
+
+    // Returns once no delivery to the handler is under way.
+    void removeHandler(std::uint64_t id) {
+        std::lock_guard<std::recursive_mutex> delivery(deliveryMutex_);
+        std::lock_guard<std::mutex> lock(handlersMutex_);
+        handlers_.erase(id);
+    }
+
+    // Unit state, all guarded by m_.
+    VirtualUnitConfig config_;
+    std::unique_ptr<Memory> factory_;
+    std::unique_ptr<Memory> live_;
+    std::array<std::unique_ptr<Memory>, 4> modes_;
+    int currentMode_ = 0;
+    std::uint8_t source_ = 0;
+    std::uint8_t hdmi_ = 0;
+    std::array<std::uint8_t, 12> settings_{};
+    std::array<std::uint8_t, 18> keys_{};
+    std::optional<std::uint8_t> learnedCode_;
+    bool paired_ = false;
+    bool drop_ = false;
+    bool garbage_ = false;
+    bool plugged_ = true;
+    bool recording_ = true;
+    std::vector<VirtualUnit::Traffic> traffic_;
+
+    mutable std::mutex m_;
+    std::condition_variable cv_;
+
+  private:
+    using Key = std::pair<Clock::time_point, std::uint64_t>;
+
+    // Queues one report to the application (m_ held).
+    void answer(Report r, Clock::duration extra = Clock::duration::zero()) {
+        if (drop_) return;
+        if (garbage_) {
+            for (std::size_t i = 1; i < r.size(); ++i)
+                r[i] = static_cast<std::uint8_t>(nextRandom());
+            r[0] = kReportId;
+        }
+        queue_.emplace(Key{Clock::now() + config_.latency + extra, ++sequence_}, r);
+    }
+
+    void acknowledge(std::uint8_t code) {
+        Report a = makeReport(code);
+        a[2] = 1;
+        a[3] = 6;
+        answer(a);
+    }
+
+    void answerText(std::uint8_t code, const std::string& text) {
+        Report a = makeReport(code);
+        const std::size_t n = std::min(text.size(), kReportSize - 3);
+        std::memcpy(a.data() + 2, text.data(), n);
+        answer(a);
+    }
+
+    void sendModeNames() {
+        for (std::size_t m = 0; m < 4; ++m) {
+            Report a = makeReport(cmd::kModeName);
+            putBE16(a.data() + 2, static_cast<std::uint16_t>(kModeNameBase + 0x40 * m));
+            const std::u16string& name = config_.modeNames[m];
+            if (name.empty()) {
+                a[4] = 8;
+                std::fill(a.begin() + 5, a.begin() + 9, 0xFF);  // blank memory
+            } else {
+                const std::size_t n = std::min<std::size_t>(name.size(), 23);
+                a[4] = static_cast<std::uint8_t>(2 * n);
+                for (std::size_t k = 0; k < n; ++k)
+                    putBE16(a.data() + 5 + 2 * k, name[k]);
+            }
+            answer(a);
+        }
+    }
+
+    void liveStatus() {
+        const std::uint32_t t = ++statusTick_;
+        Report a = makeReport(cmd::kQueryStatus);
+        std::uint8_t* s = a.data() + 2;
+        for (std::uint32_t k = 0; k < 6; ++k)
+            s[k] = triangle(t, 16 + 2 * k, 5 * k, 0, 200);
+        s[7] = static_cast<std::uint8_t>((source_ == 1 ? 0x01 : 0x00) |
+                                         (source_ == 2 ? 0x10 : 0x00) | (paired_ ? 0x20 : 0x00));
+        // Two wireless microphones: RF level, AF level, channel, battery.
+        s[8] = triangle(t, 40, 0, 160, 250);
+        s[9] = triangle(t, 10, 3, 0, 15);
+        s[10] = 37;
+        s[11] = 206;
+        s[12] = triangle(t, 50, 11, 150, 240);
+        s[13] = triangle(t, 14, 0, 0, 15);
+        s[14] = 120;
+        s[15] = 190;
+        answer(a);
+    }
+
+    std::uint32_t nextRandom() {
+        rng_ ^= rng_ << 13;
+        rng_ ^= rng_ >> 17;
+        rng_ ^= rng_ << 5;
+        return rng_;
+    }
+
+    void handle(const Report& r);
+
+    void schedule(std::chrono::milliseconds delay, std::function<void()> task) {
+        {
+            std::lock_guard<std::mutex> lock(schedMutex_);
+            if (stopping_) return;
+            tasks_.emplace(Key{Clock::now() + delay, ++taskSequence_}, std::move(task));
+        }
+        schedCv_.notify_all();
+    }
+
+    void notifyHotplug(HotplugEvent::Kind kind) {
+        schedule(std::chrono::milliseconds(0), [this, kind] {
+            std::lock_guard<std::recursive_mutex> delivery(deliveryMutex_);
+            std::vector<HotplugHandler> handlers;
+            {
+                std::lock_guard<std::mutex> lock(handlersMutex_);
+                for (const auto& [id, h] : handlers_)
+                    handlers.push_back(h);
+            }
+            const std::string path = read([this] { return config_.path; });
+            for (const auto& h : handlers)
+                h(HotplugEvent{kind, path});
+        });
+    }
+
+    void runScheduler() {
+        std::unique_lock<std::mutex> lock(schedMutex_);
+        while (!stopping_) {
+            if (tasks_.empty()) {
+                schedCv_.wait(lock);
+                continue;
+            }
+            auto first = tasks_.begin();
+            if (first->first.first > Clock::now()) {
+                schedCv_.wait_until(lock, first->first.first);
+                continue;
+            }
+            auto task = std::move(first->second);
+            tasks_.erase(first);
+            lock.unlock();
+            task();
+            lock.lock();
+        }
+    }
+
+    // Sessions and answers (m_).
+    std::uint64_t session_ = 0;
+    std::uint64_t nextSession_ = 0;
+    std::uint64_t interrupted_ = 0;
+    std::map<Key, Report> queue_;
+    std::uint64_t sequence_ = 0;
+    int learnKey_ = 0;
+    std::uint64_t learnSequence_ = 0;
+    std::uint32_t statusTick_ = 0;
+    std::uint32_t rng_ = 0x2545F491u;
+
+    // The unit's own thread for timed events.
+    std::mutex schedMutex_;
+    std::condition_variable schedCv_;
+    std::map<Key, std::function<void()>> tasks_;
+    std::uint64_t taskSequence_ = 0;
+    bool stopping_ = false;
+    std::thread scheduler_;
+
+    std::recursive_mutex deliveryMutex_;
+    std::mutex handlersMutex_;
+    std::map<std::uint64_t, HotplugHandler> handlers_;
+    std::uint64_t nextHandler_ = 0;
+
+    friend class VirtualDevice;
+};
+
+// One open handle on the unit. A new open, or pulling the unit out, ends it.
+class VirtualDevice : public LinkDevice {
+  public:
+    VirtualDevice(std::shared_ptr<UnitCore> core, std::uint64_t session, std::string path)
+        : core_(std::move(core)), session_(session), path_(std::move(path)) {}
+
+    int writeReport(const std::uint8_t* report, std::size_t length) override {
+        return core_->receive(session_, report, length);
+    }
+    ReadStatus read(Report& out, std::chrono::milliseconds timeout) override {
+        return core_->take(session_, out, timeout);
+    }
+    void interrupt() override { core_->interrupt(session_); }
+    std::string path() const override { return path_; }
+
+  private:
+    std::shared_ptr<UnitCore> core_;
+    std::uint64_t session_;
+    std::string path_;
+};
+
+DeviceOpenResult UnitCore::open() {
+    DeviceOpenResult result;
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        if (!plugged_) {
+            result.error = OpenError::NotFound;
+            result.message = "The virtual unit is unplugged.";
+            return result;
+        }
+        session_ = ++nextSession_;
+        queue_.clear();
+        learnKey_ = 0;
+        sendModeNames();
+        result.path = config_.path;
+        result.device = std::make_shared<VirtualDevice>(shared_from_this(), session_, config_.path);
+    }
+    cv_.notify_all();
+    return result;
+}
+
+void UnitCore::handle(const Report& r) {
+    const std::uint8_t code = r[1];
+    switch (code) {
+        case cmd::kSetMode:
+            if (r[2] <= 3) currentMode_ = r[2];
+            acknowledge(code);
+            break;
+        case cmd::kStoreMode:
+            if (r[2] <= 3) *modes_[r[2]] = *live_;
+            acknowledge(code);
+            break;
+        case cmd::kRecallMode:
+            acknowledge(code);
+            if (r[2] <= 3) {
+                *live_ = *modes_[r[2]];
+                currentMode_ = r[2];
+                sendModeNames();
+            }
+            break;
+        case cmd::kResetMode:
+            if (r[2] <= 3) {
+                *modes_[r[2]] = *factory_;
+                if (r[2] == currentMode_) *live_ = *factory_;
+            }
+            acknowledge(code);
+            break;
+        case cmd::kQueryMode: {
+            Report a = makeReport(code);
+            a[2] = static_cast<std::uint8_t>(currentMode_);
+            answer(a);
+            break;
+        }
+        case cmd::kSetParam: {
+            const int slot = slotOf(r[3], r[4]);
+            const std::size_t n = std::min<std::size_t>(r[5], kMaxWords);
+            if (slot >= 0) {
+                auto& words = live_->words[static_cast<std::size_t>(slot)];
+                for (std::size_t k = 0; k < n; ++k)
+                    words[k] = getBE32(r.data() + 6 + 4 * k);
+            }
+            Report a = makeReport(code);
+            std::copy(r.begin() + 2, r.begin() + 6, a.begin() + 2);
+            answer(a);
+            break;
+        }
+        case cmd::kReadParam: {
+            const int slot = slotOf(r[3], r[4]);
+            const std::size_t n = std::clamp<std::size_t>(r[5], 1, kMaxWords);
+            Report a = makeReport(code);
+            a[3] = r[3];
+            a[4] = r[4];
+            a[5] = static_cast<std::uint8_t>(n);
+            if (slot >= 0) {
+                const auto& words = live_->words[static_cast<std::size_t>(slot)];
+                for (std::size_t k = 0; k < n; ++k)
+                    putBE32(a.data() + 6 + 4 * k, words[k]);
+            }
+            answer(a);
+            break;
+        }
+        case cmd::kSetMusicSource:
+            source_ = r[2] <= 4 ? r[2] : 0;
+            acknowledge(code);
+            break;
+        case cmd::kQueryMusicSource: {
+            Report a = makeReport(code);
+            a[2] = source_;
+            answer(a);
+            break;
+        }
+        case cmd::kQueryStatus:
+            liveStatus();
+            break;
+        case cmd::kMicPair:
+            paired_ = true;
+            acknowledge(code);
+            break;
+        case cmd::kSetHdmi:
+            hdmi_ = static_cast<std::uint8_t>(r[2] & 3);
+            acknowledge(code);
+            break;
+        case cmd::kQueryHdmi: {
+            Report a = makeReport(code);
+            a[2] = hdmi_;
+            answer(a);
+            break;
+        }
+        case cmd::kLearnKey: {
+            // No answer until a code has been captured.
+            const int key = r[2];
+            if (key < 1 || key > 17) break;
+            learnKey_ = key;
+            const std::uint64_t attempt = ++learnSequence_;
+            schedule(config_.learnDelay, [this, key, attempt] {
+                locked([&] {
+                    if (learnKey_ != key || learnSequence_ != attempt || !plugged_) return;
+                    const auto learned =
+                        learnedCode_.value_or(static_cast<std::uint8_t>(0x40 + key));
+                    keys_[0] = 1;
+                    keys_[static_cast<std::size_t>(key)] = learned;
+                    learnKey_ = 0;
+                    Report a = makeReport(cmd::kLearnKey);
+                    a[2] = 1;
+                    a[3] = static_cast<std::uint8_t>(key);
+                    a[4] = learned;
+                    answer(a);
+                });
+            });
+            break;
+        }
+        case cmd::kStopLearn:
+            learnKey_ = 0;
+            ++learnSequence_;
+            acknowledge(code);
+            break;
+        case cmd::kQueryKeys: {
+            Report a = makeReport(code);
+            std::copy(keys_.begin(), keys_.begin() + 16, a.begin() + 2);
+            answer(a);
+            break;
+        }
+        case cmd::kStoreKeys:
+            std::copy(r.begin() + 2, r.begin() + 20, keys_.begin());
+            acknowledge(code);
+            break;
+        case cmd::kRestart:
+            acknowledge(code);
+            if (r[2] == 0xAA) {
+                // Gone once the acknowledgement is out, back after the restart.
+                const auto away = config_.restartDelay;
+                schedule(std::chrono::duration_cast<std::chrono::milliseconds>(config_.latency) +
+                             std::chrono::milliseconds(20),
+                         [this, away] { unplugFor(away); });
+            }
+            break;
+        case cmd::kQueryDspVersion:
+            answerText(code, config_.dspVersion);
+            break;
+        case cmd::kQueryProtocol: {
+            Report a = makeReport(code);
+            a[2] = config_.protocolVersion;
+            answer(a);
+            break;
+        }
+        case cmd::kQueryModel:
+            answerText(code, config_.model);
+            break;
+        case cmd::kQueryMcuVersion:
+            answerText(code, config_.mcuVersion);
+            break;
+        case cmd::kWriteRegisters: {
+            const std::size_t offset = getBE16(r.data() + 2);
+            const std::size_t n = std::min<std::size_t>(r[4], kMaxPiece);
+            for (std::size_t k = 0; k < n && offset + k < live_->registers.size(); ++k)
+                live_->registers[offset + k] = r[5 + k];
+            acknowledge(code);
+            break;
+        }
+        case cmd::kReadRegisters: {
+            const std::size_t offset = getBE16(r.data() + 2);
+            const std::size_t n = std::min<std::size_t>(r[4], kMaxPiece);
+            Report a = makeReport(code);
+            std::copy(r.begin() + 2, r.begin() + 4, a.begin() + 2);
+            a[4] = static_cast<std::uint8_t>(n);
+            for (std::size_t k = 0; k < n && offset + k < live_->registers.size(); ++k)
+                a[5 + k] = live_->registers[offset + k];
+            answer(a);
+            break;
+        }
+        case cmd::kWriteSettings:
+            std::copy(r.begin() + 2, r.begin() + 14, settings_.begin());
+            acknowledge(code);
+            break;
+        case cmd::kQuerySettings: {
+            Report a = makeReport(code);
+            std::copy(settings_.begin(), settings_.end(), a.begin() + 2);
+            answer(a);
+            break;
+        }
+        default:
+            // Everything else (disconnect, module frames, ...) is acknowledged.
+            acknowledge(code);
+            break;
+    }
+}
+
+}  // namespace sim
+
+namespace {
+
+class VirtualHotplugWatcher : public HotplugWatcher {
+  public:
+    VirtualHotplugWatcher(std::shared_ptr<sim::UnitCore> core, HotplugHandler handler)
+        : core_(std::move(core)), id_(core_->addHandler(std::move(handler))) {}
+    ~VirtualHotplugWatcher() override { core_->removeHandler(id_); }
+
+  private:
+    std::shared_ptr<sim::UnitCore> core_;
+    std::uint64_t id_;
+};
+
+}  // namespace
+
+VirtualUnit::VirtualUnit(VirtualUnitConfig config)
+    : core_(std::make_shared<sim::UnitCore>(std::move(config))) {}
+
+VirtualUnit::~VirtualUnit() {
+    core_->shutdown();
+}
+
+DeviceOpenResult VirtualUnit::openDevice(DebugTrace& trace) {
+    DeviceOpenResult result = core_->open();
+    trace.write(result.device ? "连接目标设备成功!" : "连接目标设备失败，没有找到目标设备");
+    return result;
+}
+
+std::unique_ptr<HotplugWatcher> VirtualUnit::watchHotplug(HotplugHandler handler, HotplugDelivery,
+                                                          std::string*) {
+    return std::make_unique<VirtualHotplugWatcher>(core_, std::move(handler));
+}
+
+void VirtualUnit::setLatency(std::chrono::microseconds latency) {
+    core_->locked([&] { core_->config_.latency = latency; });
+}
+void VirtualUnit::setModel(std::string model) {
+    core_->locked([&] { core_->config_.model = std::move(model); });
+}
+void VirtualUnit::setProtocolVersion(std::uint8_t version) {
+    core_->locked([&] { core_->config_.protocolVersion = version; });
+}
+void VirtualUnit::setLearnDelay(std::chrono::milliseconds delay) {
+    core_->locked([&] { core_->config_.learnDelay = delay; });
+}
+void VirtualUnit::setRestartDelay(std::chrono::milliseconds delay) {
+    core_->locked([&] { core_->config_.restartDelay = delay; });
+}
+void VirtualUnit::setLearnedCode(std::uint8_t code) {
+    core_->locked([&] { core_->learnedCode_ = code; });
+}
+void VirtualUnit::setModeName(int mode, std::u16string name) {
+    if (mode < 0 || mode > 3) return;
+    core_->locked(
+        [&] { core_->config_.modeNames.at(static_cast<std::size_t>(mode)) = std::move(name); });
+}
+void VirtualUnit::setRecording(bool on) {
+    core_->locked([&] { core_->recording_ = on; });
+}
+void VirtualUnit::setDropAnswers(bool on) {
+    core_->locked([&] { core_->drop_ = on; });
+}
+void VirtualUnit::setGarbageAnswers(bool on) {
+    core_->locked([&] { core_->garbage_ = on; });
+}
+void VirtualUnit::unplug() {
+    core_->unplug();
+}
+void VirtualUnit::plugIn() {
+    core_->plugIn();
+}
+void VirtualUnit::unplugFor(std::chrono::milliseconds away) {
+    core_->unplugFor(away);
+}
+bool VirtualUnit::pluggedIn() const {
+    return core_->read([this] { return core_->plugged_; });
+}
+void VirtualUnit::sendReport(const Report& report) {
+    core_->send(report);
+}
+
+std::vector<std::uint32_t> VirtualUnit::paramWords(int block, int index) const {
+    const int slot = sim::slotOf(block, index);
+    if (slot < 0) return {};
+    return core_->read([&] {
+        const auto& w = core_->live_->words[static_cast<std::size_t>(slot)];
+        return std::vector<std::uint32_t>(w.begin(), w.end());
+    });
+}
+std::array<std::uint8_t, VirtualUnit::kRegisterSpace> VirtualUnit::registers() const {
+    return core_->read([this] { return core_->live_->registers; });
+}
+int VirtualUnit::currentMode() const {
+    return core_->read([this] { return core_->currentMode_; });
+}
+std::array<std::uint8_t, 12> VirtualUnit::settings() const {
+    return core_->read([this] { return core_->settings_; });
+}
+std::array<std::uint8_t, 18> VirtualUnit::keyTable() const {
+    return core_->read([this] { return core_->keys_; });
+}
+std::uint8_t VirtualUnit::musicSource() const {
+    return core_->read([this] { return core_->source_; });
+}
+std::uint8_t VirtualUnit::hdmiInput() const {
+    return core_->read([this] { return core_->hdmi_; });
+}
+
+std::vector<VirtualUnit::Traffic> VirtualUnit::traffic() const {
+    return core_->read([this] { return core_->traffic_; });
+}
+std::vector<Report> VirtualUnit::received() const {
+    std::vector<Report> out;
+    for (const auto& t : traffic()) {
+        if (t.toUnit) out.push_back(t.report);
+    }
+    return out;
+}
+std::vector<Report> VirtualUnit::sent() const {
+    std::vector<Report> out;
+    for (const auto& t : traffic()) {
+        if (!t.toUnit) out.push_back(t.report);
+    }
+    return out;
+}
+void VirtualUnit::clearTraffic() {
+    core_->locked([this] { core_->traffic_.clear(); });
+}
+bool VirtualUnit::waitForReceived(std::uint8_t code, std::size_t count,
+                                  std::chrono::milliseconds timeout) {
+    return core_->waitForReceived(code, count, timeout);
+}
+
+}  // namespace v36
