@@ -1,5 +1,7 @@
 #include "dsp/filter_design.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace v36 {
@@ -163,13 +165,28 @@ SectionCoefficients DesignSection(int type, double freqHz, double q, double gain
     return s;
 }
 
+std::array<std::uint32_t, 5> coefficientWords(const SectionCoefficients& c) {
+    const auto bits = [](double v) { return std::bit_cast<std::uint32_t>(static_cast<float>(v)); };
+    // 0.0 - x rather than -x: a zero stays a positive zero.
+    return {bits(0.0 - c.a1), bits(0.0 - c.a2), bits(c.b0), bits(c.b1), bits(c.b2)};
+}
+
+namespace {
+
+// A truncated code held within the 16 bits of its field (NaN gives 0).
+std::uint16_t code16(double truncated) {
+    if (!(truncated > 0.0)) return 0;
+    return static_cast<std::uint16_t>(std::min(truncated, 65535.0));
+}
+
+}  // namespace
+
 std::array<std::uint8_t, BandRecord::kSize> BandRecord::encode() const {
     // Gain code in double from the float gain; Q code multiplied in single.
-    const auto gainCode =
-        static_cast<std::uint16_t>(static_cast<int>(((double{gain} + 0.05) + 15.0) * 10.0));
+    const std::uint16_t gainCode = code16(std::trunc(((double{gain} + 0.05) + 15.0) * 10.0));
     const float qTimes = q * 1000.0f;
-    const auto qCode = static_cast<std::uint16_t>(static_cast<int>(qTimes));
-    const auto f = static_cast<std::uint16_t>(freq);
+    const std::uint16_t qCode = code16(std::trunc(double{qTimes}));
+    const std::uint16_t f = code16(freq);
     return {static_cast<std::uint8_t>(gainCode >> 8), static_cast<std::uint8_t>(gainCode),
             static_cast<std::uint8_t>(f >> 8),        static_cast<std::uint8_t>(f),
             static_cast<std::uint8_t>(qCode >> 8),    static_cast<std::uint8_t>(qCode),

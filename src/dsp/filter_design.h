@@ -46,6 +46,12 @@ struct SectionCoefficients {
 SectionCoefficients DesignSection(int type, double freqHz, double q, double gainDb,
                                   double sampleRate = kSampleRate);
 
+// The five words of the coefficient report, in order -A1, -A2, B0, B1, B2,
+// each the double rounded to an IEEE single. The feedback terms travel in
+// additive form; a zero term (first-order A2) travels as four zero bytes,
+// never as a negative zero.
+std::array<std::uint32_t, 5> coefficientWords(const SectionCoefficients& c);
+
 // The 7-byte record that keeps a section's parameters in the register space.
 struct BandRecord {
     static constexpr int kSize = 7;
@@ -54,6 +60,8 @@ struct BandRecord {
     float q = 0.0f;
     int type = 0;
 
+    // Codes outside 0..65535 (parameters far out of range) are held at the
+    // nearest end instead of wrapping.
     std::array<std::uint8_t, kSize> encode() const;
     static BandRecord decode(const std::uint8_t* bytes);
 };

@@ -1,0 +1,141 @@
+#include "protocol/eq_access.h"
+
+#include <algorithm>
+#include <array>
+
+#include "protocol/words.h"
+
+namespace v36 {
+
+namespace {
+
+// Whole hertz as the record and the design take them.
+int wireFrequency(float freq) {
+    if (!(freq > 0.0f)) return 0;
+    return static_cast<int>(std::min(freq, 65535.0f));
+}
+
+}  // namespace
+
+BandRecord readEqRecord(const ParamStore& store, int eq, int band) {
+    const int section = sectionOf(eq, band);
+    if (section < 0) return {};
+    std::array<std::uint8_t, BandRecord::kSize> bytes{};
+    store.registers.read(static_cast<std::size_t>(recordOffset(eqInfo(eq).bank, section)),
+                         bytes.data(), bytes.size());
+    return BandRecord::decode(bytes.data());
+}
+
+std::vector<BandRecord> readEqRecords(const ParamStore& store, int eq) {
+    std::vector<BandRecord> records;
+    const auto regs = store.registers.snapshot();
+    const int count = eqBandCount(eq);
+    records.reserve(static_cast<std::size_t>(count));
+    for (int b = 0; b < count; ++b) {
+        const int offset = recordOffset(eqInfo(eq).bank, sectionOf(eq, b));
+        records.push_back(BandRecord::decode(regs.data() + offset));
+    }
+    return records;
+}
+
+void loadEqFromStore(const ParamStore& store, EqGraphModel& graph, int eq) {
+    if (!isEqNumber(eq)) return;
+    graph.setEqNumber(eq);
+    if (graph.bandCount() != eqBandCount(eq)) graph.setBandCount(eqBandCount(eq));
+    const auto records = readEqRecords(store, eq);
+    for (std::size_t b = 0; b < records.size(); ++b)
+        graph.loadRecord(static_cast<int>(b), records[b]);
+    graph.recomputeAll();
+}
+
+void sendEqBand(Senders& senders, int eq, std::span<const EqBand> bands, int band) {
+    if (!isEqNumber(eq) || band < 0 || static_cast<std::size_t>(band) >= bands.size()) return;
+    const int bank = eqInfo(eq).bank;
+    if (eq != kEqSub) {
+        const int section = sectionOf(eq, band);
+        if (section < 0) return;
+        const EqBand& b = bands[static_cast<std::size_t>(band)];
+        senders.SendSection(bank, section, b.type, b.gain, wireFrequency(b.freq), b.q);
+        return;
+    }
+    const int point = subPointOf(band);
+    if (point < 0 || bands.size() < static_cast<std::size_t>(eqBandCount(kEqSub))) return;
+    const EqBand& own = bands[static_cast<std::size_t>(point)];
+    const int freq = wireFrequency(own.freq);
+    senders.SendSection(bank, sectionOf(eq, point), own.type, own.gain, freq, own.q);
+    for (int j = 0; j < 3; ++j) {
+        const int hidden = subHiddenBand(point, j);
+        senders.SendSection(bank, sectionOf(eq, hidden),
+                            bands[static_cast<std::size_t>(hidden)].type, 0.0f, freq, own.q);
+    }
+}
+
+void resetEqBands(Senders& senders, int eq) {
+    if (!isEqNumber(eq)) return;
+    const int bank = eqInfo(eq).bank;
+    for (const SectionSetting& s : resetBands(eq))
+        senders.SendSection(bank, s.section, s.type, s.gain, s.freq, s.q);
+}
+
+void resetEq(Senders& senders, int eq) {
+    if (!isEqNumber(eq)) return;
+    ParamBlock& params = senders.store().params;
+    const bool wrap = eqInfo(eq).resetMutesMusic && params.getInt(w::musicMute) == 0;
+    if (wrap) {
+        params.setInt(w::musicMute, 1);
+        senders.sendMusicMute(true);
+    }
+    resetEqBands(senders, eq);
+    if (wrap) {
+        params.setInt(w::musicMute, 0);
+        senders.sendMusicMute(false);
+    }
+}
+
+int eqBypassWord(int eq) {
+    switch (eq) {
+        case kEqMusic:
+            return w::musicEqBypass;
+        case kEqMicA:
+            return w::micAEqBypass;
+        case kEqMicB:
+            return w::micBEqBypass;
+        case kEqReverbA:
+            return w::reverbAEqBypass;
+        case kEqReverbB:
+            return w::reverbBEqBypass;
+        case kEqEchoA:
+            return w::echoAEqBypass;
+        case kEqEchoB:
+            return w::echoBEqBypass;
+        case kEqSub:
+            return outSub.eqBypass();
+        case kEqCenter:
+            return outCenter.eqBypass();
+        case kEqRear:
+            return outRear.eqBypass();
+        case kEqMain:
+            return outMain.eqBypass();
+        case kEqTop:
+            return outTop.eqBypass();
+        default:
+            return -1;
+    }
+}
+
+bool isEqBypassed(const ParamStore& store, int eq) {
+    const int word = eqBypassWord(eq);
+    return word >= 0 && store.params.getInt(word) != 0;
+}
+
+bool toggleEqBypass(Senders& senders, int eq) {
+    const int word = eqBypassWord(eq);
+    if (word < 0) return false;
+    ParamBlock& params = senders.store().params;
+    const bool bypassed = params.getInt(word) == 0;
+    params.setInt(word, bypassed ? 1 : 0);
+    senders.sendWord(word);
+    return bypassed;
+}
+
+}  // namespace v36
