@@ -123,6 +123,21 @@ FileResult replaceFile(const fs::path& target, std::span<const std::uint8_t> byt
     }
     if (dest.filename().empty()) return FileResult::failure(cannotWriteError(target, EISDIR));
 
+    // A write-protected file stays protected: replacing it by renaming would
+    // otherwise succeed wherever the folder is writable.
+    const fs::file_status old = fs::status(dest, ec);
+    const bool replacing = !ec && fs::is_regular_file(old);
+    if (replacing) {
+#if defined(__unix__) || defined(__APPLE__)
+        errno = 0;
+        if (::access(dest.c_str(), W_OK) != 0)
+            return FileResult::failure(cannotWriteError(target, lastError(EACCES)));
+#else
+        if ((old.permissions() & fs::perms::owner_write) == fs::perms::none)
+            return FileResult::failure(cannotWriteError(target, EACCES));
+#endif
+    }
+
     // A new file next to the target, under a name no one else uses.
     std::random_device random;
     fs::path temp;
@@ -159,8 +174,7 @@ FileResult replaceFile(const fs::path& target, std::span<const std::uint8_t> byt
     }
 
     // Keep the permissions of the file being replaced.
-    const fs::file_status old = fs::status(dest, ec);
-    if (!ec && fs::is_regular_file(old)) fs::permissions(temp, old.permissions(), ec);
+    if (replacing) fs::permissions(temp, old.permissions(), ec);
 
     fs::rename(temp, dest, ec);
     if (ec) {
