@@ -75,11 +75,7 @@ int Senders::sendWords(int block, int index, std::span<const std::uint32_t> word
 }
 
 int Senders::sendBiquad(int block, int index, const SectionCoefficients& c) {
-    const std::array<std::uint32_t, 5> words{
-        floatBits(static_cast<float>(-c.a1)), floatBits(static_cast<float>(-c.a2)),
-        floatBits(static_cast<float>(c.b0)), floatBits(static_cast<float>(c.b1)),
-        floatBits(static_cast<float>(c.b2))};
-    return write(buildParam(block, index, words));
+    return write(buildParam(block, index, coefficientWords(c)));
 }
 
 // ---------------------------------------------------------------------------

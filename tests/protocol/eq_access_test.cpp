@@ -174,7 +174,7 @@ TEST(EqAccess, SubwooferFamilyReachesTheUnit) {
 // First-order sections have no second terms: -A2 and B2 must travel as four
 // zero bytes. The sender negates A2 = 0.0 into a negative zero (80 00 00 00);
 // enable once Senders::sendBiquad sends coefficientWords().
-TEST(EqAccess, DISABLED_FirstOrderSectionsTravelWithZeroSecondTerms) {
+TEST(EqAccess, FirstOrderSectionsTravelWithZeroSecondTerms) {
     const FamilySend s = sendFamily(0, 0, 120.0f);  // LinkwitzRiely 12dB: 10, 10, 1, 1
     ASSERT_EQ(s.sent.size(), 8u);
     EXPECT_EQ(s.types, (std::array<int, 4>{10, 10, 1, 1}));

@@ -1,0 +1,564 @@
+#include "cli/cli.h"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/connection.h"
+#include "cli/eq_command.h"
+#include "cli/json.h"
+#include "dsp/filter_design.h"
+#include "protocol/bytes.h"
+#include "protocol/mode_file.h"
+#include "protocol/senders.h"
+#include "protocol/word_table.h"
+#include "protocol/words.h"
+
+namespace v36::cli {
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Values in display units
+
+bool isIntegerKind(const WordInfo& info) {
+    return !info.isFloat();
+}
+
+std::string wordText(const ParamStore& store, int word) {
+    const WordInfo& info = wordInfo(word);
+    if (isIntegerKind(info)) return std::to_string(store.params.getInt(word));
+    return formatFloat(store.params.getFloat(word));
+}
+
+void wordJson(JsonWriter& j, const ParamStore& store, int word) {
+    const WordInfo& info = wordInfo(word);
+    if (isIntegerKind(info)) {
+        j.value(static_cast<long long>(store.params.getInt(word)));
+    } else {
+        j.value(static_cast<double>(store.params.getFloat(word)));
+    }
+}
+
+const char* const kDelayChannelNames[8] = {"Main L", "Main R", "Center", "Sub",
+                                           "Rear L", "Rear R", "Top L",  "Top R"};
+struct DelayChannel {
+    const OutputGroup* group;
+    int channel;
+};
+const DelayChannel kDelayChannels[8] = {{&outMain, 0}, {&outMain, 1}, {&outCenter, 0},
+                                        {&outSub, 0},  {&outRear, 0}, {&outRear, 1},
+                                        {&outTop, 0},  {&outTop, 1}};
+const char* const kSpeakerNames[8] = {"Main L", "Center", "Main R", "Rear L",
+                                      "Sub",    "Rear R", "Top L",  "Top R"};
+const char* const kTrimNames[8] = {"Main L", "Main R", "Rear L", "Rear R",
+                                   "Center", "Sub",    "Top L",  "Top R"};
+
+BandRecord recordAt(const ParamStore& store, int bank, int section) {
+    std::array<std::uint8_t, BandRecord::kSize> bytes{};
+    store.registers.read(static_cast<std::size_t>(recordOffset(bank, section)), bytes.data(),
+                         bytes.size());
+    return BandRecord::decode(bytes.data());
+}
+
+std::string bandText(const BandRecord& r) {
+    std::ostringstream s;
+    s << "type " << r.type << ", " << r.freq << " Hz, " << formatFloat(r.gain) << " dB, Q "
+      << formatFloat(r.q);
+    return s.str();
+}
+
+void bandJson(JsonWriter& j, const BandRecord& r) {
+    j.beginObject();
+    j.key("type");
+    j.value(r.type);
+    j.key("freq");
+    j.value(r.freq);
+    j.key("gain");
+    j.value(static_cast<double>(r.gain));
+    j.key("q");
+    j.value(static_cast<double>(r.q));
+    j.endObject();
+}
+
+// ---------------------------------------------------------------------------
+// A store as named lines, for dump and diff
+
+struct Entry {
+    std::string name;
+    std::string text;  // display form
+    std::string json;  // JSON value
+};
+
+std::vector<Entry> describe(const ParamStore& store) {
+    std::vector<Entry> out;
+    for (const WordInfo& info : wordTable()) {
+        JsonWriter j;
+        wordJson(j, store, info.word);
+        out.push_back({info.name, wordText(store, info.word), j.str()});
+    }
+    // Every filter section of every bank: EQ bands and split filters.
+    for (int bank = 1; bank <= kBankCount; ++bank) {
+        for (int k = 0; k < bankSections(bank); ++k) {
+            const BandRecord r = recordAt(store, bank, k);
+            JsonWriter j;
+            bandJson(j, r);
+            const bool split = k >= bankEqBands(bank);
+            out.push_back({"bank" + std::to_string(bank) + (split ? ".split[" : ".band[") +
+                               std::to_string(split ? k - bankEqBands(bank) : k) + "]",
+                           bandText(r), j.str()});
+        }
+    }
+    const SoundFieldGeometry g = store.soundField.get();
+    out.push_back({"room.width", std::to_string(g.roomWidth), std::to_string(g.roomWidth)});
+    out.push_back({"room.height", std::to_string(g.roomHeight), std::to_string(g.roomHeight)});
+    out.push_back({"room.listenerX", formatFloat(g.listenerX), formatFloat(g.listenerX)});
+    out.push_back({"room.listenerY", formatFloat(g.listenerY), formatFloat(g.listenerY)});
+    for (std::size_t k = 0; k < 8; ++k) {
+        const std::string base = std::string("room.speaker[") + kSpeakerNames[k] + "]";
+        out.push_back({base + ".x", formatFloat(g.speakerX[k]), formatFloat(g.speakerX[k])});
+        out.push_back({base + ".y", formatFloat(g.speakerY[k]), formatFloat(g.speakerY[k])});
+    }
+    for (int k = 0; k < 8; ++k) {
+        const float db = store.speakerLevel(k);
+        out.push_back(
+            {std::string("speakerLevel[") + kTrimNames[k] + "]", formatFloat(db), formatFloat(db)});
+    }
+    out.push_back({"musicSource", std::to_string(store.musicSource.load()),
+                   std::to_string(store.musicSource.load())});
+    out.push_back({"hdmiInput", std::to_string(store.hdmiInput.load()),
+                   std::to_string(store.hdmiInput.load())});
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+struct Globals {
+    bool simulate = false;
+    bool trace = false;
+    std::string simState;
+};
+
+int fail(const std::string& message) {
+    std::cerr << "v36ctl: " << message << "\n";
+    return kExitFailure;
+}
+
+int usage(const std::string& message) {
+    std::cerr << "v36ctl: " << message << "\n";
+    return kExitUsage;
+}
+
+bool loadInto(ParamStore& store, const std::string& path, std::string& error) {
+    const FileResult r = loadModeFile(store, path);
+    if (!r) {
+        error = r.error.detail;
+        return false;
+    }
+    return true;
+}
+
+int cmdDump(const std::string& path, bool json) {
+    ParamStore store;
+    store.resetToDefaults();
+    std::string error;
+    if (!loadInto(store, path, error)) return fail(error);
+    const auto entries = describe(store);
+    if (json) {
+        JsonWriter j;
+        j.beginObject();
+        for (const auto& e : entries) {
+            j.key(e.name);
+            j.rawValue(e.json);
+        }
+        j.endObject();
+        std::cout << j.str() << "\n";
+    } else {
+        for (const auto& e : entries)
+            std::cout << e.name << " = " << e.text << "\n";
+    }
+    return kExitOk;
+}
+
+int cmdDiff(const std::string& pathA, const std::string& pathB, bool json) {
+    ParamStore a;
+    ParamStore b;
+    a.resetToDefaults();
+    b.resetToDefaults();
+    std::string error;
+    if (!loadInto(a, pathA, error) || !loadInto(b, pathB, error)) return fail(error);
+    const auto ea = describe(a);
+    const auto eb = describe(b);
+    JsonWriter j;
+    j.beginObject();
+    for (std::size_t i = 0; i < ea.size(); ++i) {
+        if (ea[i].json == eb[i].json) continue;
+        if (json) {
+            j.key(ea[i].name);
+            j.beginArray();
+            j.rawValue(ea[i].json);
+            j.rawValue(eb[i].json);
+            j.endArray();
+        } else {
+            std::cout << ea[i].name << ": " << ea[i].text << " -> " << eb[i].text << "\n";
+        }
+    }
+    j.endObject();
+    if (json) std::cout << j.str() << "\n";
+    return kExitOk;
+}
+
+std::string hex(const Report& r) {
+    std::string out;
+    char buf[4];
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        std::snprintf(buf, sizeof buf, i == 0 ? "%02X" : " %02X", r[i]);
+        out += buf;
+    }
+    return out;
+}
+
+struct DesignArgs {
+    int type = kPeq;
+    double freq = 1000.0;
+    double q = 1.414;
+    double gain = 0.0;
+    std::optional<int> bank;
+    std::optional<int> index;
+    bool json = false;
+};
+
+int cmdDesign(const DesignArgs& a) {
+    if (a.bank.has_value() != a.index.has_value()) {
+        return usage("design: --bank and --index go together");
+    }
+    const SectionCoefficients c = DesignSection(a.type, a.freq, a.q, a.gain, kSampleRate);
+    std::optional<Report> report;
+    if (a.bank) {
+        report = Senders::buildParam(*a.bank, *a.index, coefficientWords(c));
+    }
+    auto g = [](double v) {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.9g", v);
+        return std::string(buf);
+    };
+    if (a.json) {
+        std::cout << "{\"a1\":" << g(c.a1) << ",\"a2\":" << g(c.a2) << ",\"b0\":" << g(c.b0)
+                  << ",\"b1\":" << g(c.b1) << ",\"b2\":" << g(c.b2);
+        if (report) std::cout << ",\"report\":" << jsonEscape(hex(*report));
+        std::cout << "}\n";
+    } else {
+        std::cout << "A1 " << g(c.a1) << "\nA2 " << g(c.a2) << "\nB0 " << g(c.b0) << "\nB1 "
+                  << g(c.b1) << "\nB2 " << g(c.b2) << "\n";
+        if (report) std::cout << "report " << hex(*report) << "\n";
+    }
+    return kExitOk;
+}
+
+// Parses VALUE for word `word`; nullopt when it does not fit the word.
+struct ParsedValue {
+    std::int32_t i = 0;
+    float f = 0.0f;
+};
+
+std::optional<ParsedValue> parseValue(int word, const std::string& text, std::string& why) {
+    const WordInfo& info = wordInfo(word);
+    ParsedValue v;
+    if (isIntegerKind(info)) {
+        long long n = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+        if (ec != std::errc() || end != text.data() + text.size()) {
+            why = info.name + " takes a whole number";
+            return std::nullopt;
+        }
+        struct Range {
+            long long lo, hi;
+        };
+        Range r{0, 255};
+        switch (info.kind) {
+            case WordKind::Level:
+                r = {0, 300};
+                break;
+            case WordKind::Mute:
+                r = {0, 1};
+                break;
+            case WordKind::Pitch:
+                r = {-5, 5};
+                break;
+            case WordKind::FreqShift:
+                r = {1, 5};
+                break;
+            case WordKind::DelayMode:
+                r = {0, 1};
+                break;
+            case WordKind::Gate4:
+            case WordKind::Gate5:
+            case WordKind::Gate7:
+                r = {0, 100000000};
+                break;
+            default:
+                break;
+        }
+        if (n < r.lo || n > r.hi) {
+            why = info.name + " lies within " + std::to_string(r.lo) + ".." + std::to_string(r.hi);
+            return std::nullopt;
+        }
+        v.i = static_cast<std::int32_t>(n);
+        return v;
+    }
+    char* end = nullptr;
+    const double d = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(d)) {
+        why = info.name + " takes a number";
+        return std::nullopt;
+    }
+    double lo = -1e9;
+    double hi = 1e9;
+    switch (info.kind) {
+        case WordKind::Samples:
+            lo = 0.0;
+            hi = 1000.0;
+            break;
+        case WordKind::ReverbTime:
+            lo = 0.0;
+            hi = 100.0;
+            break;
+        case WordKind::CompRatio:
+            lo = 1.0;
+            hi = 100.0;
+            break;
+        case WordKind::CompAttack:
+        case WordKind::CompRelease:
+            lo = 0.01;
+            hi = 10000.0;
+            break;
+        default:
+            break;
+    }
+    if (d < lo || d > hi) {
+        why = info.name + " lies within " + formatFloat(lo) + ".." + formatFloat(hi);
+        return std::nullopt;
+    }
+    v.f = static_cast<float>(d);
+    return v;
+}
+
+// Stores a value and sends it the way the editor pages do.
+void applyValue(Senders& s, int word, const ParsedValue& v) {
+    ParamBlock& p = s.store().params;
+    const WordInfo& info = wordInfo(word);
+    for (const OutputGroup& g : kOutputGroups) {
+        for (int k = 0; k < g.channels(); ++k) {
+            if (word == g.delayMs(k)) {
+                s.setOutputDelay(g, k, v.f);
+                return;
+            }
+            if (word == g.delayFilterMode(k)) {
+                s.setDelayFilterMode(g, k, v.i);
+                return;
+            }
+        }
+    }
+    if (info.kind == WordKind::FreqShift) {
+        s.setFreqShift(word == w::micAFreq ? 0 : 1, v.i);
+        return;
+    }
+    if (info.kind == WordKind::ReverbTime) {
+        p.setFloat(word, std::trunc(v.f));
+    } else if (info.isFloat()) {
+        p.setFloat(word, v.f);
+    } else {
+        p.setInt(word, v.i);
+    }
+    s.sendWord(word);
+}
+
+}  // namespace
+
+int run(int argc, char** argv) {
+    CLI::App app{"v36ctl: the command-line tool for the V36 DSP unit and its mode files"};
+    app.require_subcommand(1);
+    Globals globals;
+    app.add_flag("--simulate", globals.simulate, "Use the virtual unit instead of hardware");
+    app.add_option("--sim-state", globals.simState,
+                   "Start the virtual unit from a mode file (with --simulate)");
+    app.add_flag("--trace", globals.trace,
+                 "Print every report written (TX) and read (RX) on standard error");
+
+    int exitCode = kExitOk;
+
+    // info
+    auto* info = app.add_subcommand("info", "Identify the unit and print what it reports");
+    bool infoJson = false;
+    info->add_flag("--json", infoJson, "Print JSON");
+
+    // pull / push
+    auto* pull = app.add_subcommand("pull", "Read the unit's whole state into a mode file");
+    std::string pullOut;
+    pull->add_option("-o,--output", pullOut, "The mode file to write (.ev36)")->required();
+    auto* push = app.add_subcommand("push", "Load a mode file and write it all to the unit");
+    std::string pushIn;
+    bool noStore = false;
+    push->add_option("file", pushIn, "The mode file (.ev36)")->required();
+    push->add_flag("--no-store", noStore, "Do not store a default-mode file into its memory mode");
+
+    // get / set
+    auto* get = app.add_subcommand("get", "Read one parameter by name (pulls first)");
+    std::string getName;
+    get->add_option("name", getName, "e.g. micVolume, outMain.level[0], echoATime[2]")->required();
+    auto* set = app.add_subcommand("set", "Write one parameter by name and send it");
+    std::string setName;
+    std::string setValue;
+    set->add_option("name", setName, "e.g. micVolume, outSub.compRatio")->required();
+    set->add_option("value", setValue, "The value in display units")->required();
+
+    // mode
+    auto* mode = app.add_subcommand("mode", "Recall or store a memory mode");
+    mode->require_subcommand(1);
+    int modeNumber = 1;
+    auto* recall = mode->add_subcommand("recall", "Recall memory mode N (1..4) and pull");
+    recall->add_option("N", modeNumber, "1..4")->required()->check(CLI::Range(1, 4));
+    auto* store = mode->add_subcommand("store", "Store the unit's live set into mode N (1..4)");
+    store->add_option("N", modeNumber, "1..4")->required()->check(CLI::Range(1, 4));
+
+    // dump / diff
+    auto* dump = app.add_subcommand("dump", "Print every field of a mode file");
+    std::string dumpIn;
+    bool dumpJson = false;
+    dump->add_option("file", dumpIn, "The mode file (.ev36)")->required();
+    dump->add_flag("--json", dumpJson, "Print JSON");
+    auto* diff = app.add_subcommand("diff", "Print the fields that differ between two mode files");
+    std::string diffA;
+    std::string diffB;
+    bool diffJson = false;
+    diff->add_option("a", diffA, "First mode file")->required();
+    diff->add_option("b", diffB, "Second mode file")->required();
+    diff->add_flag("--json", diffJson, "Print JSON");
+
+    // design
+    auto* design = app.add_subcommand("design", "Design one filter section");
+    DesignArgs designArgs;
+    int bank = 0;
+    int index = 0;
+    design->add_option("--type", designArgs.type, "Filter type code 0..255")
+        ->required()
+        ->check(CLI::Range(0, 255));
+    design->add_option("--freq", designArgs.freq, "Frequency in Hz")
+        ->required()
+        ->check(CLI::Range(1.0, 23999.0));
+    design->add_option("--q", designArgs.q, "Q")->required()->check(CLI::Range(0.01, 100.0));
+    design->add_option("--gain", designArgs.gain, "Gain in dB")
+        ->required()
+        ->check(CLI::Range(-30.0, 30.0));
+    auto* bankOpt = design->add_option("--bank", bank, "Filter bank 1..9")->check(CLI::Range(1, 9));
+    auto* indexOpt = design->add_option("--index", index, "Section index in the bank")
+                         ->check(CLI::Range(0, 255));
+    design->add_flag("--json", designArgs.json, "Print JSON");
+
+    // remote
+    auto* remote = app.add_subcommand("remote", "Save or load the learned remote keys");
+    remote->require_subcommand(1);
+    std::string remoteFile;
+    auto* remoteSave = remote->add_subcommand("save", "Read the unit's keys into a file");
+    remoteSave->add_option("file", remoteFile, "The remote data file (.remo)")->required();
+    auto* remoteLoad = remote->add_subcommand("load", "Load a file and store its keys in the unit");
+    remoteLoad->add_option("file", remoteFile, "The remote data file (.remo)")->required();
+
+    // eq
+    EqArgs eqArgs;
+    CLI::App* eqGet = nullptr;
+    CLI::App* eqSet = nullptr;
+    addEqCommands(app, eqArgs, eqGet, eqSet);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? kExitOk : kExitUsage;
+    }
+
+    if (!globals.simState.empty() && !globals.simulate) {
+        return usage("--sim-state needs --simulate");
+    }
+
+    // Offline commands.
+    if (*dump) return cmdDump(dumpIn, dumpJson);
+    if (*diff) return cmdDiff(diffA, diffB, diffJson);
+    if (*design) {
+        if (*bankOpt) designArgs.bank = bank;
+        if (*indexOpt) designArgs.index = index;
+        return cmdDesign(designArgs);
+    }
+    const bool eqCommand = *eqGet || *eqSet;
+    if (eqCommand && !eqArgs.valid(eqSet->parsed(), exitCode)) return exitCode;
+
+    // Commands on the unit.
+    ConnectionOptions options;
+    options.simulate = globals.simulate;
+    options.simState = globals.simState;
+    options.trace = globals.trace;
+    Connection unit(options);
+    std::string error;
+    if (!unit.open(error)) return fail(error);
+
+    if (*info) {
+        if (!unit.identify(error)) return fail(error);
+        return unit.printInfo(infoJson) ? kExitOk : kExitFailure;
+    }
+    if (*pull) {
+        if (!unit.pull(error)) return fail(error);
+        const FileResult r = saveModeFile(unit.store(), pullOut);
+        if (!r) return fail(r.error.detail);
+        return kExitOk;
+    }
+    if (*push) {
+        if (!unit.pushFile(pushIn, !noStore, error)) return fail(error);
+        return kExitOk;
+    }
+    if (*get || *set) {
+        const std::string& name = *get ? getName : setName;
+        const auto word = findWord(name);
+        if (!word) return usage("no parameter named \"" + name + "\"");
+        std::optional<ParsedValue> value;
+        if (*set) {
+            std::string why;
+            value = parseValue(*word, setValue, why);
+            if (!value) return usage(why);
+        }
+        if (!unit.pull(error)) return fail(error);
+        if (*set) {
+            applyValue(unit.senders(), *word, *value);
+            unit.finishWrites();
+        }
+        std::cout << wordText(unit.store(), *word) << "\n";
+        return kExitOk;
+    }
+    if (*recall) {
+        if (!unit.recallMode(modeNumber - 1, error)) return fail(error);
+        return kExitOk;
+    }
+    if (*store) {
+        if (!unit.storeMode(modeNumber - 1, error)) return fail(error);
+        return kExitOk;
+    }
+    if (*remoteSave) {
+        if (!unit.saveRemote(remoteFile, error)) return fail(error);
+        return kExitOk;
+    }
+    if (*remoteLoad) {
+        if (!unit.loadRemote(remoteFile, error)) return fail(error);
+        return kExitOk;
+    }
+    if (eqCommand) return runEq(unit, eqArgs, eqSet->parsed());
+    return kExitOk;
+}
+
+}  // namespace v36::cli

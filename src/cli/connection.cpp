@@ -1,0 +1,268 @@
+#include "cli/connection.h"
+
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <thread>
+
+#include "cli/json.h"
+#include "link/hid_backend.h"
+#include "protocol/default_mode.h"
+#include "protocol/device_context.h"
+#include "protocol/dispatcher.h"
+#include "protocol/mode_file.h"
+#include "protocol/report.h"
+#include "protocol/sync.h"
+#include "protocol/words.h"
+#include "remote/remote_file.h"
+#include "sim/virtual_unit.h"
+
+namespace v36::cli {
+
+namespace {
+
+// A trace line: the direction, then the 61 bytes in hex.
+std::string traceLine(bool outgoing, const Report& r) {
+    std::string line = outgoing ? "TX" : "RX";
+    char buf[4];
+    for (std::uint8_t b : r) {
+        std::snprintf(buf, sizeof buf, " %02X", b);
+        line += buf;
+    }
+    line += '\n';
+    return line;
+}
+
+}  // namespace
+
+struct Connection::Impl {
+    explicit Impl(const ConnectionOptions& o) : options(o) {
+        if (options.simulate) {
+            VirtualUnitConfig config;
+            config.recording = false;
+            unit = std::make_unique<VirtualUnit>(config);
+            backend = unit.get();
+        } else {
+            hid = std::make_unique<HidBackend>();
+            backend = hid.get();
+        }
+        ctx.link.setReportHandler([this](const Report& r) { dispatcher.dispatchReport(r); });
+        if (options.trace) {
+            ctx.link.setReportObserver([this](bool outgoing, const Report& r) {
+                const std::string line = traceLine(outgoing, r);
+                std::lock_guard<std::mutex> lock(traceMutex);
+                std::fwrite(line.data(), 1, line.size(), stderr);
+            });
+        }
+        dispatcher.setParameterErrorHandler([](std::string_view text) {
+            std::cerr << "v36ctl: the unit reports: " << text << "\n";
+        });
+        // A command-line run does not wait for the unit to settle as long as
+        // the window does after a connection; everything else keeps its pace.
+        SyncTimings t;
+        t.pullStart =
+            options.simulate ? std::chrono::milliseconds(50) : std::chrono::milliseconds(500);
+        t.afterDone = std::chrono::milliseconds(0);
+        sync.setTimings(t);
+    }
+
+    ~Impl() {
+        if (opened) {
+            finishWrites();
+            ctx.senders.sendCommand({cmd::kDisconnect, -1});
+            finishWrites();
+            ctx.link.closeLink();
+            ctx.link.joinReadThread();
+        }
+    }
+
+    void finishWrites() {
+        // A query's write waits for the previous answer; then its own.
+        ctx.senders.sendCommand({cmd::kQueryMode, -1});
+        ctx.link.responseEvent.waitFor(ctx.link.responseWait());
+        ctx.link.responseEvent.set();
+    }
+
+    bool identified(std::string& error) {
+        if (!modelMatches(ctx.store.deviceModel.get())) {
+            error = "the unit reports model \"" + ctx.store.deviceModel.utf8() +
+                    "\", not V36; this program controls V36 units only";
+            return false;
+        }
+        if (ctx.store.protocolVersion.load() != kProtocolVersion) {
+            error = "the unit speaks protocol " + std::to_string(ctx.store.protocolVersion.load()) +
+                    "; this program speaks protocol 12";
+            return false;
+        }
+        return true;
+    }
+
+    ConnectionOptions options;
+    DeviceContext ctx;
+    Dispatcher dispatcher{ctx.store, ctx.link};
+    SyncWorker sync{ctx.store, ctx.link, dispatcher.paramsChanged};
+    std::unique_ptr<VirtualUnit> unit;
+    std::unique_ptr<HidBackend> hid;
+    LinkBackend* backend = nullptr;
+    std::mutex traceMutex;
+    bool opened = false;
+    bool pulled = false;
+};
+
+Connection::Connection(const ConnectionOptions& options) : impl_(std::make_unique<Impl>(options)) {}
+
+Connection::~Connection() = default;
+
+ParamStore& Connection::store() {
+    return impl_->ctx.store;
+}
+Senders& Connection::senders() {
+    return impl_->ctx.senders;
+}
+void Connection::finishWrites() {
+    impl_->finishWrites();
+}
+
+bool Connection::open(std::string& error) {
+    Impl& m = *impl_;
+    const OpenResult r = m.ctx.link.openLink(*m.backend);
+    if (!r) {
+        error = r.message.empty() ? "no V36 unit is connected" : r.message;
+        return false;
+    }
+    m.opened = true;
+    if (!m.options.simState.empty()) {
+        // The virtual unit starts from the file: push it, then forget it.
+        const FileResult loaded = loadModeFile(m.ctx.store, m.options.simState);
+        if (!loaded) {
+            error = loaded.error.detail;
+            return false;
+        }
+        // A push leaves the unit's volumes alone; a unit started from a
+        // file takes them too.
+        m.ctx.senders.sendWord(w::micVolume);
+        m.ctx.senders.sendWord(w::musicVolume);
+        m.sync.fullPush();
+        finishWrites();
+        m.ctx.store.resetToDefaults();
+    }
+    return true;
+}
+
+bool Connection::identify(std::string& error) {
+    Impl& m = *impl_;
+    std::this_thread::sleep_for(m.options.simulate ? std::chrono::milliseconds(50)
+                                                   : std::chrono::milliseconds(500));
+    m.sync.identify();
+    finishWrites();
+    return m.identified(error);
+}
+
+bool Connection::pull(std::string& error) {
+    Impl& m = *impl_;
+    if (m.pulled) return true;
+    m.ctx.link.pollingEnabled = false;
+    if (!m.sync.identify()) return m.identified(error);
+    m.sync.readEverything();
+    finishWrites();
+    m.pulled = true;
+    return m.identified(error);
+}
+
+bool Connection::pushFile(const std::filesystem::path& file, bool defaultModes,
+                          std::string& error) {
+    Impl& m = *impl_;
+    DefaultModeState state;
+    const FileResult loaded =
+        defaultModes ? state.loadModeFile(m.ctx.store, file) : loadModeFile(m.ctx.store, file);
+    if (!loaded) {
+        error = loaded.error.detail;
+        return false;
+    }
+    // The unit must be the right one before it is written to.
+    if (!m.sync.identify() || !m.identified(error)) return false;
+    m.sync.fullPush();
+    finishWrites();
+    if (state.storeAfterPush(m.ctx.senders)) {
+        std::cerr << "v36ctl: stored into memory mode M" << (m.ctx.store.currentMode.load() + 1)
+                  << "\n";
+        finishWrites();
+    }
+    return true;
+}
+
+bool Connection::recallMode(int mode, std::string& error) {
+    Impl& m = *impl_;
+    if (!m.sync.identify() || !m.identified(error)) return false;
+    m.ctx.senders.sendCommand({cmd::kRecallMode, mode, -1});
+    m.pulled = false;
+    return pull(error);
+}
+
+bool Connection::storeMode(int mode, std::string& error) {
+    Impl& m = *impl_;
+    if (!m.sync.identify() || !m.identified(error)) return false;
+    m.ctx.senders.sendCommand({cmd::kStoreMode, mode, -1});
+    m.dispatcher.paramsChanged = 0;
+    finishWrites();
+    return true;
+}
+
+bool Connection::saveRemote(const std::filesystem::path& file, std::string& error) {
+    if (!pull(error)) return false;
+    const FileResult r = saveRemoteFile(store(), withRemoteExtension(file));
+    if (!r) {
+        error = r.error.detail;
+        return false;
+    }
+    return true;
+}
+
+bool Connection::loadRemote(const std::filesystem::path& file, std::string& error) {
+    Impl& m = *impl_;
+    if (!m.sync.identify() || !m.identified(error)) return false;
+    const FileResult r = loadRemoteFile(m.ctx.senders, file);
+    if (!r) {
+        error = r.error.detail;
+        return false;
+    }
+    finishWrites();
+    return true;
+}
+
+bool Connection::printInfo(bool json) {
+    const ParamStore& s = store();
+    if (json) {
+        JsonWriter j;
+        j.beginObject();
+        j.key("model");
+        j.value(s.deviceModel.utf8());
+        j.key("protocol");
+        j.value(static_cast<int>(s.protocolVersion.load()));
+        j.key("dspVersion");
+        j.value(s.dspVersion.utf8());
+        j.key("mcuVersion");
+        j.value(s.mcuVersion.utf8());
+        j.key("currentMode");
+        j.value(static_cast<int>(s.currentMode.load()) + 1);
+        j.key("modeNames");
+        j.beginArray();
+        for (const auto& name : s.modeNames)
+            j.value(name.utf8());
+        j.endArray();
+        j.endObject();
+        std::cout << j.str() << "\n";
+        return true;
+    }
+    std::cout << "model:        " << s.deviceModel.utf8() << "\n"
+              << "protocol:     " << static_cast<int>(s.protocolVersion.load()) << "\n"
+              << "DSP version:  " << s.dspVersion.utf8() << "\n"
+              << "MCU version:  " << s.mcuVersion.utf8() << "\n"
+              << "current mode: M" << (s.currentMode.load() + 1) << "\n";
+    for (std::size_t k = 0; k < s.modeNames.size(); ++k) {
+        std::cout << "mode M" << (k + 1) << ":      " << s.modeNames[k].utf8() << "\n";
+    }
+    return true;
+}
+
+}  // namespace v36::cli

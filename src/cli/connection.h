@@ -1,0 +1,55 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "protocol/param_store.h"
+#include "protocol/senders.h"
+
+namespace v36::cli {
+
+struct ConnectionOptions {
+    bool simulate = false;
+    std::string simState;  // a mode file the virtual unit starts from
+    bool trace = false;    // TX/RX lines on standard error
+};
+
+// One run's link to the unit (or to the virtual unit): opens it, runs the
+// connection sequence's steps and closes it again, telling the unit so.
+class Connection {
+  public:
+    explicit Connection(const ConnectionOptions& options);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Finds and opens the unit; the error says why not (no unit, no
+    // permission and how to grant it, ...).
+    bool open(std::string& error);
+    // Asks for the model, protocol, versions, mode, inputs; fails on a unit
+    // of another model or protocol.
+    bool identify(std::string& error);
+    // identify, then read every parameter, register page and setting.
+    bool pull(std::string& error);
+    // Loads a mode file and writes all of it to the unit; with
+    // `defaultModes` a default-mode file name also stores it into its mode.
+    bool pushFile(const std::filesystem::path& file, bool defaultModes, std::string& error);
+    bool recallMode(int mode, std::string& error);  // 0..3, then pulls
+    bool storeMode(int mode, std::string& error);   // 0..3
+    bool saveRemote(const std::filesystem::path& file, std::string& error);
+    bool loadRemote(const std::filesystem::path& file, std::string& error);
+    // Prints what the unit reported (after identify).
+    bool printInfo(bool json);
+    // Waits until the unit has answered everything sent so far.
+    void finishWrites();
+
+    ParamStore& store();
+    Senders& senders();
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace v36::cli

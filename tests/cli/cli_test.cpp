@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "protocol/mode_file.h"
+#include "protocol/words.h"
+
+namespace v36 {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs v36ctl with `args` (each quoted for the shell).
+class Cli : public ::testing::Test {
+  protected:
+    Cli() {
+        dir_ = fs::temp_directory_path() /
+               ("v36ctl-test-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    ~Cli() override { fs::remove_all(dir_); }
+
+    fs::path file(const std::string& name) const { return dir_ / name; }
+
+    Outcome run(const std::vector<std::string>& args) {
+        std::string cmd = V36CTL_PATH;
+        for (const auto& a : args)
+            cmd += " '" + a + "'";
+        const fs::path out = file("stdout.txt");
+        const fs::path err = file("stderr.txt");
+        cmd += " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
+        const int status = std::system(cmd.c_str());
+        Outcome r;
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = slurp(out);
+        r.err = slurp(err);
+        return r;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(Cli, InfoIdentifiesTheVirtualUnit) {
+    const Outcome r = run({"--simulate", "info", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"model\":\"V36\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"protocol\":12"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"modeNames\":["), std::string::npos) << r.out;
+}
+
+TEST_F(Cli, PullDumpPushRoundTrip) {
+    const std::string saved = file("unit.ev36").string();
+    Outcome r = run({"--simulate", "pull", "-o", saved});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(fs::file_size(saved), kModeFileSizeV2);
+
+    r = run({"dump", saved});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("outMain.level[0] = "), std::string::npos);
+    EXPECT_NE(r.out.find("bank5.split[0] = type 3, 500 Hz"), std::string::npos) << r.out;
+
+    r = run({"--simulate", "push", saved});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+TEST_F(Cli, SetSendsThroughTheSendersAndGetReadsTheUnit) {
+    // A unit that starts from a mode file with known values.
+    ParamStore start;
+    start.resetToDefaults();
+    start.params.setInt(w::micVolume, 33);
+    const fs::path state = file("state.ev36");
+    ASSERT_TRUE(saveModeFile(start, state).ok());
+
+    Outcome r = run({"--simulate", "--sim-state", state.string(), "get", "micVolume"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "33\n");
+
+    r = run({"--simulate", "--trace", "set", "outMain.level[0]", "42"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "42\n");
+    // 0.42 as a big-endian single to 5.28.
+    EXPECT_NE(r.err.find("TX 02 09 00 05 1C 01 3E D7 0A 3D 00"), std::string::npos);
+
+    // Every trace line is a direction and 61 bytes in hex.
+    const std::regex line("^(TX|RX)( [0-9A-F]{2}){61}$");
+    std::istringstream lines(r.err);
+    std::string l;
+    int count = 0;
+    while (std::getline(lines, l)) {
+        EXPECT_TRUE(std::regex_match(l, line)) << l;
+        ++count;
+    }
+    EXPECT_GT(count, 300);
+}
+
+TEST_F(Cli, EqSetWritesTheBandRecordAndItsSection) {
+    const Outcome r = run({"--simulate", "--trace", "eq", "set", "5", "1", "--gain", "3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("TX 02 85 01 FF 07 00 B4 00 19 05 86 01 00"), std::string::npos);
+    EXPECT_NE(r.err.find("TX 02 09 00 05 00 05 "), std::string::npos);
+    EXPECT_NE(r.out.find("band 1: type 1, 25Hz, +3.0dB, Q 1.41"), std::string::npos) << r.out;
+}
+
+TEST_F(Cli, DesignPrintsCoefficientsAndTheReport) {
+    const Outcome r = run({"design", "--type", "6", "--freq", "1000", "--q", "0.707", "--gain", "0",
+                       "--bank", "5", "--index", "3", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("{\"a1\":-1.77876", 0), 0u) << r.out;
+    // -A1 and B0 as the worked Chebyshev section sends them.
+    EXPECT_NE(r.out.find("\"report\":\"02 09 00 05 03 05 3F E3 AE A1"), std::string::npos);
+    EXPECT_NE(r.out.find("3B E6 44 41"), std::string::npos);
+}
+
+TEST_F(Cli, ErrorsAndTheirExitCodes) {
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{}, 2},
+        {{"frobnicate"}, 2},
+        {{"design", "--freq", "1000"}, 2},
+        {{"--simulate", "set", "noSuchField", "1"}, 2},
+        {{"--simulate", "set", "musicPitch", "9"}, 2},
+        {{"--sim-state", "x.ev36", "info"}, 2},
+        {{"dump", "/nonexistent/missing.ev36"}, 1},
+        {{"--simulate", "push", "/nonexistent/missing.ev36"}, 1},
+    };
+    for (const auto& c : cases) {
+        const Outcome r = run(c.args);
+        std::string joined;
+        for (const auto& a : c.args)
+            joined += a + " ";
+        EXPECT_EQ(r.exitCode, c.exitCode) << joined << "\n" << r.err;
+        if (c.exitCode != 0) {
+            EXPECT_FALSE(r.err.empty()) << joined;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace v36
