@@ -9,8 +9,6 @@ namespace v36 {
 
 namespace {
 
-constexpr std::size_t kReportBytes = std::tuple_size_v<Report>;
-
 // An open HID interface of the unit.
 class HidDevice : public LinkDevice {
   public:

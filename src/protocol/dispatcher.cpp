@@ -32,7 +32,7 @@ std::int32_t truncToInt32(double x) {
 // v plus (minus, when negative) half a step, times the scale, truncated:
 // rounding half away from zero.
 std::int32_t scaled(float v, double halfStep, double scale) {
-    const double d = v;
+    const auto d = static_cast<double>(v);
     return truncToInt32((d >= 0.0 ? d + halfStep : d - halfStep) * scale);
 }
 
