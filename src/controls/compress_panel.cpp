@@ -1,0 +1,131 @@
+#include "controls/compress_panel.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "controls/control_fonts.h"
+
+namespace v36 {
+
+CCompressPanelPlus::CCompressPanelPlus(QWidget* parent) : QWidget(parent) {
+    labelFont_ = controlFont(FontRole::Cjk, 12);
+    offFont_ = controlFontPt(FontRole::CjkBold, 40);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    resize(sizeHint());
+}
+
+void CCompressPanelPlus::setOn(bool on) {
+    on_ = on;
+    update();
+}
+void CCompressPanelPlus::setThreshold(float db) {
+    threshold_ = db;
+    update();
+}
+void CCompressPanelPlus::setKnee(float db) {
+    knee_ = db;
+    update();
+}
+void CCompressPanelPlus::setSlopeAboveThreshold(float slope) {
+    slopeAbove_ = slope;
+    update();
+}
+void CCompressPanelPlus::setSlopeBelowKnee(float slope) {
+    slopeBelow_ = slope;
+    update();
+}
+void CCompressPanelPlus::setGridColor(QColor colour) {
+    grid_ = colour;
+    update();
+}
+void CCompressPanelPlus::setLabelColor(QColor colour) {
+    label_ = colour;
+    update();
+}
+
+double CCompressPanelPlus::xOf(double db) const {
+    return (db + 90.0) * (width() - 60) / 96.0 + 40.0;
+}
+
+double CCompressPanelPlus::yOf(double db) const {
+    return std::fabs(db - 6.0) * (height() - 45) / 96.0 + 20.0;
+}
+
+CCompressPanelPlus::Geometry CCompressPanelPlus::geometry() const {
+    const double hp = height() - 45;
+    const double wp = width() - 60;
+    const double t = threshold_;
+    const double k = knee_;
+    Geometry g;
+    g.dot = QPointF(xOf(t), yOf(t));
+    const QPointF kneePoint(xOf(k), yOf(k));
+    const QPointF kneeStart(40.0, yOf(k) + std::fabs(-90.0 - k) * hp / 96.0 * double{slopeBelow_});
+    g.belowKnee = k == -90.0 ? QLineF(kneePoint, kneePoint) : QLineF(kneeStart, kneePoint);
+    g.linear = QLineF(kneePoint, g.dot);
+    const QPointF end(wp + 40.0, yOf(t) - std::fabs(6.0 - t) * hp / 96.0 * double{slopeAbove_});
+    g.compressed = QLineF(g.dot, end);
+    const double top = std::min(end.y(), kneeStart.y());
+    const double bottom = std::max(end.y(), kneeStart.y());
+    g.outputBand = QRectF(40.0, top, wp, bottom - top);
+    return g;
+}
+
+void CCompressPanelPlus::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::black);
+    const int w = width();
+    const int h = height();
+    const int hp = h - 45;
+
+    // Grid and labels.
+    p.setPen(QPen(grid_, 1));
+    p.setFont(labelFont_);
+    const QFontMetrics fm(labelFont_);
+    const double rows[] = {6, 0, -10, -20, -30, -40, -50, -60, -70, -80, -90};
+    for (const double db : rows) {
+        const int y = static_cast<int>(yOf(db));
+        p.setPen(QPen(grid_, 1));
+        p.drawLine(40, y, w - 20, y);
+        const QString text = db > 0 ? QStringLiteral("+6dB") : QString::asprintf("%.0fdB", db);
+        p.setPen(label_);
+        p.drawText(QRect(0, y - fm.height() / 2, 38, fm.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, text);
+    }
+    const double columns[] = {-90, -70, -50, -30, -10, 6};
+    for (const double db : columns) {
+        const int x = static_cast<int>(xOf(db));
+        p.setPen(QPen(grid_, 1));
+        p.drawLine(x, 20, x, hp + 20);
+        const QString text = QString::asprintf("%.0fdB", db);
+        const int tw = fm.horizontalAdvance(text);
+        p.setPen(label_);
+        p.drawText(QRect(x - tw / 2 - 1, h - 23, tw + 2, fm.height()), Qt::AlignCenter, text);
+    }
+
+    // The curve.
+    const Geometry g = geometry();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xFF, 0x0A, 0x0A, 0xC8));
+    p.drawEllipse(g.dot, 4.0, 4.0);
+    QPen curve(QColor(0x00, 0xCF, 0xFF), 2.0);
+    curve.setCapStyle(Qt::RoundCap);
+    p.setPen(curve);
+    p.setBrush(Qt::NoBrush);
+    if (g.belowKnee.length() > 0.0) p.drawLine(g.belowKnee);
+    p.drawLine(g.linear);
+    p.drawLine(g.compressed);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x78, 0x78, 0x78, 0x41));
+    p.drawRect(g.outputBand);
+
+    if (!on_) {
+        p.setFont(offFont_);
+        p.setPen(QColor(0, 150, 255));
+        p.drawText(rect(), Qt::AlignCenter, QStringLiteral("OFF"));
+    }
+}
+
+}  // namespace v36

@@ -1,0 +1,28 @@
+#include "controls/curve_path.h"
+
+namespace v36 {
+
+QPainterPath cardinalSpline(const QPointF* points, int count, double tension, bool closed) {
+    QPainterPath path;
+    if (count <= 0) return path;
+    path.moveTo(points[0]);
+    if (count == 1) return path;
+    // Control points at 0.3 * tension of the neighbours' chord.
+    const double k = 0.3 * tension;
+    const auto at = [&](int i) {
+        if (closed) return points[((i % count) + count) % count];
+        return points[std::clamp(i, 0, count - 1)];
+    };
+    const int segments = closed ? count : count - 1;
+    for (int i = 0; i < segments; ++i) {
+        const QPointF p0 = at(i - 1);
+        const QPointF p1 = at(i);
+        const QPointF p2 = at(i + 1);
+        const QPointF p3 = at(i + 2);
+        path.cubicTo(p1 + (p2 - p0) * k, p2 - (p3 - p1) * k, p2);
+    }
+    if (closed) path.closeSubpath();
+    return path;
+}
+
+}  // namespace v36

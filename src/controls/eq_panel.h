@@ -1,0 +1,142 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPointF>
+#include <QRectF>
+#include <QWidget>
+
+#include "dsp/eq_model.h"
+
+class QMenu;
+
+namespace v36 {
+
+// Notifications of the EQ panel, as numbers for hosts that log or route them.
+constexpr int WM_EQ_BAND = 5153;
+constexpr int WM_EQ_NONE = 5154;
+
+// The graph on which a parametric EQ is shown and edited: a logarithmic
+// 18 Hz ... 23 kHz axis, a +-15 dB axis, the summed response, the selected
+// band's area, one numbered marker per band, value labels, a status line and
+// an optional "BYPASS" overlay. Markers are dragged with the left button
+// (frequency and gain) and the right button (Q); a right click opens the type
+// menu; arrow keys, keypad plus/minus and the wheel make fine steps. The
+// panel computes every curve through its EqGraphModel and tells the host which
+// band changed; the host sends it.
+class CEqPanel : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kLeftInset = 36;
+    static constexpr int kTopInset = 18;
+    static constexpr int kRightInset = 6;
+    static constexpr int kBottomInset = 20;
+    // Pointer y is taken relative to this line for hits and gain drags.
+    static constexpr int kHitTop = 16;
+    // Menu command of the first type ("PEQ"); the others follow.
+    static constexpr int kTypeCommandFirst = 2025;
+
+    explicit CEqPanel(QWidget* parent = nullptr);
+
+    // ---- the host's operations ----
+    // EQ number 0..11: title, curve colour and locked bands. Call before setBandCount.
+    void setEqNumber(int eq);
+    int eqNumber() const { return model_.eqNumber(); }
+    // Marks n bands in use with placeholder values, gains 0, all curves recomputed.
+    void setBandCount(int n);
+    int bandCount() const { return model_.bandCount(); }
+    // Editing paths under the band rules; each recomputes the band and repaints.
+    void setType(int band, int type);
+    void setGain(int band, float gain);
+    void setFrequency(int band, float freq);
+    void setQ(int band, float q);
+    // Subwoofer EQ only: a crossover family on point `point`.
+    void applyCrossoverFamily(int point, int family);
+    // Direct access to the working copy; after loading values call recompute.
+    EqGraphModel& model() { return model_; }
+    const EqGraphModel& model() const { return model_; }
+    EqBand& band(int n) { return model_.band(n); }
+    const EqBand& band(int n) const { return model_.band(n); }
+    void recompute(int band);
+    void recomputeAll();
+
+    void setBypass(bool bypass);
+    bool isBypassed() const { return bypass_; }
+    // 0 Chinese, 1 English: title, menu and status line.
+    void setLanguage(int language);
+    int language() const { return language_; }
+
+    int selectedBand() const { return selected_; }
+    int hoverBand() const { return hover_; }
+    bool isLeftDragging() const { return leftDrag_; }
+    bool isRightDragging() const { return rightDrag_; }
+    QColor curveColor() const { return curveColour_; }
+    static QColor bandColor(int band);
+
+    // ---- geometry ----
+    QRectF plotRect() const;
+    double xOfFrequency(double freq) const;
+    double yOfGain(double gain) const;
+    double frequencyAtX(double x) const;
+    // Client position of a band's marker.
+    QPointF markerPosition(int band) const;
+    // The band under a pointer position with tolerance t (first or last match), -1 for none.
+    int hitTest(QPoint at, int tolerance, bool lastMatch) const;
+
+    // The type menu while it is open (nullptr otherwise).
+    QMenu* typeMenu() const;
+
+    QSize sizeHint() const override { return {760, 340}; }
+
+  signals:
+    // WM_EQ_BAND: band `band` was hit or changed; `data` is its working-copy record.
+    void bandChanged(int band, const v36::EqBand& data);
+    // WM_EQ_NONE: the left button was released with no band selected.
+    void selectionCleared();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+  private:
+    void syncPlotWidth();
+    void layoutMarkers();
+    bool isVisibleBand(int n) const;
+    bool isLocked(int n) const;
+    void notify(int n);
+    void openTypeMenu(QPoint at);
+    void onTypeCommand(int command);
+    void drawGrid(QPainter& p, const QRectF& plot) const;
+    void drawSelectedArea(QPainter& p, const QRectF& plot) const;
+    void drawTotalCurve(QPainter& p, const QRectF& plot);
+    void drawMarkers(QPainter& p, const QRectF& plot) const;
+    void drawValueLabels(QPainter& p, const QRectF& plot, int n) const;
+    void drawStatusLine(QPainter& p, int n) const;
+
+    EqGraphModel model_;
+    int language_ = 0;
+    bool bypass_ = false;
+    int selected_ = -1;
+    int hover_ = -1;
+    bool leftDrag_ = false;
+    bool rightDrag_ = false;
+    bool rightMoved_ = false;
+    QPoint rightPress_;
+    QPointF grab_;
+    int qAnchorX_ = 0;
+    QColor curveColour_{0x00, 0xC8, 0xFF};
+    QFont panelFont_;
+    QFont gridFont_;
+    QFont numberFont_;
+    QFont statusFont_;
+    QFont bypassFont_;
+    QMenu* menu_ = nullptr;
+};
+
+}  // namespace v36

@@ -1,0 +1,141 @@
+#include "controls/image_button.h"
+
+#include <QEnterEvent>
+#include <QPaintEngine>
+#include <QPainter>
+#include <algorithm>
+
+#include "controls/control_fonts.h"
+
+namespace v36 {
+
+namespace {
+
+// Brightens (hover) or greys (disabled) every pixel, keeping its alpha.
+QImage withColourEffect(QImage image, CGdipButton::State state) {
+    if (state != CGdipButton::State::Hover && state != CGdipButton::State::Disabled) return image;
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = line[x];
+            int r = qRed(c);
+            int g = qGreen(c);
+            int b = qBlue(c);
+            if (state == CGdipButton::State::Hover) {
+                r = std::min(255, r * 6 / 5 + 20);
+                g = std::min(255, g * 6 / 5 + 20);
+                b = std::min(255, b * 6 / 5 + 20);
+            } else {
+                const int grey = (r * 30 + g * 59 + b * 11) / 100;
+                r = g = b = (grey + 2 * 200) / 3;
+            }
+            line[x] = qRgba(r, g, b, qAlpha(c));
+        }
+    }
+    return image;
+}
+
+// The device pixel ratio of what the painter really paints on (a widget's
+// backing store, or an image the widget is rendered into).
+double targetDpr(QPainter& p) {
+    const QPaintDevice* device =
+        p.paintEngine() != nullptr ? p.paintEngine()->paintDevice() : nullptr;
+    if (device == nullptr) device = p.device();
+    return device != nullptr ? device->devicePixelRatioF() : 1.0;
+}
+
+}  // namespace
+
+CGdipButton::CGdipButton(QWidget* parent) : QAbstractButton(parent) {
+    captionFont_ = controlFont(FontRole::Cjk, 12);
+    setAttribute(Qt::WA_Hover, true);
+    setMouseTracking(true);
+}
+
+bool CGdipButton::loadStandard(int id) {
+    const bool ok = standard_.load(id);
+    standardCache_ = {};
+    updateGeometry();
+    update();
+    return ok;
+}
+
+bool CGdipButton::loadAlternate(int id) {
+    const bool ok = alternatePicture_.load(id);
+    alternateCache_ = {};
+    update();
+    return ok;
+}
+
+void CGdipButton::setCaption(const QString& caption) {
+    setText(caption);
+    update();
+}
+
+void CGdipButton::setCaptionColor(QColor colour) {
+    captionColour_ = colour;
+    update();
+}
+
+void CGdipButton::setAlternate(bool alternate) {
+    alternate_ = alternate;
+    update();
+}
+
+CGdipButton::State CGdipButton::state() const {
+    if (!isEnabled()) return State::Disabled;
+    if (isDown()) return State::Pressed;
+    if (hover_) return State::Hover;
+    return State::Normal;
+}
+
+QSize CGdipButton::sizeHint() const {
+    if (!standard_.isNull()) return standard_.size();
+    return QSize(161, 39);
+}
+
+const QImage& CGdipButton::rendering(const CGdiPlusBitmap& picture, Renderings& cache, State state,
+                                     double dpr) const {
+    if (cache.dpr != dpr) cache = Renderings{dpr, {}};
+    QImage& image = cache.images[static_cast<std::size_t>(state)];
+    if (image.isNull()) image = withColourEffect(picture.toImage(dpr), state);
+    return image;
+}
+
+void CGdipButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const bool useAlternate = alternate_ && !alternatePicture_.isNull();
+    const CGdiPlusBitmap& picture = useAlternate ? alternatePicture_ : standard_;
+    const State s = state();
+    if (!picture.isNull()) {
+        const QImage& image =
+            rendering(picture, useAlternate ? alternateCache_ : standardCache_, s, targetDpr(p));
+        const QPointF at = s == State::Pressed ? QPointF(1, 1) : QPointF(0, 0);
+        p.drawImage(QRectF(at, QSizeF(picture.size())), image);
+    }
+    p.setFont(captionFont_);
+    p.setPen(captionColour_);
+    QRect textRect = rect();
+    if (s == State::Pressed) textRect.translate(1, 1);
+    p.drawText(textRect, Qt::AlignCenter, text());
+}
+
+void CGdipButton::enterEvent(QEnterEvent* event) {
+    hover_ = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void CGdipButton::leaveEvent(QEvent* event) {
+    hover_ = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+void CGdipButton::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange) update();
+    QAbstractButton::changeEvent(event);
+}
+
+}  // namespace v36

@@ -1,0 +1,301 @@
+#include "controls/pictures.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <cmath>
+
+namespace v36 {
+
+namespace {
+
+// ---- the drawn pictures; each fills a box of the given size ----
+
+void drawThumb(QPainter& p, const QSizeF& s, const QColor& top, const QColor& bottom,
+               const QColor& border) {
+    const QRectF r(0.5, 0.5, s.width() - 1.0, s.height() - 1.0);
+    QLinearGradient g(r.topLeft(), r.bottomLeft());
+    g.setColorAt(0.0, top);
+    g.setColorAt(1.0, bottom);
+    p.setPen(QPen(border, 1.0));
+    p.setBrush(g);
+    p.drawRoundedRect(r, 2.0, 2.0);
+    // A grip line across the middle of the longer side.
+    p.setPen(QPen(border.darker(120), 1.0));
+    if (s.width() >= s.height()) {
+        p.drawLine(QPointF(s.width() / 2.0, 2.0), QPointF(s.width() / 2.0, s.height() - 2.0));
+    } else {
+        p.drawLine(QPointF(2.0, s.height() / 2.0), QPointF(s.width() - 2.0, s.height() / 2.0));
+    }
+}
+
+void thumbNormal(QPainter& p, const QSizeF& s) {
+    drawThumb(p, s, QColor(250, 250, 250), QColor(170, 175, 185), QColor(90, 95, 105));
+}
+void thumbFocused(QPainter& p, const QSizeF& s) {
+    drawThumb(p, s, QColor(225, 242, 255), QColor(90, 170, 240), QColor(0, 90, 190));
+}
+void thumbDisabled(QPainter& p, const QSizeF& s) {
+    drawThumb(p, s, QColor(215, 215, 215), QColor(195, 195, 195), QColor(160, 160, 160));
+}
+
+// Horizontal track: a groove on the thumb's axis (y = 7.5 for the 22 px track)
+// and a row of scale ticks beneath it.
+void horizontalTrack(QPainter& p, const QSizeF& s, bool filled) {
+    const double h = s.height();
+    const double cy = std::min(7.5, h / 2.0);
+    const QRectF groove(2.0, cy - 2.5, s.width() - 4.0, 5.0);
+    if (filled) {
+        QLinearGradient g(groove.topLeft(), groove.bottomLeft());
+        g.setColorAt(0.0, QColor(120, 200, 255));
+        g.setColorAt(1.0, QColor(0, 120, 215));
+        p.setPen(QPen(QColor(0, 80, 160), 1.0));
+        p.setBrush(g);
+    } else {
+        p.setPen(QPen(QColor(120, 125, 135), 1.0));
+        p.setBrush(QColor(205, 210, 218));
+    }
+    p.drawRoundedRect(groove, 2.0, 2.0);
+    if (h >= 16.0) {
+        p.setPen(QPen(filled ? QColor(0, 110, 200) : QColor(150, 155, 165), 1.0));
+        const int ticks = 11;
+        for (int i = 0; i < ticks; ++i) {
+            const double x =
+                std::floor(7.0 + 9.0 + (s.width() - 14.0 - 19.0) * i / (ticks - 1)) + 0.5;
+            const double len = (i % 5 == 0) ? 5.0 : 3.0;
+            p.drawLine(QPointF(x, cy + 6.0), QPointF(x, cy + 6.0 + len));
+        }
+    }
+}
+void trackH(QPainter& p, const QSizeF& s) {
+    horizontalTrack(p, s, false);
+}
+void fillH(QPainter& p, const QSizeF& s) {
+    horizontalTrack(p, s, true);
+}
+
+// Vertical track: a groove under the centre of a 19 px thumb placed at x = 1.
+void verticalTrack(QPainter& p, const QSizeF& s, bool filled) {
+    const double cx = std::min(10.5, s.width() / 2.0);
+    const QRectF groove(cx - 2.5, 2.0, 5.0, s.height() - 4.0);
+    if (filled) {
+        QLinearGradient g(groove.topLeft(), groove.topRight());
+        g.setColorAt(0.0, QColor(120, 200, 255));
+        g.setColorAt(1.0, QColor(0, 120, 215));
+        p.setPen(QPen(QColor(0, 80, 160), 1.0));
+        p.setBrush(g);
+    } else {
+        p.setPen(QPen(QColor(120, 125, 135), 1.0));
+        p.setBrush(QColor(205, 210, 218));
+    }
+    p.drawRoundedRect(groove, 2.0, 2.0);
+}
+void trackV(QPainter& p, const QSizeF& s) {
+    verticalTrack(p, s, false);
+}
+void fillV(QPainter& p, const QSizeF& s) {
+    verticalTrack(p, s, true);
+}
+
+// A tab with a pointer at the bottom-left corner (the handle's x is the value).
+void delayHandle(QPainter& p, const QSizeF& s) {
+    const double w = s.width();
+    const double h = s.height();
+    QPainterPath path;
+    path.moveTo(0.5, h - 0.5);
+    path.lineTo(0.5, 2.5);
+    path.quadTo(0.5, 0.5, 2.5, 0.5);
+    path.lineTo(w - 2.5, 0.5);
+    path.quadTo(w - 0.5, 0.5, w - 0.5, 2.5);
+    path.lineTo(w - 0.5, h * 0.62);
+    path.quadTo(w - 0.5, h * 0.62 + 2.0, w - 2.5, h * 0.62 + 2.0);
+    path.lineTo(8.0, h * 0.62 + 2.0);
+    path.closeSubpath();
+    QLinearGradient g(0.0, 0.0, 0.0, h);
+    g.setColorAt(0.0, QColor(245, 245, 250));
+    g.setColorAt(0.6, QColor(170, 178, 192));
+    g.setColorAt(1.0, QColor(120, 128, 140));
+    p.setPen(QPen(QColor(60, 64, 72), 1.0));
+    p.setBrush(g);
+    p.drawPath(path);
+    p.setPen(QPen(QColor(90, 96, 106), 1.0));
+    for (int i = 0; i < 3; ++i) {
+        const double x = w / 2.0 - 3.0 + 3.0 * i + 0.5;
+        p.drawLine(QPointF(x, 3.5), QPointF(x, h * 0.62 - 1.5));
+    }
+}
+
+// The listener seen from above, nose pointing to the front (up).
+void listener(QPainter& p, const QSizeF& s) {
+    const double w = s.width();
+    const double h = s.height();
+    const QPointF c(w / 2.0, h / 2.0 + 1.0);
+    const double r = std::min(w, h) * 0.36;
+    p.setPen(QPen(QColor(40, 70, 10), 1.0));
+    p.setBrush(QColor(150, 200, 90));
+    p.drawEllipse(QRectF(c.x() - r - 3.5, c.y() - 4.0, 5.0, 8.0));  // ears
+    p.drawEllipse(QRectF(c.x() + r - 1.5, c.y() - 4.0, 5.0, 8.0));
+    QPainterPath nose;
+    nose.moveTo(c.x() - 3.5, c.y() - r + 1.5);
+    nose.lineTo(c.x(), c.y() - r - 4.5);
+    nose.lineTo(c.x() + 3.5, c.y() - r + 1.5);
+    nose.closeSubpath();
+    p.drawPath(nose);
+    QRadialGradient g(c - QPointF(r * 0.3, r * 0.3), r * 1.3);
+    g.setColorAt(0.0, QColor(215, 255, 160));
+    g.setColorAt(1.0, QColor(127, 200, 40));
+    p.setBrush(g);
+    p.drawEllipse(c, r, r);
+}
+
+// A loudspeaker box with a tweeter above and a woofer in the middle.
+void speaker(QPainter& p, const QSizeF& s) {
+    const double w = s.width();
+    const double h = s.height();
+    const QRectF box(0.5, 0.5, w - 1.0, h - 1.0);
+    QLinearGradient g(box.topLeft(), box.topRight());
+    g.setColorAt(0.0, QColor(70, 74, 82));
+    g.setColorAt(0.5, QColor(110, 116, 126));
+    g.setColorAt(1.0, QColor(60, 64, 70));
+    p.setPen(QPen(QColor(25, 25, 28), 1.0));
+    p.setBrush(g);
+    p.drawRoundedRect(box, 3.0, 3.0);
+    const double wr = std::min(w, h) * 0.36;
+    const QPointF wc(w / 2.0, h / 2.0 + 2.0);
+    QRadialGradient cone(wc, wr);
+    cone.setColorAt(0.0, QColor(200, 200, 205));
+    cone.setColorAt(0.45, QColor(120, 122, 128));
+    cone.setColorAt(1.0, QColor(35, 35, 38));
+    p.setBrush(cone);
+    p.drawEllipse(wc, wr, wr);
+    p.setBrush(QColor(180, 182, 188));
+    p.drawEllipse(QPointF(w / 2.0, 5.0), 2.5, 2.5);
+}
+
+void navButton(QPainter& p, const QSizeF& s, const QColor& top, const QColor& bottom,
+               const QColor& border) {
+    const QRectF r(0.5, 0.5, s.width() - 1.0, s.height() - 1.0);
+    QLinearGradient g(r.topLeft(), r.bottomLeft());
+    g.setColorAt(0.0, top);
+    g.setColorAt(0.48, top.darker(118));
+    g.setColorAt(0.52, bottom.lighter(108));
+    g.setColorAt(1.0, bottom);
+    p.setPen(QPen(border, 1.0));
+    p.setBrush(g);
+    p.drawRoundedRect(r, 5.0, 5.0);
+    p.setPen(QPen(QColor(255, 255, 255, 90), 1.0));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(r.adjusted(1.0, 1.0, -1.0, -1.0), 4.0, 4.0);
+}
+void navStandard(QPainter& p, const QSizeF& s) {
+    navButton(p, s, QColor(88, 132, 186), QColor(30, 62, 110), QColor(20, 40, 75));
+}
+void navSelected(QPainter& p, const QSizeF& s) {
+    navButton(p, s, QColor(255, 186, 80), QColor(205, 104, 0), QColor(130, 60, 0));
+}
+void backButton(QPainter& p, const QSizeF& s) {
+    navButton(p, s, QColor(96, 170, 120), QColor(30, 100, 60), QColor(15, 60, 35));
+    QPainterPath arrow;
+    const double cy = s.height() / 2.0;
+    arrow.moveTo(7.0, cy);
+    arrow.lineTo(15.0, cy - 6.0);
+    arrow.lineTo(15.0, cy + 6.0);
+    arrow.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255, 200));
+    p.drawPath(arrow);
+}
+
+struct PictureEntry {
+    int id;
+    int width;
+    int height;
+    void (*draw)(QPainter&, const QSizeF&);
+};
+
+constexpr PictureEntry kPictures[] = {
+    {picture::kSliderThumb, 19, 9, thumbNormal},
+    {picture::kSliderTrack, 131, 22, trackH},
+    {picture::kSliderThumbDisabled, 19, 9, thumbDisabled},
+    {picture::kSliderThumbFocused, 19, 9, thumbFocused},
+    {picture::kListener, 36, 36, listener},
+    {picture::kSpeaker, 28, 34, speaker},
+    {picture::kDelayHandle, 25, 22, delayHandle},
+    {picture::kNavButtonSelected, 161, 39, navSelected},
+    {picture::kBackButton, 90, 32, backButton},
+    {picture::kNavButton, 161, 39, navStandard},
+    {picture::kSliderFill, 131, 22, fillH},
+    {picture::kSliderTrackVertical, 22, 160, trackV},
+    {picture::kSliderFillVertical, 22, 160, fillV},
+};
+
+}  // namespace
+
+void CGdiPlusBitmap::clear() {
+    draw_ = nullptr;
+    image_ = QImage();
+    size_ = QSize();
+    id_ = 0;
+}
+
+void CGdiPlusBitmap::setImage(const QImage& image) {
+    clear();
+    if (image.isNull()) return;
+    image_ = image;
+    size_ = (QSizeF(image.size()) / image.devicePixelRatio()).toSize();
+}
+
+void CGdiPlusBitmap::setSize(QSize size) {
+    if (!isNull() && size.isValid()) size_ = size;
+}
+
+void CGdiPlusBitmap::draw(QPainter& painter, QPointF at) const {
+    if (isNull()) return;
+    painter.save();
+    painter.translate(at);
+    if (draw_ != nullptr) {
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        draw_(painter, QSizeF(size_));
+    } else {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter.drawImage(QRectF(QPointF(0, 0), QSizeF(size_)), image_);
+    }
+    painter.restore();
+}
+
+void CGdiPlusBitmap::drawPart(QPainter& painter, QPointF at, const QRectF& source) const {
+    if (isNull() || source.isEmpty()) return;
+    painter.save();
+    painter.setClipRect(source.translated(at), Qt::IntersectClip);
+    draw(painter, at);
+    painter.restore();
+}
+
+QImage CGdiPlusBitmap::toImage(double devicePixelRatio) const {
+    if (isNull()) return {};
+    const double dpr = devicePixelRatio > 0.0 ? devicePixelRatio : 1.0;
+    QImage out(QSize(static_cast<int>(std::ceil(size_.width() * dpr)),
+                     static_cast<int>(std::ceil(size_.height() * dpr))),
+               QImage::Format_ARGB32_Premultiplied);
+    out.setDevicePixelRatio(dpr);
+    out.fill(Qt::transparent);
+    QPainter p(&out);
+    draw(p, QPointF(0, 0));
+    return out;
+}
+
+bool CGdiPlusBitmapResource::load(int id) {
+    clear();
+    for (const PictureEntry& e : kPictures) {
+        if (e.id == id) {
+            draw_ = e.draw;
+            size_ = QSize(e.width, e.height);
+            id_ = id;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace v36

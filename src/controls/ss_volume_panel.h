@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QFont>
+#include <QWidget>
+#include <array>
+
+#include "controls/pictures.h"
+
+namespace v36 {
+
+// Messages of the room control to the sound-field page.
+constexpr int WM_SS_ITEM_PICKED = 2258;
+constexpr int WM_SS_ITEM_MOVED = 2259;
+
+// One item of the room: 0 the listener, 1..8 the speakers.
+struct CSSItem {
+    int number = 0;
+    int pixelX = 0;
+    int pixelY = 0;
+    float x = 0.0f;  // metres, right positive
+    float y = 0.0f;  // metres, front positive
+};
+
+// The room as a scaled grid with the listener and the speakers on it; items
+// are dragged with the left button.
+class CSSVolumePanel : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kItems = 9;
+    static constexpr int kVisibleItems = 7;
+    static constexpr int kMargin = 30;
+
+    explicit CSSVolumePanel(QWidget* parent = nullptr);
+
+    // Whole or fractional metres; sizes that are not positive are ignored.
+    void setRoomSize(float width, float length);
+    float roomWidth() const { return roomWidth_; }
+    float roomLength() const { return roomLength_; }
+    void setItemPosition(float x, float y, int item);
+    const CSSItem& item(int index) const { return items_.at(static_cast<std::size_t>(index)); }
+    int selectedItem() const { return dragging_ ? selected_ : -1; }
+    bool isDragging() const { return dragging_; }
+
+    // Pixel position of a point in metres, and metres of a pixel.
+    QPoint toPixel(float x, float y) const;
+    float xFromPixel(int px) const;
+    float yFromPixel(int py) const;
+    // The inner rectangle (client less the margin) that items stay within.
+    QRect innerRect() const;
+
+    QSize sizeHint() const override { return {420, 420}; }
+
+  signals:
+    void itemPicked(const v36::CSSItem& item);  // message 2258
+    void itemMoved(const v36::CSSItem& item);   // message 2259
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    void relayout();
+    void drawGrid(QPainter& p) const;
+
+    float roomWidth_ = 4.0f;
+    float roomLength_ = 4.0f;
+    std::array<CSSItem, kItems> items_{};
+    bool dragging_ = false;
+    int selected_ = -1;
+    CGdiPlusBitmapResource listener_;
+    CGdiPlusBitmapResource speaker_;
+    QFont labelFont_;
+    QFont numberFont_;
+    QFont nameFont_;
+};
+
+}  // namespace v36
+
+Q_DECLARE_METATYPE(v36::CSSItem)
