@@ -1,0 +1,437 @@
+#include "app/app.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QStandardPaths>
+#include <filesystem>
+
+#include "app/about_dialog.h"
+#include "app/icons.h"
+#include "app/info_dialog.h"
+#include "app/main_frame.h"
+#include "app/main_view.h"
+#include "app/ribbon.h"
+#include "app/single_instance.h"
+#include "app/sync_dialog.h"
+#include "protocol/mode_file.h"
+#include "protocol/word_table.h"
+
+namespace v36 {
+
+const char* const CKorvelv13App::kTitle = "DSP-V36 v1.0.1 2015-05-06";
+
+namespace {
+const char kOrganisation[] = "DSP_7260_V2.5";
+const char kModeFilter[] = "Mode Files (*.ev36)";
+}  // namespace
+
+CKorvelv13App::CKorvelv13App(AppOptions options)
+    : options_(std::move(options)), pendingWords_(static_cast<std::size_t>(ParamBlock::kWords)) {
+    if (options_.settingsFile.isEmpty()) {
+        settings_ =
+            std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                        QLatin1String(kOrganisation), QLatin1String(kOrganisation));
+    } else {
+        settings_ = std::make_unique<QSettings>(options_.settingsFile, QSettings::IniFormat);
+    }
+    if (options_.simulate) ctx_.useVirtualUnit(options_.virtualUnit);
+    if (options_.syncTimings) sync_.setTimings(*options_.syncTimings);
+    sync_.setSleeper([this](std::chrono::milliseconds ms) { interruptibleSleep(ms); });
+
+    // The sync worker hands its completion to the view and waits until the
+    // view has handled it.
+    sync_.setDoneHandler([this](SyncKind kind) {
+        if (shuttingDown_.load()) return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, kind] {
+                if (CKorvelv13View* v = view(); v && !shuttingDown_.load()) v->OnSyncDone(kind);
+            },
+            Qt::BlockingQueuedConnection);
+    });
+    auto lastPosted = std::make_shared<std::atomic<int>>(-1);
+    sync_.setProgressHandler([this, lastPosted](SyncKind, int done, int total) {
+        // About a hundred updates per run are plenty for the bar.
+        const int step = total > 100 ? total / 100 : 1;
+        const int last = lastPosted->load();
+        if (done != 1 && done < total && last >= 0 && done - last < step && done > last) return;
+        lastPosted->store(done == total ? -1 : done);
+        QMetaObject::invokeMethod(
+            this,
+            [this, done, total] {
+                if (CKorvelv13View* v = view()) v->OnSyncProgress(done, total);
+            },
+            Qt::QueuedConnection);
+    });
+    ctx_.dispatcher.setParameterErrorHandler([this](std::string_view text) {
+        const QString message = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        QMetaObject::invokeMethod(
+            this,
+            [this, message] {
+                messageBox(
+                    {QMessageBox::Critical, QStringLiteral("Error"), message, QMessageBox::Ok});
+            },
+            Qt::QueuedConnection);
+    });
+    ctx_.dispatcher.setRemoteKeyHandler([this](std::uint8_t code) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, code] {
+                if (CToolDialog* d = toolDialog(ToolDialog::RemoteKeyLearning))
+                    d->OnRemoteEvent(code);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+CKorvelv13App::~CKorvelv13App() {
+    shutdown();
+    delete frame_.data();
+}
+
+CMainFrame* CKorvelv13App::mainFrame() const {
+    return frame_.data();
+}
+CSynDlg* CKorvelv13App::syncDialog() const {
+    return syncDialog_.data();
+}
+CInfoDlg* CKorvelv13App::infoDialog() const {
+    return infoDialog_.data();
+}
+
+CKorvelv13View* CKorvelv13App::view() const {
+    return frame_ ? frame_->view() : nullptr;
+}
+
+bool CKorvelv13App::InitInstance() {
+    if (options_.singleInstance) {
+        instance_ = std::make_unique<SingleInstance>(options_.instanceName.isEmpty()
+                                                         ? SingleInstance::defaultName()
+                                                         : options_.instanceName);
+        switch (instance_->start(options_.openFile)) {
+            case SingleInstance::Outcome::First:
+                break;
+            case SingleInstance::Outcome::Handed:
+                return false;
+            case SingleInstance::Outcome::NoMainWindow:
+                messageBox({QMessageBox::Warning, QString(),
+                            QString::fromUtf8("已有一个实例在运行，但找不到它的主窗口！"),
+                            QMessageBox::Ok});
+                return false;
+            case SingleInstance::Outcome::ServerFailed:
+                messageBox({QMessageBox::Critical, QString(),
+                            QString::fromUtf8("创建信标对象失败，程序退出！"), QMessageBox::Ok});
+                return false;
+        }
+        connect(instance_.get(), &SingleInstance::activated, this,
+                &CKorvelv13App::onSecondInstance);
+    }
+
+    // Recent documents.
+    settings_->beginGroup(QStringLiteral("Recent File List"));
+    for (int i = 1; i <= kRecentFiles; ++i) {
+        const QString path = settings_->value(QStringLiteral("File%1").arg(i)).toString();
+        if (!path.isEmpty()) recent_.append(path);
+    }
+    settings_->endGroup();
+    languageIndex_ =
+        settings_->value(QStringLiteral("language"), 0).toInt() == 1 ? kEnglish : kChinese;
+
+    qApp->installEventFilter(this);
+    frame_ = new CMainFrame(*this);
+    frame_->view()->OnCreate();
+    frame_->setWindowTitle(QString::fromUtf8(kTitle));
+    frame_->showNormal();
+    // A file named on the command line is opened once the first connection
+    // attempt is over (the view asks for it), so that it reaches the unit.
+    pendingOpenFile_ = options_.openFile;
+    return true;
+}
+
+void CKorvelv13App::shutdown() {
+    if (shuttingDown_.exchange(true)) return;
+    { std::lock_guard<std::mutex> lock(sleepMutex_); }
+    sleepCv_.notify_all();
+    if (syncDialog_) syncDialog_->end();
+    if (infoDialog_) infoDialog_->close();
+    destroyToolDialogs();
+    qApp->removeEventFilter(this);
+    // A worker blocked in its completion hand-off needs the event loop; the
+    // writer's last jobs (the goodbye) run before the link closes.
+    QElapsedTimer waited;
+    waited.start();
+    while (sync_.busy() && waited.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    writer_.waitIdle();
+    ctx_.closeLink();
+    saveRecentFiles();
+    settings_->sync();
+}
+
+void CKorvelv13App::interruptibleSleep(std::chrono::milliseconds ms) {
+    std::unique_lock<std::mutex> lock(sleepMutex_);
+    sleepCv_.wait_for(lock, ms, [this] { return shuttingDown_.load(); });
+}
+
+// --- Writes -----------------------------------------------------------------------
+
+void CKorvelv13App::postWrite(std::function<void(Senders&)> job) {
+    writer_.post([this, job = std::move(job)] { job(ctx_.senders); });
+}
+
+void CKorvelv13App::postWordSend(int w) {
+    if (w < 0 || w >= ParamBlock::kWords) return;
+    const auto index = static_cast<std::size_t>(w);
+    {
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        if (pendingWords_[index]) return;  // the queued send takes the newest value
+        pendingWords_[index] = true;
+    }
+    writer_.post([this, w, index] {
+        {
+            std::lock_guard<std::mutex> lock(pendingMutex_);
+            pendingWords_[index] = false;
+        }
+        ctx_.senders.sendWord(w);
+    });
+}
+
+// --- Language ----------------------------------------------------------------------
+
+void CKorvelv13App::setLanguageIndex(int index) {
+    languageIndex_ = index == kEnglish ? kEnglish : kChinese;
+}
+
+bool CKorvelv13App::loadLanguageFile() {
+    LanguageFile file = LanguageFile::builtIn(languageIndex_);
+    if (file.isEmpty()) {
+        // The texts stay as they are; later relabelling changes nothing.
+        language_ = LanguageFile();
+        return false;
+    }
+    language_ = std::move(file);
+    return true;
+}
+
+// --- Recent documents ----------------------------------------------------------------
+
+void CKorvelv13App::addRecentFile(const QString& path) {
+    const QString full = QFileInfo(path).absoluteFilePath();
+    recent_.removeAll(full);
+    recent_.prepend(full);
+    while (recent_.size() > kRecentFiles)
+        recent_.removeLast();
+    saveRecentFiles();
+    if (frame_) frame_->ribbon()->setRecentFiles(recent_);
+}
+
+void CKorvelv13App::removeRecentFile(const QString& path) {
+    recent_.removeAll(path);
+    recent_.removeAll(QFileInfo(path).absoluteFilePath());
+    saveRecentFiles();
+    if (frame_) frame_->ribbon()->setRecentFiles(recent_);
+}
+
+void CKorvelv13App::saveRecentFiles() {
+    settings_->beginGroup(QStringLiteral("Recent File List"));
+    settings_->remove(QString());
+    for (int i = 0; i < recent_.size(); ++i)
+        settings_->setValue(QStringLiteral("File%1").arg(i + 1), recent_[i]);
+    settings_->endGroup();
+}
+
+// --- Dialogs ----------------------------------------------------------------------------
+
+void CKorvelv13App::ShowInfo(const QString& text, int milliseconds) {
+    if (!infoDialog_) {
+        infoDialog_ = new CInfoDlg(languageIndex_);
+        if (frame_) {
+            const QRect screen = frame_->screen() ? frame_->screen()->availableGeometry() : QRect();
+            infoDialog_->adjustSize();
+            if (screen.isValid()) infoDialog_->move(screen.center() - infoDialog_->rect().center());
+        }
+    }
+    infoDialog_->showText(text, milliseconds);
+}
+
+void CKorvelv13App::ShowPage(PageKind kind, int channel) {
+    if (CKorvelv13View* v = view()) v->ShowPage(kind, channel);
+}
+
+void CKorvelv13App::startPullWithDialog() {
+    sync_.startPull();
+    RunSyncDialog(QString());
+}
+
+void CKorvelv13App::RunSyncDialog(const QString& text) {
+    if (syncDialog_ || shuttingDown_.load()) return;
+    auto* dialog = new CSynDlg(text, languageIndex_, options_.syncTimeoutMs, frame_);
+    syncDialog_ = dialog;
+    dialog->exec();
+    const bool timedOut = dialog->timedOut();
+    syncDialog_ = nullptr;
+    delete dialog;
+    if (timedOut && !shuttingDown_.load()) {
+        messageBox({QMessageBox::Critical, QString::fromUtf8("错误"),
+                    QString::fromUtf8("发生错误，与设备数据同步超时……"), QMessageBox::Ok});
+    }
+}
+
+CToolDialog* CKorvelv13App::toolDialog(ToolDialog kind) const {
+    return toolDialogs_.value(static_cast<int>(kind)).data();
+}
+
+QList<CToolDialog*> CKorvelv13App::openToolDialogs() const {
+    QList<CToolDialog*> open;
+    for (const auto& d : toolDialogs_) {
+        if (d) open.append(d.data());
+    }
+    return open;
+}
+
+CToolDialog* CKorvelv13App::showToolDialog(ToolDialog kind) {
+    CToolDialog* dialog = toolDialog(kind);
+    if (!dialog) {
+        if (!options_.factories.toolDialog) return nullptr;
+        dialog = options_.factories.toolDialog(kind, *this, frame_);
+        if (!dialog) return nullptr;
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        toolDialogs_.insert(static_cast<int>(kind), dialog);
+    }
+    if (frame_) {
+        dialog->adjustSize();
+        dialog->move(frame_->geometry().center() - dialog->rect().center());
+    }
+    if (kind == ToolDialog::AutoSub || kind == ToolDialog::MusicAgc) dialog->RefreshFromStore();
+    dialog->ApplyLanguage();
+    dialog->show();
+    dialog->raise();
+    return dialog;
+}
+
+void CKorvelv13App::runToolDialog(ToolDialog kind) {
+    if (!options_.factories.toolDialog) return;
+    CToolDialog* dialog = options_.factories.toolDialog(kind, *this, frame_);
+    if (!dialog) return;
+    toolDialogs_.insert(static_cast<int>(kind), dialog);
+    dialog->exec();
+    delete dialog;
+}
+
+void CKorvelv13App::destroyToolDialogs() {
+    for (ToolDialog kind : {ToolDialog::MachineSettings, ToolDialog::AutoSub, ToolDialog::MusicAgc,
+                            ToolDialog::RemoteLearning}) {
+        if (CToolDialog* d = toolDialog(kind)) {
+            toolDialogs_.remove(static_cast<int>(kind));
+            d->hide();
+            d->deleteLater();
+        }
+    }
+}
+
+QMessageBox::StandardButton CKorvelv13App::messageBox(const MessageBoxRequest& request) {
+    if (messageBoxHandler_) return messageBoxHandler_(request);
+    QMessageBox box(request.icon, request.caption, request.text, request.buttons,
+                    frame_ && frame_->isVisible() ? frame_.data() : nullptr);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QString CKorvelv13App::fileDialog(const FileDialogRequest& request) {
+    if (fileDialogHandler_) return fileDialogHandler_(request);
+    const QString filter = QLatin1String(kModeFilter);
+    if (!request.save) return QFileDialog::getOpenFileName(frame_, QString(), QString(), filter);
+    QFileDialog dialog(frame_, QString(), request.defaultName, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("ev36"));
+    dialog.selectFile(request.defaultName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
+
+void CKorvelv13App::showAboutDialog() {
+    CAboutDlg about(*this, frame_);
+    about.exec();
+}
+
+bool CKorvelv13App::OpenDocumentFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        messageBox({QMessageBox::Information, QString::fromUtf8("文件打开错误"),
+                    QString::fromUtf8("文件不存在！"), QMessageBox::Ok});
+        removeRecentFile(path);
+        return false;
+    }
+    // The mode files this program writes.
+    if (info.suffix().compare(QLatin1String("ev36"), Qt::CaseInsensitive) != 0) {
+        removeRecentFile(path);
+        return false;
+    }
+    if (!isConnected()) {
+        ShowInfo(pick(languageIndex_, "请先连接设备!", "Please connect device!"), 1100);
+        return true;
+    }
+    const FileResult result =
+        loadModeFile(ctx_.store, std::filesystem::path(QFile::encodeName(path).toStdString()));
+    if (!result) {
+        if (result.error.showsBox()) {
+            messageBox({QMessageBox::Warning,
+                        QString::fromStdString(result.error.captionFor(languageIndex_)),
+                        QString::fromStdString(result.error.textFor(languageIndex_)),
+                        QMessageBox::Ok});
+        }
+        return true;
+    }
+    sync_.startPush();
+    RunSyncDialog(QString());
+    addRecentFile(path);
+    return true;
+}
+
+QString CKorvelv13App::takePendingOpenFile() {
+    QString file = pendingOpenFile_;
+    pendingOpenFile_.clear();
+    return file;
+}
+
+void CKorvelv13App::activateMainWindow() {
+    if (!frame_) return;
+    if (frame_->isMinimized()) frame_->showNormal();
+    frame_->show();
+    frame_->raise();
+    frame_->activateWindow();
+}
+
+void CKorvelv13App::onSecondInstance(const QString& file) {
+    activateMainWindow();
+    if (!file.isEmpty()) QTimer::singleShot(0, this, [this, file] { OpenDocumentFile(file); });
+}
+
+bool CKorvelv13App::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->isAutoRepeat() || syncDialog_) return QObject::eventFilter(watched, event);
+        if (key->key() == Qt::Key_F7 && f7Guard_) {
+            f7Guard_ = false;
+            if (isConnected()) showToolDialog(ToolDialog::MachineSettings);
+            f7Guard_ = true;
+            return true;
+        }
+        if (key->key() == Qt::Key_F6) {
+            if (!isConnected()) return QObject::eventFilter(watched, event);
+            if (f6Guard_) {
+                f6Guard_ = false;
+                runToolDialog(ToolDialog::NoiseGate);
+                f6Guard_ = true;
+            }
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace v36

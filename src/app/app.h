@@ -1,0 +1,214 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "app/language.h"
+#include "app/page.h"
+#include "protocol/default_mode.h"
+#include "protocol/device_context.h"
+#include "protocol/sync.h"
+#include "protocol/write_queue.h"
+
+class QDialog;
+class QWidget;
+
+namespace v36 {
+
+class CMainFrame;
+class CKorvelv13View;
+class CSynDlg;
+class CInfoDlg;
+class SingleInstance;
+
+// How the application is started.
+struct AppOptions {
+    // Run on the virtual unit instead of the USB unit.
+    bool simulate = false;
+    VirtualUnitConfig virtualUnit;
+    // A mode file to open at start.
+    QString openFile;
+    // The settings file; empty for the per-user settings.
+    QString settingsFile;
+    // Refuse a second instance (and hand it over to the first).
+    bool singleInstance = true;
+    QString instanceName;  // empty: the default per-user name
+    // Shorter pauses for tests; the unit's own when unset.
+    std::optional<SyncTimings> syncTimings;
+    int startDelayMs = 250;
+    int syncTimeoutMs = 30000;
+    int levelPollMs = 300;
+    // Pages and tool dialogs of this build.
+    UiFactories factories;
+};
+
+// One message box the application shows: its kind, caption, text and
+// buttons. The default shows a QMessageBox; tests put their own handler.
+struct MessageBoxRequest {
+    QMessageBox::Icon icon = QMessageBox::Information;
+    QString caption;
+    QString text;
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+};
+using MessageBoxHandler = std::function<QMessageBox::StandardButton(const MessageBoxRequest&)>;
+
+// A file dialog request: open or save, the default name; returns the chosen
+// path or an empty string for a cancel.
+struct FileDialogRequest {
+    bool save = false;
+    QString defaultName;
+};
+using FileDialogHandler = std::function<QString(const FileDialogRequest&)>;
+
+// The process object: owns the device context, the writer thread, the
+// sync worker, the per-user settings and the interface state, and creates
+// the main window.
+class CKorvelv13App : public QObject, public CAppServices {
+    Q_OBJECT
+
+  public:
+    static constexpr int kRecentFiles = 10;
+    static const char* const kTitle;
+
+    explicit CKorvelv13App(AppOptions options);
+    ~CKorvelv13App() override;
+
+    // Start-up: settings, the main window; false when start-up must end
+    // (another instance was activated, or the single-instance check failed).
+    bool InitInstance();
+    // Closes the link and stops the worker threads; run before the object
+    // goes (the main window's close runs it).
+    void shutdown();
+
+    CMainFrame* mainFrame() const;
+    CKorvelv13View* view() const;
+
+    // --- CAppServices ---------------------------------------------------------
+    DeviceContext& device() override { return ctx_; }
+    int languageIndex() const override { return languageIndex_; }
+    const LanguageFile& languageFile() const override { return language_; }
+    void postWrite(std::function<void(Senders&)> job) override;
+    void ShowInfo(const QString& text, int milliseconds) override;
+    void ShowPage(PageKind kind, int channel) override;
+    int currentOutputChannel() const override { return currentOutputChannel_; }
+    void setCurrentOutputChannel(int channel) override { currentOutputChannel_ = channel; }
+    bool isConnected() const override { return ctx_.link.linkOpen.load(); }
+    void startPullWithDialog() override;
+    bool levelPollEnable() const override { return levelPollEnable_; }
+    void setLevelPollEnable(bool on) override { levelPollEnable_ = on; }
+
+    // --- Writer thread ----------------------------------------------------------
+    // Sends word `w` of the store from the writer thread; a send of the same
+    // word still waiting is not queued twice (it sends the newest value).
+    void postWordSend(int w);
+    WriteQueue& writer() { return writer_; }
+    SyncWorker& sync() { return sync_; }
+
+    // --- Language -----------------------------------------------------------------
+    void setLanguageIndex(int index);
+    // Loads the current language's file (kept in memory).
+    bool loadLanguageFile();
+
+    // --- Interface state ------------------------------------------------------------
+    DefaultModeState& defaultMode() { return defaultMode_; }
+    int applicationLook() const { return applicationLook_; }
+    QSettings& settings() { return *settings_; }
+    const AppOptions& options() const { return options_; }
+
+    // Recent documents (newest first, at most ten).
+    QStringList recentFiles() const { return recent_; }
+    void addRecentFile(const QString& path);
+    void removeRecentFile(const QString& path);
+
+    // --- Dialogs ------------------------------------------------------------------------
+    // Runs the sync dialog modally unless one runs already.
+    void RunSyncDialog(const QString& text);
+    CSynDlg* syncDialog() const;
+    CInfoDlg* infoDialog() const;
+    // The tool dialog of `kind` if it exists.
+    CToolDialog* toolDialog(ToolDialog kind) const;
+    // Creates (first use) or re-shows a modeless tool dialog; null when this
+    // build has none.
+    CToolDialog* showToolDialog(ToolDialog kind);
+    // Runs a modal tool dialog (the noise gate dialog).
+    void runToolDialog(ToolDialog kind);
+    // Destroys the windows of the open modeless tool dialogs.
+    void destroyToolDialogs();
+    // The open modeless tool dialogs.
+    QList<CToolDialog*> openToolDialogs() const;
+
+    QMessageBox::StandardButton messageBox(const MessageBoxRequest& request);
+    void setMessageBoxHandler(MessageBoxHandler handler) {
+        messageBoxHandler_ = std::move(handler);
+    }
+    QString fileDialog(const FileDialogRequest& request);
+    void setFileDialogHandler(FileDialogHandler handler) {
+        fileDialogHandler_ = std::move(handler);
+    }
+
+    void showAboutDialog();
+    // Opens a mode file by name (command line, recent documents): false
+    // when nothing was opened.
+    bool OpenDocumentFile(const QString& path);
+    // The file named on the command line, once (empty when none).
+    QString takePendingOpenFile();
+    // Brings the main window to the front (a second start asked for it).
+    void activateMainWindow();
+
+    bool shuttingDown() const { return shuttingDown_.load(); }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void interruptibleSleep(std::chrono::milliseconds ms);
+    void onSecondInstance(const QString& file);
+    void saveRecentFiles();
+
+    AppOptions options_;
+    DeviceContext ctx_;
+    SyncWorker sync_{ctx_.store, ctx_.link, ctx_.dispatcher.paramsChanged};
+    WriteQueue writer_;
+
+    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<SingleInstance> instance_;
+    LanguageFile language_;
+    int languageIndex_ = kChinese;
+    int currentOutputChannel_ = 5;
+    DefaultModeState defaultMode_;
+    bool levelPollEnable_ = true;
+    int applicationLook_ = 215;
+    QStringList recent_;
+    QString pendingOpenFile_;
+    bool f6Guard_ = true;
+    bool f7Guard_ = true;
+
+    QPointer<CMainFrame> frame_;
+    QPointer<CSynDlg> syncDialog_;
+    QPointer<CInfoDlg> infoDialog_;
+    QHash<int, QPointer<CToolDialog>> toolDialogs_;
+    MessageBoxHandler messageBoxHandler_;
+    FileDialogHandler fileDialogHandler_;
+
+    // Word sends waiting in the writer queue.
+    std::mutex pendingMutex_;
+    std::vector<bool> pendingWords_;
+
+    // Shutdown: sleeps of the sync worker end at once, completions are not
+    // handed to the GUI any more.
+    std::atomic<bool> shuttingDown_{false};
+    std::mutex sleepMutex_;
+    std::condition_variable sleepCv_;
+};
+
+}  // namespace v36

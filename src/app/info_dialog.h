@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class QPushButton;
+class QTimer;
+
+namespace v36 {
+
+// The self-closing notice (template 344): one line of text and a close
+// button; it destroys itself when its time is up.
+class CInfoDlg : public QDialog {
+    Q_OBJECT
+
+  public:
+    static constexpr int kTemplate = 344;
+    static constexpr int kTextId = 1223;
+
+    explicit CInfoDlg(int languageIndex);
+    // Shows `text` and (re)starts the time.
+    void showText(const QString& text, int milliseconds);
+    QString text() const;
+
+    void accept() override;  // Enter does nothing
+
+  private:
+    QLabel* label_ = nullptr;
+    QPushButton* close_ = nullptr;
+    QTimer* timer_ = nullptr;
+};
+
+}  // namespace v36

@@ -1,0 +1,133 @@
+#include "app/language.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaProperty>
+#include <QVariant>
+#include <QWidget>
+
+#include "app/gbk.h"
+
+// Resources of a static library are registered by hand.
+static void initLanguageResources() {
+    Q_INIT_RESOURCE(lang);
+}
+
+namespace v36 {
+
+void setControlId(QObject* object, int id) {
+    if (object) object->setProperty(kControlIdProperty, id);
+}
+
+int controlId(const QObject* object) {
+    if (!object) return 0;
+    const QVariant v = object->property(kControlIdProperty);
+    return v.isValid() ? v.toInt() : 0;
+}
+
+QWidget* findControl(const QWidget* root, int id) {
+    if (!root) return nullptr;
+    const auto children = root->findChildren<QWidget*>();
+    for (QWidget* w : children) {
+        if (controlId(w) == id) return w;
+    }
+    return nullptr;
+}
+
+LanguageFile LanguageFile::fromGbk(const QByteArray& bytes) {
+    const QString text = decodeGbk(bytes);
+    if (text.isNull()) return {};
+    return fromText(text);
+}
+
+LanguageFile LanguageFile::fromText(const QString& text) {
+    LanguageFile file;
+    bool inStrings = false;
+    const auto lines = text.split(QLatin1Char('\n'));
+    for (QString line : lines) {
+        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+        const QString trimmed = line.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1String("//")) ||
+            trimmed.startsWith(QLatin1Char(';'))) {
+            continue;
+        }
+        if (trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'))) {
+            inStrings = trimmed.mid(1, trimmed.size() - 2)
+                            .trimmed()
+                            .compare(QLatin1String("String"), Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        if (!inStrings) continue;
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0) continue;
+        const QString key = line.left(eq).trimmed().toLower();
+        if (key.isEmpty() || file.values_.contains(key)) continue;  // the first one counts
+        file.values_.insert(key, line.mid(eq + 1).left(kMaxValue));
+    }
+    return file;
+}
+
+LanguageFile LanguageFile::builtIn(int languageIndex) {
+    initLanguageResources();
+    QFile resource(QStringLiteral(":/lang/%1").arg(resourceNumber(languageIndex)));
+    if (!resource.open(QIODevice::ReadOnly)) return {};
+    return fromGbk(resource.readAll());
+}
+
+QString LanguageFile::value(const QString& key) const {
+    return values_.value(key.toLower());
+}
+
+QString LanguageFile::title(int templateId) const {
+    return value(QStringLiteral("IDD%1_title").arg(templateId));
+}
+
+QString LanguageFile::text(int templateId, int control) const {
+    return value(QStringLiteral("IDD%1_%2").arg(templateId).arg(control));
+}
+
+void setControlText(QWidget* control, const QString& text) {
+    if (auto* box = qobject_cast<QGroupBox*>(control)) {
+        box->setTitle(text);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        button->setText(text);
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setText(text);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        edit->setText(text);
+    } else {
+        const QMetaObject* meta = control->metaObject();
+        const int index = meta->indexOfProperty("text");
+        if (index >= 0 && meta->property(index).isWritable()) control->setProperty("text", text);
+    }
+}
+
+namespace {
+
+void relabelChildren(QWidget* parent, int templateId, const LanguageFile& file) {
+    const auto children = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children) {
+        // A nested dialog or page is labelled from its own template.
+        if (child->isWindow() || child->property(kTemplateIdProperty).isValid()) continue;
+        const int id = controlId(child);
+        if (id != 0) {
+            const QString text = file.text(templateId, id);
+            if (!text.isEmpty()) setControlText(child, text);
+        }
+        relabelChildren(child, templateId, file);
+    }
+}
+
+}  // namespace
+
+void ApplyDialogTexts(QWidget* window, int templateId, const LanguageFile& file) {
+    if (!window || file.isEmpty()) return;
+    const QString caption = file.title(templateId);
+    if (!caption.isEmpty()) window->setWindowTitle(caption);
+    relabelChildren(window, templateId, file);
+}
+
+}  // namespace v36

@@ -1,0 +1,147 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+#include "app/language.h"
+
+namespace v36 {
+
+class DeviceContext;
+class Senders;
+
+// The editor pages the main view hosts, one at a time.
+enum class PageKind { Music, Output, Effects, SoundField, Delay, Compressor };
+
+// The dialog template of a page kind (313, 385, 421, 334, 333, 346).
+int pageTemplate(PageKind kind);
+
+// The modeless and modal tool dialogs the shell opens.
+enum class ToolDialog {
+    MachineSettings,
+    NoiseGate,
+    RemoteLearning,
+    RemoteKeyLearning,
+    AutoSub,
+    MusicAgc
+};
+int toolDialogTemplate(ToolDialog kind);
+
+// What the shell offers the pages and tool dialogs.
+class CAppServices {
+  public:
+    virtual ~CAppServices() = default;
+
+    virtual DeviceContext& device() = 0;
+    virtual int languageIndex() const = 0;
+    virtual const LanguageFile& languageFile() const = 0;
+    // Relabels a dialog or page from the current language file.
+    void ApplyDialogTexts(QWidget* window, int templateId) {
+        v36::ApplyDialogTexts(window, templateId, languageFile());
+    }
+    // Runs `job` on the writer thread, after every write posted before it.
+    // The GUI writes the store first, then posts the send.
+    virtual void postWrite(std::function<void(Senders&)> job) = 0;
+    // The self-closing notice.
+    virtual void ShowInfo(const QString& text, int milliseconds) = 0;
+    // Replaces the current page (see CKorvelv13View::ShowPage).
+    virtual void ShowPage(PageKind kind, int channel) = 0;
+    virtual int currentOutputChannel() const = 0;
+    virtual void setCurrentOutputChannel(int channel) = 0;
+    virtual bool isConnected() const = 0;
+    // Starts a pull and runs the sync dialog until it completes.
+    virtual void startPullWithDialog() = 0;
+    virtual bool levelPollEnable() const = 0;
+    virtual void setLevelPollEnable(bool on) = 0;
+};
+
+// The base of every editor page. The shell calls these operations; the
+// pages of later work override them.
+class CEditorPage : public QWidget {
+    Q_OBJECT
+
+  public:
+    CEditorPage(PageKind kind, CAppServices& app, QWidget* parent);
+
+    PageKind kind() const { return kind_; }
+    int templateId() const { return pageTemplate(kind_); }
+
+    virtual void RefreshFromStore() {}
+    // Relabels the page in the current language.
+    virtual void ApplyLanguage() { app_.ApplyDialogTexts(this, templateId()); }
+    // The music page asked for while it is current.
+    virtual void OnPageShown() {
+        RefreshFromStore();
+        ApplyLanguage();
+    }
+    // The output page's channel, the effects page's EQ number.
+    virtual int channel() const { return 0; }
+    // Switches a live output or effects page (reload and relabel included).
+    virtual void setChannel(int channel) { (void)channel; }
+
+    // The EQ operations of the music, output and effects pages.
+    bool hasEq() const {
+        return kind_ == PageKind::Music || kind_ == PageKind::Output || kind_ == PageKind::Effects;
+    }
+    virtual void ToggleEqBypass() {}
+    virtual bool IsEqBypassed() { return false; }
+    virtual void ResetEq() {}
+
+  protected:
+    CAppServices& app_;
+
+  private:
+    PageKind kind_;
+};
+
+// Stands in for a page kind that this build does not have.
+class CEmptyPage : public CEditorPage {
+    Q_OBJECT
+
+  public:
+    CEmptyPage(PageKind kind, int channel, CAppServices& app, QWidget* parent);
+    int channel() const override { return channel_; }
+    void setChannel(int channel) override { channel_ = channel; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    int channel_;
+};
+
+// The base of the tool dialogs (machine settings, noise gate, remote
+// learning, automatic subwoofer, music AGC).
+class CToolDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    CToolDialog(ToolDialog kind, CAppServices& app, QWidget* parent);
+    ToolDialog kind() const { return kind_; }
+    int templateId() const { return toolDialogTemplate(kind_); }
+
+    virtual void RefreshFromStore() {}
+    virtual void ApplyLanguage() { app_.ApplyDialogTexts(this, templateId()); }
+    // A remote key was learned (the remote-key learning dialog).
+    virtual void OnRemoteEvent(int code) { (void)code; }
+
+  protected:
+    CAppServices& app_;
+
+  private:
+    ToolDialog kind_;
+};
+
+// How the shell makes pages and tool dialogs; null results mean "not in
+// this build" (an empty page, no dialog).
+struct UiFactories {
+    std::function<CEditorPage*(PageKind, int channel, CAppServices&, QWidget* parent)> page;
+    std::function<CToolDialog*(ToolDialog, CAppServices&, QWidget* parent)> toolDialog;
+};
+
+// The page background of every page and dialog.
+inline constexpr unsigned kPageBackground = 0xF0FAFF;  // RGB(240, 250, 255)
+
+}  // namespace v36

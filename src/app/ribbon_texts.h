@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+namespace v36 {
+
+// Command ids of the ribbon, its menus and the status bar.
+namespace id {
+// Application menu.
+constexpr int kOpen = 57601;
+constexpr int kSave = 57603;
+constexpr int kExit = 57665;
+constexpr int kAbout = 57664;
+// Buttons beside the category tabs.
+constexpr int kHdmiMenu = 32909;
+constexpr int kMusicSourceMenu = 12929;
+constexpr int kMusicAgc = 32908;
+constexpr int kResetUnit = 32811;
+constexpr int kRemoteLearning = 32812;
+constexpr int kAutoSub = 32883;
+constexpr int kLanguage = 32805;
+// Menu items.
+constexpr int kHdmi1 = 12920;         // ..12923
+constexpr int kMusicSource1 = 12924;  // ..12928 (three items shown)
+constexpr int kRecallMode1 = 32910;   // ..32913
+constexpr int kStoreMode1 = 32914;    // ..32917
+// Status bar.
+constexpr int kPaneUsb = 120;
+constexpr int kPaneMode = 121;
+constexpr int kPaneEmpty = 32923;
+constexpr int kEqBypass = 1121;
+constexpr int kEqReset = 1122;
+}  // namespace id
+
+// The two categories have the same panels; the Output category uses ids of
+// its own. Index 0 is Input, 1 Output.
+struct RibbonIds {
+    int micLabel, micSlider, micMute;
+    int effectLabel, effectSlider;
+    int musicLabel, musicSlider, musicMute;
+    int gateLabel, gateSlider, pitchSlider;
+    int loadMode, loadFile;
+    int saveMode, saveFile;
+    std::array<int, 3> mic1Status;  // RF/AF, frequency, battery
+    std::array<int, 3> mic2Status;
+};
+inline constexpr std::array<RibbonIds, 2> kRibbonIds{{
+    {32832,
+     32829,
+     32847,
+     32918,
+     32920,
+     32834,
+     32831,
+     32850,
+     32842,
+     32846,
+     32841,
+     32815,
+     32827,
+     32819,
+     32828,
+     {32924, 32925, 32926},
+     {32927, 32928, 32929}},
+    {32857,
+     32858,
+     32859,
+     32919,
+     32921,
+     32866,
+     32867,
+     32868,
+     32878,
+     32879,
+     32880,
+     32900,
+     32881,
+     32904,
+     32882,
+     {32930, 32931, 32932},
+     {32933, 32934, 32935}},
+}};
+constexpr int kInputCategory = 0;
+constexpr int kOutputCategory = 1;
+constexpr int kPanelCount = 8;
+constexpr int kPitchPanel = 3;
+
+// The four slider controls that show a value label.
+enum class VolumeControl { Mic, Effect, Music, Gate };
+
+// "%s%3d" of the control's label prefix and the value.
+QString volumeLabel(VolumeControl control, int languageIndex, int value);
+// The pitch caption of panel 3 in its three forms: after a pitch move
+// ("%s%3d"), after a refresh ("%s%d") and after a language switch ("%s%+-d").
+QString pitchCaptionMoved(int languageIndex, int pitch);
+QString pitchCaptionRefresh(int languageIndex, int pitch);
+QString pitchCaptionRelabel(int languageIndex, int pitch);
+
+// The category names and the panel names as built at start and as set by a
+// language switch (they differ in two places).
+QString categoryName(int category, int languageIndex);
+QString panelNameAtStart(int panel, int languageIndex);
+QString panelNameAfterSwitch(int panel, int languageIndex);
+// Whether a category name is the Input or the Output category in either
+// language (case ignored).
+bool isInputCategoryName(const QString& name);
+bool isOutputCategoryName(const QString& name);
+
+// Wireless-microphone status: bars and the receiver frequency.
+QString rfBar(std::uint8_t rf);
+QString afBar(std::uint8_t af);
+QString batteryBar(std::uint8_t battery);
+// The step number of receiver channel c (0..199); -1 above 199.
+int channelStep(int channel);
+// "%.2fMHz" of the channel's frequency ("665.25MHz" above 199 or at step 0).
+QString channelFrequency(std::uint8_t channel);
+// The three label texts of one microphone from its four status bytes
+// (RF, AF, channel, battery).
+struct MicStatusTexts {
+    QString rfAf, frequency, battery;
+};
+MicStatusTexts micStatusTexts(const std::array<std::uint8_t, 4>& status, int languageIndex);
+
+// Status pane texts.
+QString usbPaneText(bool connected, int languageIndex);
+// "当前模式:%s[%s]" / "Current Mode:%s[%s]" with the mode and its name.
+QString modePaneText(int currentMode, const QString& modeName, int languageIndex);
+
+// The limit message of a volume control (empty when it has no limit).
+QString volumeLimitMessage(VolumeControl control, int languageIndex);
+QString muteHintMessage(int languageIndex);
+
+}  // namespace v36
