@@ -2,11 +2,10 @@
 
 namespace v36 {
 
-QPainterPath cardinalSpline(const QPointF* points, int count, double tension, bool closed) {
-    QPainterPath path;
-    if (count <= 0) return path;
-    path.moveTo(points[0]);
-    if (count == 1) return path;
+namespace {
+
+void addSegments(QPainterPath& path, const QPointF* points, int count, double tension,
+                 bool closed) {
     // Control points at 0.3 * tension of the neighbours' chord.
     const double k = 0.3 * tension;
     const auto at = [&](int i) {
@@ -21,8 +20,23 @@ QPainterPath cardinalSpline(const QPointF* points, int count, double tension, bo
         const QPointF p3 = at(i + 2);
         path.cubicTo(p1 + (p2 - p0) * k, p2 - (p3 - p1) * k, p2);
     }
+}
+
+}  // namespace
+
+QPainterPath cardinalSpline(const QPointF* points, int count, double tension, bool closed) {
+    QPainterPath path;
+    if (count <= 0) return path;
+    path.moveTo(points[0]);
+    addSegments(path, points, count, tension, closed);
     if (closed) path.closeSubpath();
     return path;
+}
+
+void appendCardinalSpline(QPainterPath& path, const QPointF* points, int count, double tension) {
+    if (count <= 0) return;
+    path.lineTo(points[0]);
+    addSegments(path, points, count, tension, false);
 }
 
 }  // namespace v36

@@ -10,13 +10,16 @@ namespace v36 {
 // a polyline; 0.5 is the usual smooth curve. A closed spline returns to the
 // first point.
 QPainterPath cardinalSpline(const QPointF* points, int count, double tension, bool closed);
+// Adds an open cardinal spline to `path`, joined to its current point by a line.
+void appendCardinalSpline(QPainterPath& path, const QPointF* points, int count, double tension);
 
-// The y pixel of a curve value in dB on a +-15 dB plot whose 0 dB line is at
-// `zeroY` and whose height is `height`; far-off values are held well outside
-// the plot so that they still draw as steep lines.
-inline double curveY(double zeroY, double height, float db) {
-    const double y = zeroY - height * double{db} / 30.0;
-    return std::clamp(y, -1.0e5, 1.0e5);
+// The y pixel of a curve value in dB on a +-15 dB plot spanning `top` to
+// `bottom`. Values far off the plot are held two plot heights beyond it, so
+// that they still draw as steep lines without huge coordinates.
+inline double curveY(double top, double bottom, float db) {
+    const double h = bottom - top;
+    const double y = top + h * (15.0 - double{db}) / 30.0;
+    return std::clamp(y, top - 2.0 * h, bottom + 2.0 * h);
 }
 
 }  // namespace v36

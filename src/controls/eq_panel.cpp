@@ -60,6 +60,7 @@ QColor fromRgb(Rgb c) {
 CEqPanel::CEqPanel(QWidget* parent) : QWidget(parent) {
     panelFont_ = controlFont(FontRole::Cjk, 13);
     gridFont_ = controlFontPt(FontRole::Latin, 8.4);
+    gridFont_.setStretch(QFont::SemiCondensed);
     numberFont_ = controlFontPt(FontRole::Latin, 8);
     statusFont_ = controlFontPt(FontRole::Cjk, 9);
     bypassFont_ = controlFont(FontRole::CjkBold, 72);
@@ -489,23 +490,26 @@ void CEqPanel::drawSelectedArea(QPainter& p, const QRectF& plot) const {
     const int type = model_.band(selected_).type;
     const bool pass = isLowPassType(type) || isHighPassType(type);
     const double step = plot.width() / kCurvePoints;
-    std::array<QPointF, kCurvePoints + 2> pts;
+    std::array<QPointF, kCurvePoints> pts;
     for (int i = 0; i < kCurvePoints; ++i)
-        pts[static_cast<std::size_t>(i) + 1] =
+        pts[static_cast<std::size_t>(i)] =
             QPointF(plot.left() + i * step,
-                    curveY(yOfGain(0), plot.height(), curve[static_cast<std::size_t>(i)]));
-    const double zero = yOfGain(0.0);
+                    curveY(plot.top(), plot.bottom(), curve[static_cast<std::size_t>(i)]));
+    // The area closes along the 0 dB line, or for pass filters below the plot.
+    QPointF first(plot.left(), yOfGain(0.0));
+    QPointF last(plot.right(), yOfGain(0.0));
     if (pass) {
-        pts.front() = QPointF(pts[1].x(), plot.bottom() + 20.0);
-        pts.back() = QPointF(pts[kCurvePoints].x(), plot.bottom() + 20.0);
-    } else {
-        pts.front() = QPointF(plot.left(), zero);
-        pts.back() = QPointF(plot.right(), zero);
+        first = QPointF(pts.front().x(), plot.bottom() + 20.0);
+        last = QPointF(pts.back().x(), plot.bottom() + 20.0);
     }
-    QPainterPath path = cardinalSpline(pts.data(), static_cast<int>(pts.size()), 0.5, true);
+    QPainterPath area;
+    area.moveTo(first);
+    appendCardinalSpline(area, pts.data(), kCurvePoints, 0.5);
+    area.lineTo(last);
+    area.closeSubpath();
     p.setPen(Qt::NoPen);
     p.setBrush(withAlpha(bandColor(selected_), 0x20));
-    p.drawPath(path);
+    p.drawPath(area);
     p.setBrush(Qt::NoBrush);
 }
 
@@ -513,11 +517,10 @@ void CEqPanel::drawTotalCurve(QPainter& p, const QRectF& plot) {
     const Curve& total = model_.totalCurve();
     const double step = plot.width() / kCurvePoints;
     std::array<QPointF, kCurvePoints> pts;
-    const double zero = yOfGain(0.0);
     for (int i = 0; i < kCurvePoints; ++i)
         pts[static_cast<std::size_t>(i)] =
             QPointF(plot.left() + i * step,
-                    curveY(zero, plot.height(), total[static_cast<std::size_t>(i)]));
+                    curveY(plot.top(), plot.bottom(), total[static_cast<std::size_t>(i)]));
     QPen pen(curveColour_, 2.0);
     pen.setJoinStyle(Qt::RoundJoin);
     pen.setCapStyle(Qt::RoundCap);
