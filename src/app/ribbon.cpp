@@ -152,6 +152,8 @@ void CMyMFCRibbonBar::buildTopRow(int lang) {
     tabs_->setObjectName(QStringLiteral("ribbonTabs"));
     tabs_->setDrawBase(false);
     tabs_->setExpanding(false);
+    tabs_->setUsesScrollButtons(false);
+    tabs_->setElideMode(Qt::ElideNone);
     tabs_->addTab(v36::categoryName(kInputCategory, lang));
     tabs_->addTab(v36::categoryName(kOutputCategory, lang));
     tabs_->installEventFilter(this);

@@ -43,7 +43,10 @@ CMFCMyRibbonStatusBar::CMFCMyRibbonStatusBar(QWidget* parent) : QStatusBar(paren
     addWidget(separator);
     add(id::kPaneMode, "当前模式：模式一", 97, Qt::AlignHCenter)
         ->setTextColor(palette().color(QPalette::WindowText));
-    add(id::kPaneEmpty, "", 97, Qt::AlignHCenter);
+    // The empty pane gives way first when the window is narrow.
+    CMyMFCRibbonStatusBarPane* empty = add(id::kPaneEmpty, "", 97, Qt::AlignHCenter);
+    empty->setMinimumWidth(0);
+    empty->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     bypass_ = new QCheckBox(QString::fromUtf8("均衡旁路"), this);
     setControlId(bypass_, id::kEqBypass);

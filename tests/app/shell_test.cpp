@@ -1,0 +1,371 @@
+// The application on the virtual unit: connection, identity, ribbon,
+// language, mode files, removal and arrival.
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "app/info_dialog.h"
+#include "app/ribbon_texts.h"
+#include "protocol/bytes.h"
+#include "protocol/mode_file.h"
+#include "protocol/report.h"
+#include "protocol/words.h"
+#include "shell_fixture.h"
+
+namespace v36::test {
+namespace {
+
+float unitFloat(VirtualUnit& unit, int block, int index) {
+    const auto words = unit.paramWords(block, index);
+    return words.empty() ? -1.0f : bitsFloat(words[0]);
+}
+
+TEST_F(ShellTest, StartPullsTheUnitAndShowsItsState) {
+    start();
+    ASSERT_TRUE(waitIdleConnected());
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(pane(id::kPaneUsb), QStringLiteral("USB:Connected"));
+    EXPECT_EQ(app_->mainFrame()->statusPanes()->pane(id::kPaneUsb)->textColor(), QColor(0, 150, 0));
+    EXPECT_EQ(pane(id::kPaneMode), QStringLiteral("Current Mode:Mode1[KTV]"));
+    EXPECT_EQ(view().noticeText(), QStringLiteral("Device connected!"));
+    EXPECT_TRUE(view().levelPollRunning());
+
+    // The ribbon shows the unit's volumes, in both categories.
+    const int mic = static_cast<int>(unitFloat(unit(), 1, 30) * 100.0f + 0.5f);
+    const int music = static_cast<int>(unitFloat(unit(), 4, 15) * 100.0f + 0.5f);
+    EXPECT_EQ(store().params.getInt(w::micVolume), mic);
+    for (const RibbonIds& ids : kRibbonIds) {
+        EXPECT_EQ(ribbon().slider(ids.micSlider)->value(), mic);
+        EXPECT_EQ(ribbon().slider(ids.musicSlider)->value(), music);
+        EXPECT_EQ(ribbon().elementText(ids.micLabel), volumeLabel(VolumeControl::Mic, 1, mic));
+    }
+    // A ribbon built in English names its first panel with one blank.
+    EXPECT_EQ(ribbon().panelName(0, 0), QStringLiteral("Mic Vol"));
+    EXPECT_EQ(ribbon().panelName(0, kPitchPanel),
+              pitchCaptionRefresh(1, store().params.getInt(w::musicPitch)));
+}
+
+TEST_F(ShellTest, UnitOfAnotherModelOrProtocolIsRejectedAndDisconnected) {
+    struct Case {
+        const char* model;
+        std::uint8_t protocol;
+        const char* message;
+    };
+    const Case cases[] = {{"V35", 12, "机器型号与软件不匹配!"},
+                          {"v36", 8, "机器与软件通信版本不匹配，请使用机器配套软件!"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        VirtualUnitConfig config;
+        config.model = c.model;
+        config.protocolVersion = c.protocol;
+        start(config);
+        ASSERT_TRUE(waitUntil([this] { return !boxes_.empty(); }));
+        EXPECT_EQ(boxes_[0].caption, QString::fromUtf8("错误"));
+        EXPECT_EQ(boxes_[0].text, QString::fromUtf8(c.message));
+        EXPECT_EQ(boxes_[0].icon, QMessageBox::Critical);
+        EXPECT_EQ(app_->syncDialog(), nullptr);  // ended before the box
+        ASSERT_TRUE(waitUntil([this] { return !app_->isConnected(); }));
+        EXPECT_TRUE(unit().waitForReceived(cmd::kDisconnect, 1, std::chrono::seconds(2)));
+        view().updateCommandUI();
+        EXPECT_EQ(pane(id::kPaneUsb), QStringLiteral("USB:Disconnected"));
+        EXPECT_FALSE(view().levelPollRunning());
+        EXPECT_FALSE(ribbon().element(id::kMusicAgc)->isEnabled());
+        stop();
+        boxes_.clear();
+    }
+}
+
+// A tool dialog with two labelled controls, standing in for the music AGC
+// dialog of a later build.
+class TestAgcDialog : public CToolDialog {
+  public:
+    TestAgcDialog(CAppServices& app, QWidget* parent)
+        : CToolDialog(ToolDialog::MusicAgc, app, parent) {
+        auto* layout = new QVBoxLayout(this);
+        level = new QLabel(QStringLiteral("?"), this);
+        setControlId(level, 1123);
+        on = new QCheckBox(QStringLiteral("?"), this);
+        setControlId(on, 1045);
+        layout->addWidget(level);
+        layout->addWidget(on);
+    }
+    QLabel* level;
+    QCheckBox* on;
+};
+
+TEST_F(ShellTest, LanguageSwitchRelabelsRibbonAndOpenDialogs) {
+    UiFactories factories;
+    factories.toolDialog = [](ToolDialog kind, CAppServices& app, QWidget* parent) -> CToolDialog* {
+        return kind == ToolDialog::MusicAgc ? new TestAgcDialog(app, parent) : nullptr;
+    };
+    start({}, kChinese, factories);
+    ASSERT_TRUE(waitIdleConnected());
+    EXPECT_EQ(ribbon().panelName(0, 6), QString::fromUtf8("话筒1状态"));
+    auto* dialog = static_cast<TestAgcDialog*>(app_->showToolDialog(ToolDialog::MusicAgc));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8("音乐AGC"));
+    EXPECT_EQ(dialog->level->text(), QString::fromUtf8("AGC电平"));
+
+    view().OnCommand(id::kLanguage);
+    EXPECT_EQ(app_->languageIndex(), kEnglish);
+    EXPECT_EQ(ribbon().categoryName(0), QStringLiteral("Input"));
+    EXPECT_EQ(ribbon().categoryName(1), QStringLiteral("Output"));
+    EXPECT_EQ(ribbon().panelName(1, 0), QStringLiteral("Mic  Vol"));  // two blanks after a switch
+    EXPECT_EQ(ribbon().panelName(0, kPitchPanel),
+              pitchCaptionRelabel(1, store().params.getInt(w::musicPitch)));
+    EXPECT_EQ(ribbon().elementText(kRibbonIds[1].loadFile), QStringLiteral("LoadFile"));
+    EXPECT_EQ(ribbon().elementText(id::kOpen), QStringLiteral("Open(&O)"));
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Music AGC"));
+    EXPECT_EQ(dialog->level->text(), QStringLiteral("AGC Level"));
+    EXPECT_EQ(dialog->on->text(), QStringLiteral("ON"));
+    EXPECT_EQ(pane(id::kPaneUsb), QStringLiteral("USB:Connected"));
+    EXPECT_EQ(QSettings(dir_.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat)
+                  .value(QStringLiteral("language"))
+                  .toInt(),
+              kEnglish);
+
+    view().OnCommand(id::kLanguage);
+    EXPECT_EQ(ribbon().categoryName(0), QString::fromUtf8("输入控制"));
+    EXPECT_EQ(ribbon().panelName(0, 6), QString::fromUtf8("话筒 1 状态"));
+    EXPECT_EQ(dialog->level->text(), QString::fromUtf8("AGC电平"));
+    EXPECT_EQ(pane(id::kPaneUsb), QString::fromUtf8("USB：已连接"));
+}
+
+TEST_F(ShellTest, SliderCopiesFollowEachOtherAndReachTheUnit) {
+    start();
+    ASSERT_TRUE(waitIdleConnected());
+    // The Output category's slider counts while that category is active.
+    ribbon().setActiveCategory(kOutputCategory);
+    ribbon().slider(kRibbonIds[1].effectSlider)->setValue(42);
+    EXPECT_EQ(ribbon().slider(kRibbonIds[0].effectSlider)->value(), 42);
+    EXPECT_EQ(ribbon().elementText(kRibbonIds[0].effectLabel), QStringLiteral("Effect    Vol: 42"));
+    EXPECT_EQ(store().params.getInt(w::effectVolume), 42);
+
+    ribbon().setActiveCategory(kInputCategory);
+    ribbon().slider(kRibbonIds[0].pitchSlider)->setValue(-2);
+    EXPECT_EQ(ribbon().slider(kRibbonIds[1].pitchSlider)->value(), -2);
+    EXPECT_EQ(ribbon().panelName(0, kPitchPanel), QStringLiteral("Music Pitch: -2"));
+
+    // A click on the channel steps by exactly one.
+    CMFCRibbonStepSlider* gate = ribbon().slider(kRibbonIds[0].gateSlider);
+    const int before = gate->value();
+    gate->step(1);
+    EXPECT_EQ(ribbon().slider(kRibbonIds[1].gateSlider)->value(), before + 1);
+
+    app_->writer().waitIdle();
+    EXPECT_FLOAT_EQ(unitFloat(unit(), 1, 32), 0.42f);
+    EXPECT_FLOAT_EQ(unitFloat(unit(), 1, 45), 0.42f);
+    EXPECT_EQ(unit().paramWords(4, 20).at(0), 3u);  // pitch -2 travels as 3
+}
+
+TEST_F(ShellTest, VolumeAboveTheLimitIsCutWithItsMessage) {
+    start();
+    ASSERT_TRUE(waitIdleConnected());
+    struct Case {
+        int inputSlider, outputSlider;
+        std::size_t limitByte;
+        int block, index;
+        const char* message;
+    };
+    const Case cases[] = {
+        {kRibbonIds[0].micSlider, kRibbonIds[1].micSlider, 5, 1, 30,
+         "Mic vol can't over max value!"},
+        {kRibbonIds[0].musicSlider, kRibbonIds[1].musicSlider, 6, 4, 15,
+         "Music vol can't over max value!"},
+    };
+    ribbon().setActiveCategory(kOutputCategory);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        store().settingsApplied.set(c.limitByte, 70);
+        ribbon().slider(c.outputSlider)->setValue(80);
+        ASSERT_NE(app_->infoDialog(), nullptr);
+        EXPECT_EQ(app_->infoDialog()->text(), QString::fromUtf8(c.message));
+        EXPECT_EQ(ribbon().slider(c.inputSlider)->value(), 70);
+        EXPECT_EQ(ribbon().slider(c.outputSlider)->value(), 70);
+        app_->writer().waitIdle();
+        EXPECT_FLOAT_EQ(unitFloat(unit(), c.block, c.index), 0.70f);
+    }
+    // Under the limit nothing is said; a mute hint shows while muted.
+    app_->infoDialog()->close();
+    QCoreApplication::processEvents();
+    ribbon().slider(kRibbonIds[1].micSlider)->setValue(60);
+    EXPECT_EQ(app_->infoDialog(), nullptr);
+    view().OnCommand(kRibbonIds[1].micMute);
+    EXPECT_TRUE(ribbon().isChecked(kRibbonIds[0].micMute));
+    ribbon().slider(kRibbonIds[1].micSlider)->setValue(61);
+    ASSERT_NE(app_->infoDialog(), nullptr);
+    EXPECT_EQ(app_->infoDialog()->text(), QStringLiteral("vol is mute"));
+    app_->writer().waitIdle();
+    EXPECT_FLOAT_EQ(unitFloat(unit(), 1, 42), 0.0f);
+}
+
+TEST_F(ShellTest, ModeFilesSaveAndLoadThroughTheView) {
+    start();
+    ASSERT_TRUE(waitIdleConnected());
+    store().params.setInt(w::effectVolume, 33);
+    const QString saved = dir_.filePath(QStringLiteral("name.ev36"));
+    nextFile_ = saved;
+    unit().clearTraffic();
+    view().OnCommand(id::kSave);
+    ASSERT_EQ(fileRequests_.size(), 1u);
+    EXPECT_TRUE(fileRequests_[0].save);
+    EXPECT_EQ(fileRequests_[0].defaultName, QStringLiteral("name"));
+    EXPECT_EQ(QFileInfo(saved).size(), static_cast<qint64>(kModeFileSizeV2));
+    EXPECT_TRUE(unit().waitForReceived(cmd::kStoreMode, 1, std::chrono::seconds(2)));
+    EXPECT_EQ(app_->recentFiles().value(0), QFileInfo(saved).absoluteFilePath());
+
+    // A default-mode name: pushed, then stored into M2.
+    const QString m2 = dir_.filePath(QStringLiteral("M2 living room.ev36"));
+    ASSERT_TRUE(QFile::copy(saved, m2));
+    store().params.setInt(w::effectVolume, 5);
+    nextFile_ = m2;
+    unit().clearTraffic();
+    view().OnCommand(kRibbonIds[0].loadFile);
+    ASSERT_TRUE(waitIdleConnected());
+    app_->writer().waitIdle();
+    EXPECT_EQ(store().params.getInt(w::effectVolume), 33);
+    EXPECT_FLOAT_EQ(unitFloat(unit(), 1, 32), 0.33f);
+    EXPECT_EQ(unit().currentMode(), 1);
+    EXPECT_EQ(app_->defaultMode().pendingStoreMode, -1);
+    EXPECT_TRUE(boxes_.empty());
+
+    // A file the reader refuses: its box, no push, nothing pending.
+    const QString bad = dir_.filePath(QStringLiteral("m3 broken.ev36"));
+    {
+        QFile f(bad);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\x02\x00\x00\x00short", 9);
+    }
+    nextFile_ = bad;
+    unit().clearTraffic();
+    EXPECT_FALSE(view().loadModeFile(bad));
+    EXPECT_EQ(app_->defaultMode().pendingStoreMode, -1);
+    EXPECT_FALSE(app_->sync().busy());
+    EXPECT_NE(app_->recentFiles().value(0), QFileInfo(bad).absoluteFilePath());
+
+    // Without a unit both commands only say so.
+    fileRequests_.clear();
+    app_->device().closeLink();
+    view().OnCommand(id::kOpen);
+    EXPECT_TRUE(fileRequests_.empty());
+    ASSERT_NE(app_->infoDialog(), nullptr);
+    EXPECT_EQ(app_->infoDialog()->text(), QStringLiteral("Please connect device!"));
+}
+
+TEST_F(ShellTest, RemovalAndArrivalOfTheUnit) {
+    start();
+    ASSERT_TRUE(waitIdleConnected());
+    unit().unplug();
+    ASSERT_TRUE(waitUntil([this] { return !app_->isConnected(); }));
+    ASSERT_TRUE(waitUntil([this] { return view().noticeText() == "Device Disconnected!"; }));
+    view().updateCommandUI();
+    EXPECT_EQ(pane(id::kPaneUsb), QStringLiteral("USB:Disconnected"));
+    EXPECT_FALSE(view().levelPollRunning());
+
+    unit().clearTraffic();
+    unit().plugIn();
+    ASSERT_TRUE(waitUntil([this] { return view().noticeText() == "Device connected!"; }));
+    ASSERT_TRUE(waitIdleConnected());
+    EXPECT_TRUE(unit().waitForReceived(cmd::kQueryModel, 1, std::chrono::seconds(1)));
+    EXPECT_EQ(pane(id::kPaneUsb), QStringLiteral("USB:Connected"));
+    EXPECT_TRUE(view().levelPollRunning());
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(ShellTest, MainWindowRendersInBothLanguages) {
+    for (int lang : {kChinese, kEnglish}) {
+        start({}, lang);
+        ASSERT_TRUE(waitIdleConnected());
+        CMainFrame* frame = app_->mainFrame();
+        frame->resize(CMainFrame::kMinWidth, CMainFrame::kMinHeight);
+        EXPECT_GE(frame->minimumWidth(), CMainFrame::kMinWidth);
+        EXPECT_GE(frame->minimumHeight(), CMainFrame::kMinHeight);
+        view().updateCommandUI();
+        QCoreApplication::processEvents();
+        const QImage image = frame->grab().toImage();
+        EXPECT_EQ(image.width(), CMainFrame::kMinWidth);
+        QDir().mkpath(QStringLiteral(V36_ARTEFACT_DIR));
+        EXPECT_TRUE(image.save(QStringLiteral(V36_ARTEFACT_DIR "/main_window_%1.png")
+                                   .arg(lang == kEnglish ? "en" : "zh")));
+        stop();
+    }
+}
+
+}  // namespace
+}  // namespace v36::test
+
+namespace v36::test {
+namespace {
+
+TEST_F(ShellTest, ClosingAsksToSaveOnlyAfterChangesAndSaysGoodbye) {
+    struct Case {
+        bool changed;
+        QMessageBox::StandardButton answer;
+        bool chooseFile;
+        bool closes;
+        bool stores;
+    };
+    const Case cases[] = {
+        {false, QMessageBox::Yes, true, true, false},     // nothing to ask
+        {true, QMessageBox::Cancel, true, false, false},  // stays open
+        {true, QMessageBox::Yes, false, true, false},     // file dialog cancelled: no store
+        {true, QMessageBox::Yes, true, true, true},       // file written and mode stored
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(n++);
+        start();
+        ASSERT_TRUE(waitIdleConnected());
+        app_->device().dispatcher.paramsChanged.store(c.changed ? 1 : 0);
+        answer_ = c.answer;
+        const QString file = dir_.filePath(QStringLiteral("preset%1.ev36").arg(n));
+        nextFile_ = c.chooseFile ? file : QString();
+        unit().clearTraffic();
+        app_->mainFrame()->close();
+        EXPECT_EQ(boxes_.size(), c.changed ? 1u : 0u);
+        if (c.changed) {
+            EXPECT_EQ(boxes_[0].caption, QStringLiteral("Save?"));
+        }
+        EXPECT_EQ(!app_->mainFrame()->isVisible(), c.closes);
+        EXPECT_EQ(QFileInfo::exists(file), c.stores);
+        if (c.closes) {
+            EXPECT_FALSE(app_->isConnected());
+            const auto sent = unit().received();
+            const bool stored = std::any_of(
+                sent.begin(), sent.end(), [](const Report& r) { return r[1] == cmd::kStoreMode; });
+            EXPECT_EQ(stored, c.stores);
+            ASSERT_FALSE(sent.empty());
+            EXPECT_EQ(sent.back()[1], cmd::kDisconnect);
+        }
+        answer_ = QMessageBox::No;
+        stop();
+        boxes_.clear();
+    }
+}
+
+TEST_F(ShellTest, WheelOverTheRibbonStepsBothCopies) {
+    start();
+    ASSERT_TRUE(waitIdleConnected());
+    store().settingsApplied.set(5, 99);
+    ribbon().slider(kRibbonIds[0].micSlider)->setValue(50);
+    QWidget* panel = ribbon().panelWidget(0, 0);
+    const QPointF local(panel->width() / 2.0, panel->height() / 2.0);
+    QWheelEvent down(local, panel->mapToGlobal(local), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(panel, &down);
+    EXPECT_EQ(store().params.getInt(w::micVolume), 49);
+    EXPECT_EQ(ribbon().slider(kRibbonIds[1].micSlider)->value(), 49);
+    // The tabs never switch by wheel.
+    QWheelEvent up(local, panel->mapToGlobal(local), QPoint(), QPoint(0, 120), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(ribbon().slider(kRibbonIds[0].pitchSlider), &up);
+    EXPECT_EQ(ribbon().activeCategory(), kInputCategory);
+}
+
+}  // namespace
+}  // namespace v36::test
