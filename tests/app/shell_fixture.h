@@ -18,6 +18,7 @@
 #include "app/main_view.h"
 #include "app/ribbon.h"
 #include "app/status_bar.h"
+#include "app/sync_dialog.h"
 
 namespace v36::test {
 
@@ -47,11 +48,13 @@ class ShellTest : public ::testing::Test {
   protected:
     void TearDown() override { stop(); }
 
-    void start(VirtualUnitConfig unit = {}, int language = kEnglish, UiFactories factories = {}) {
+    void start(VirtualUnitConfig unit = {}, int language = kEnglish, UiFactories factories = {},
+               int syncTimeoutMs = CSynDlg::kDefaultTimeoutMs) {
         ASSERT_TRUE(dir_.isValid());
         AppOptions options;
         options.simulate = true;
-        unit.latency = std::chrono::microseconds(200);
+        if (unit.latency == VirtualUnitConfig().latency) unit.latency = std::chrono::microseconds(200);
+        options.syncTimeoutMs = syncTimeoutMs;
         options.virtualUnit = std::move(unit);
         options.settingsFile = dir_.filePath(QStringLiteral("settings.ini"));
         options.singleInstance = false;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
@@ -365,6 +366,56 @@ TEST_F(ShellTest, WheelOverTheRibbonStepsBothCopies) {
                    Qt::NoModifier, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(ribbon().slider(kRibbonIds[0].pitchSlider), &up);
     EXPECT_EQ(ribbon().activeCategory(), kInputCategory);
+}
+
+}  // namespace
+}  // namespace v36::test
+
+namespace v36::test {
+namespace {
+
+TEST_F(ShellTest, SyncDialogShowsTrueProgressAndEndsItselfAfterItsTime) {
+    // A slow unit: the pull outlasts a short time-out.
+    VirtualUnitConfig slow;
+    slow.latency = std::chrono::milliseconds(4);
+    start(slow, kEnglish, {}, 300);
+    int largestMaximum = 0;
+    int largestValue = 0;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        if (CSynDlg* d = app_->syncDialog()) {
+            largestMaximum = std::max(largestMaximum, d->progressMaximum());
+            largestValue = std::max(largestValue, d->progressValue());
+        }
+    });
+    sampler.start(5);
+    ASSERT_TRUE(waitUntil([this] { return !boxes_.empty(); }));
+    EXPECT_EQ(boxes_[0].caption, QString::fromUtf8("错误"));
+    EXPECT_EQ(boxes_[0].text, QString::fromUtf8("发生错误，与设备数据同步超时……"));
+    EXPECT_EQ(app_->syncDialog(), nullptr);
+    EXPECT_TRUE(app_->sync().busy());  // the pull goes on
+    EXPECT_GE(largestMaximum, SyncWorker::kPullReports);
+    EXPECT_GT(largestValue, 0);
+    // It still completes and the unit is accepted.
+    ASSERT_TRUE(waitIdleConnected());
+    EXPECT_EQ(boxes_.size(), 1u);
+}
+
+TEST_F(ShellTest, ParameterErrorOfTheUnitIsShownOnce) {
+    start();
+    ASSERT_TRUE(waitIdleConnected());
+    for (int i = 0; i < 2; ++i) {
+        Report error = makeReport(cmd::kReadParam);
+        error[2] = 0x05;
+        error[3] = 0x01;
+        error[4] = 0x1E;
+        unit().sendReport(error);
+    }
+    ASSERT_TRUE(waitUntil([this] { return !boxes_.empty(); }));
+    waitUntil([] { return false; }, 100);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(boxes_[0].text, QString::fromUtf8("参数错误,代码0x:05,指令1:0x01,指令2:0x1E "));
 }
 
 }  // namespace
