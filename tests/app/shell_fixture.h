@@ -53,7 +53,8 @@ class ShellTest : public ::testing::Test {
         ASSERT_TRUE(dir_.isValid());
         AppOptions options;
         options.simulate = true;
-        if (unit.latency == VirtualUnitConfig().latency) unit.latency = std::chrono::microseconds(200);
+        if (unit.latency == VirtualUnitConfig().latency)
+            unit.latency = std::chrono::microseconds(200);
         options.syncTimeoutMs = syncTimeoutMs;
         options.virtualUnit = std::move(unit);
         options.settingsFile = dir_.filePath(QStringLiteral("settings.ini"));
