@@ -4,14 +4,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "app/about_dialog.h"
 #include "app/info_dialog.h"
 #include "app/ribbon_texts.h"
+#include "app/sync_dialog.h"
 #include "protocol/bytes.h"
 #include "protocol/mode_file.h"
 #include "protocol/report.h"
@@ -293,6 +296,28 @@ TEST_F(ShellTest, MainWindowRendersInBothLanguages) {
         QDir().mkpath(QStringLiteral(V36_ARTEFACT_DIR));
         EXPECT_TRUE(image.save(QStringLiteral(V36_ARTEFACT_DIR "/main_window_%1.png")
                                    .arg(lang == kEnglish ? "en" : "zh")));
+        // The small dialogs, as a person sees them.
+        const char* suffix = lang == kEnglish ? "en" : "zh";
+        {
+            CSynDlg sync(QString(), lang, 30000, frame);
+            sync.setProgress(60, 180);
+            EXPECT_TRUE(sync.grab().save(
+                QStringLiteral(V36_ARTEFACT_DIR "/sync_dialog_%1.png").arg(suffix)));
+            sync.end();
+            app_->ShowInfo(lang == kEnglish ? QStringLiteral("Please connect device!")
+                                            : QString::fromUtf8("请先连接设备!"),
+                           1100);
+            EXPECT_TRUE(app_->infoDialog()->grab().save(
+                QStringLiteral(V36_ARTEFACT_DIR "/info_dialog_%1.png").arg(suffix)));
+            CAboutDlg about(*app_, frame);
+            QKeyEvent reveal(QEvent::KeyRelease, Qt::Key_F11,
+                             Qt::ControlModifier | Qt::ShiftModifier);
+            QCoreApplication::sendEvent(&about, &reveal);
+            EXPECT_TRUE(about.revealed());
+            about.adjustSize();
+            EXPECT_TRUE(about.grab().save(
+                QStringLiteral(V36_ARTEFACT_DIR "/about_dialog_%1.png").arg(suffix)));
+        }
         stop();
     }
 }
