@@ -709,10 +709,7 @@ void CKorvelv13View::connectAtStart() {
     const OpenResult opened = ctx.openLink();
     const int lang = app_.languageIndex();
     if (opened) {
-        ShowTrayNotice(pick(lang, "设备已连接，同步中……", "Device connected!"),
-                       pick(lang, "信息", "Information"), 5000);
-        app_.startPullWithDialog();
-        if (app_.isConnected()) pollTimer_.start(app_.options().levelPollMs);
+        synchroniseNewConnection(5000);
     } else if (opened.error == OpenError::PermissionDenied && !permissionShown_) {
         // A unit that is present but may not be opened is worth a word;
         // otherwise the view waits quietly for an arrival.
@@ -737,10 +734,16 @@ void CKorvelv13View::OnDeviceArrival() {
         return;
     }
     app_.destroyToolDialogs();
+    synchroniseNewConnection(4000);
+}
+
+void CKorvelv13View::synchroniseNewConnection(int noticeMs) {
+    const int lang = app_.languageIndex();
+    refused_ = false;
     ShowTrayNotice(pick(lang, "设备已连接，同步中……", "Device connected!"),
-                   pick(lang, "信息", "Information"), 4000);
+                   pick(lang, "信息", "Information"), noticeMs);
     app_.startPullWithDialog();
-    if (app_.isConnected()) pollTimer_.start(app_.options().levelPollMs);
+    if (app_.isConnected() && !refused_) pollTimer_.start(app_.options().levelPollMs);
 }
 
 void CKorvelv13View::OnDeviceRemoval(const std::string& path) {
@@ -788,6 +791,7 @@ void CKorvelv13View::OnSyncDone(SyncKind kind) {
     }
 
     const int error = modelMatches(store.deviceModel.get()) ? 2 : 1;
+    refused_ = true;
     if (CSynDlg* dialog = app_.syncDialog()) dialog->end();
     disconnectUnit();
     // The box comes once the worker has been released.

@@ -110,12 +110,16 @@ class CKorvelv13View : public QWidget {
     void pollLevels();
     void hideNotice();
     void startWatching();
+    // After an open: the pull with its dialog, then the level poll.
+    void synchroniseNewConnection(int noticeMs);
 
     CKorvelv13App& app_;
     CMainFrame& frame_;
     QPointer<CEditorPage> page_;
     QRect pageRect_{0, 0, kMinPageWidth, kMinPageHeight};
     bool errorBoxGuard_ = true;
+    // The unit of this connection was refused: no level poll for it.
+    bool refused_ = false;
     bool permissionShown_ = false;
 
     QTimer startTimer_;  // 1: the first connection
