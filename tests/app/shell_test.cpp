@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -155,11 +156,15 @@ TEST_F(ShellTest, SliderCopiesFollowEachOtherAndReachTheUnit) {
     EXPECT_EQ(ribbon().slider(kRibbonIds[1].pitchSlider)->value(), -2);
     EXPECT_EQ(ribbon().panelName(0, kPitchPanel), QStringLiteral("Music Pitch: -2"));
 
-    // A click on the channel steps by exactly one.
+    // A click on the channel steps by exactly one, towards the click.
     CMFCRibbonStepSlider* gate = ribbon().slider(kRibbonIds[0].gateSlider);
-    const int before = gate->value();
-    gate->step(1);
-    EXPECT_EQ(ribbon().slider(kRibbonIds[1].gateSlider)->value(), before + 1);
+    gate->setPos(50);
+    QTest::mouseClick(gate, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(gate->width() - 2, gate->height() / 2));
+    EXPECT_EQ(gate->value(), 51);
+    EXPECT_EQ(ribbon().slider(kRibbonIds[1].gateSlider)->value(), 51);
+    QTest::mouseClick(gate, Qt::LeftButton, Qt::NoModifier, QPoint(2, gate->height() / 2));
+    EXPECT_EQ(ribbon().slider(kRibbonIds[1].gateSlider)->value(), 50);
 
     app_->writer().waitIdle();
     EXPECT_FLOAT_EQ(unitFloat(unit(), 1, 32), 0.42f);
