@@ -13,7 +13,7 @@
 #include <cmath>
 
 #include "controls/control_fonts.h"
-#include "controls/curve_path.h"
+#include "controls/paint_support.h"
 
 namespace v36 {
 
@@ -419,18 +419,18 @@ void CEqPanel::paintEvent(QPaintEvent*) {
     layoutMarkers();
     QPainter p(this);
     const QRectF plot = plotRect();
-    p.fillRect(rect(), QColor(20, 20, 20));
+    const BackgroundKey key{size(), targetDevicePixelRatio(p), model_.eqNumber(), language_};
+    if (!(key == backgroundKey_) || background_.isNull()) {
+        background_ = QImage(QSize(static_cast<int>(std::ceil(width() * key.dpr)),
+                                   static_cast<int>(std::ceil(height() * key.dpr))),
+                             QImage::Format_RGB32);  // opaque: painted as a plain copy
+        background_.setDevicePixelRatio(key.dpr);
+        QPainter bg(&background_);
+        drawBackground(bg, plot);
+        backgroundKey_ = key;
+    }
+    p.drawImage(QPointF(0, 0), background_);
 
-    // Title, right-aligned to the plot, just above it.
-    p.setFont(panelFont_);
-    p.setPen(QColor(255, 255, 0));
-    const QString title =
-        QString::fromUtf8(eqTitle(model_.eqNumber(), language_).data(),
-                          static_cast<qsizetype>(eqTitle(model_.eqNumber(), language_).size()));
-    p.drawText(QRectF(0, 0, plot.right() - 2, plot.top() - 1), Qt::AlignRight | Qt::AlignBottom,
-               title);
-
-    drawGrid(p, plot);
     if (model_.axis().valid()) {
         p.save();
         p.setClipRect(plot);
@@ -451,6 +451,17 @@ void CEqPanel::paintEvent(QPaintEvent*) {
         p.setPen(Qt::white);
         p.drawText(rect(), Qt::AlignCenter, QStringLiteral("BYPASS"));
     }
+}
+
+void CEqPanel::drawBackground(QPainter& p, const QRectF& plot) const {
+    p.fillRect(rect(), QColor(20, 20, 20));
+    // Title, right-aligned to the plot, just above it.
+    const std::string_view title = eqTitle(model_.eqNumber(), language_);
+    p.setFont(panelFont_);
+    p.setPen(QColor(255, 255, 0));
+    p.drawText(QRectF(0, 0, plot.right() - 2, plot.top() - 1), Qt::AlignRight | Qt::AlignBottom,
+               QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+    drawGrid(p, plot);
 }
 
 void CEqPanel::drawGrid(QPainter& p, const QRectF& plot) const {
@@ -502,14 +513,12 @@ void CEqPanel::drawSelectedArea(QPainter& p, const QRectF& plot) const {
         first = QPointF(pts.front().x(), plot.bottom() + 20.0);
         last = QPointF(pts.back().x(), plot.bottom() + 20.0);
     }
-    QPainterPath area;
-    area.moveTo(first);
-    appendCardinalSpline(area, pts.data(), kCurvePoints, 0.5);
-    area.lineTo(last);
-    area.closeSubpath();
+    QPolygonF area = flattenedSpline(pts.data(), kCurvePoints, 0.5);
+    area.prepend(first);
+    area.append(last);
     p.setPen(Qt::NoPen);
     p.setBrush(withAlpha(bandColor(selected_), 0x20));
-    p.drawPath(area);
+    p.drawPolygon(area);
     p.setBrush(Qt::NoBrush);
 }
 
@@ -525,7 +534,7 @@ void CEqPanel::drawTotalCurve(QPainter& p, const QRectF& plot) {
     pen.setJoinStyle(Qt::RoundJoin);
     pen.setCapStyle(Qt::RoundCap);
     p.setPen(pen);
-    p.drawPath(cardinalSpline(pts.data(), kCurvePoints, 0.1, false));
+    p.drawPolyline(flattenedSpline(pts.data(), kCurvePoints, 0.1));
 }
 
 void CEqPanel::drawMarkers(QPainter& p, const QRectF& plot) const {

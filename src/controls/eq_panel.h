@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
@@ -112,6 +113,7 @@ class CEqPanel : public QWidget {
     void notify(int n);
     void openTypeMenu(QPoint at);
     void onTypeCommand(int command);
+    void drawBackground(QPainter& p, const QRectF& plot) const;
     void drawGrid(QPainter& p, const QRectF& plot) const;
     void drawSelectedArea(QPainter& p, const QRectF& plot) const;
     void drawTotalCurve(QPainter& p, const QRectF& plot);
@@ -137,6 +139,16 @@ class CEqPanel : public QWidget {
     QFont statusFont_;
     QFont bypassFont_;
     QMenu* menu_ = nullptr;
+    // Background, title and grid, drawn again only when one of them changes.
+    struct BackgroundKey {
+        QSize size;
+        double dpr = 0.0;
+        int eq = -1;
+        int language = -1;
+        bool operator==(const BackgroundKey&) const = default;
+    };
+    QImage background_;
+    BackgroundKey backgroundKey_;
 };
 
 }  // namespace v36

@@ -1,11 +1,11 @@
 #include "controls/image_button.h"
 
 #include <QEnterEvent>
-#include <QPaintEngine>
 #include <QPainter>
 #include <algorithm>
 
 #include "controls/control_fonts.h"
+#include "controls/paint_support.h"
 
 namespace v36 {
 
@@ -34,15 +34,6 @@ QImage withColourEffect(QImage image, CGdipButton::State state) {
         }
     }
     return image;
-}
-
-// The device pixel ratio of what the painter really paints on (a widget's
-// backing store, or an image the widget is rendered into).
-double targetDpr(QPainter& p) {
-    const QPaintDevice* device =
-        p.paintEngine() != nullptr ? p.paintEngine()->paintDevice() : nullptr;
-    if (device == nullptr) device = p.device();
-    return device != nullptr ? device->devicePixelRatioF() : 1.0;
 }
 
 }  // namespace
@@ -109,8 +100,8 @@ void CGdipButton::paintEvent(QPaintEvent*) {
     const CGdiPlusBitmap& picture = useAlternate ? alternatePicture_ : standard_;
     const State s = state();
     if (!picture.isNull()) {
-        const QImage& image =
-            rendering(picture, useAlternate ? alternateCache_ : standardCache_, s, targetDpr(p));
+        const QImage& image = rendering(picture, useAlternate ? alternateCache_ : standardCache_, s,
+                                        targetDevicePixelRatio(p));
         const QPointF at = s == State::Pressed ? QPointF(1, 1) : QPointF(0, 0);
         p.drawImage(QRectF(at, QSizeF(picture.size())), image);
     }

@@ -213,6 +213,10 @@ TEST_F(EqPanelTest, HiddenSubwooferSectionsAreNeverHitButCountInTheTotal) {
     const QPoint there(static_cast<int>(panel.xOfFrequency(5000.0)),
                        static_cast<int>(panel.yOfGain(0.0)) - 2);
     EXPECT_EQ(panel.hitTest(there, 16, true), -1);
+    test::sendMove(&panel, there, Qt::NoButton);
+    EXPECT_EQ(panel.hoverBand(), -1);
+    test::sendMove(&panel, on(1) + QPoint(12, 12), Qt::NoButton);  // hover reaches 16 px
+    EXPECT_EQ(panel.hoverBand(), 1);
     QTest::mouseClick(&panel, Qt::LeftButton, {}, there);
     EXPECT_EQ(cleared.count(), 1);
 

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QPainterPath>
+#include <QPolygonF>
+
+class QPainter;
 #include <QPointF>
 #include <algorithm>
 
@@ -12,6 +15,13 @@ namespace v36 {
 QPainterPath cardinalSpline(const QPointF* points, int count, double tension, bool closed);
 // Adds an open cardinal spline to `path`, joined to its current point by a line.
 void appendCardinalSpline(QPainterPath& path, const QPointF* points, int count, double tension);
+
+// The spline flattened to a polyline (what the painter strokes fastest).
+QPolygonF flattenedSpline(const QPointF* points, int count, double tension);
+
+// The device pixel ratio of what a painter really paints on: a widget's
+// backing store, or an image the widget is rendered into.
+double targetDevicePixelRatio(QPainter& painter);
 
 // The y pixel of a curve value in dB on a +-15 dB plot spanning `top` to
 // `bottom`. Values far off the plot are held two plot heights beyond it, so

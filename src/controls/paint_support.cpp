@@ -1,4 +1,7 @@
-#include "controls/curve_path.h"
+#include "controls/paint_support.h"
+
+#include <QPaintEngine>
+#include <QPainter>
 
 namespace v36 {
 
@@ -37,6 +40,19 @@ void appendCardinalSpline(QPainterPath& path, const QPointF* points, int count, 
     if (count <= 0) return;
     path.lineTo(points[0]);
     addSegments(path, points, count, tension, false);
+}
+
+QPolygonF flattenedSpline(const QPointF* points, int count, double tension) {
+    const QList<QPolygonF> parts =
+        cardinalSpline(points, count, tension, false).toSubpathPolygons();
+    return parts.isEmpty() ? QPolygonF() : parts.front();
+}
+
+double targetDevicePixelRatio(QPainter& painter) {
+    const QPaintDevice* device =
+        painter.paintEngine() != nullptr ? painter.paintEngine()->paintDevice() : nullptr;
+    if (device == nullptr) device = painter.device();
+    return device != nullptr ? device->devicePixelRatioF() : 1.0;
 }
 
 }  // namespace v36
