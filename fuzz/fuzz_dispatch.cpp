@@ -1,4 +1,5 @@
-// Feeds arbitrary reports to the dispatcher. The input is cut into 61-byte
+// Feeds arbitrary reports to the dispatcher (and through it to the
+// home-automation mirror). The input is cut into 61-byte
 // reports (the last one padded with zeros); each report's bytes are taken
 // as the unit sent them, so every code, offset and length is exercised.
 #include <algorithm>

@@ -43,7 +43,8 @@ done
 if [ -f fuzz/CMakeLists.txt ]; then
   step "fuzzing (${FUZZ_SECONDS} s per target)"
   if CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-       -DV36_CORE_ONLY=ON -DV36_BUILD_FUZZ=ON >/dev/null && cmake --build build-fuzz; then
+       -DV36_CORE_ONLY=ON -DV36_BUILD_FUZZ=ON >/dev/null &&
+     cmake --build build-fuzz --target fuzz_targets; then
     for target in build-fuzz/fuzz/fuzz_*; do
       [ -x "$target" ] || continue
       corpus=$(mktemp -d)

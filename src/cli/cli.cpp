@@ -384,7 +384,7 @@ void applyValue(Senders& s, int word, const ParsedValue& v) {
 }  // namespace
 
 int run(int argc, char** argv) {
-    CLI::App app{"v36ctl: the command-line tool for the V36 DSP unit and its mode files"};
+    CLI::App app{"v36ctl: the command-line tool for the V36 DSP unit and its mode files", "v36ctl"};
     app.require_subcommand(1);
     Globals globals;
     app.add_flag("--simulate", globals.simulate, "Use the virtual unit instead of hardware");

@@ -12,6 +12,7 @@
 #include "protocol/dispatcher.h"
 #include "protocol/param_store.h"
 #include "protocol/senders.h"
+#include "remote/home_automation.h"
 #include "sim/virtual_unit.h"
 
 namespace v36 {
@@ -25,6 +26,14 @@ class DeviceContext {
     DeviceContext() {
         store.resetToDefaults();
         link.setReportHandler([this](const Report& r) { dispatcher.dispatchReport(r); });
+        // The dispatcher acknowledges module frames itself; the module's
+        // mirror only interprets them.
+        dispatcher.setHomeFrameHook([this](const Report& r) {
+            homeAutomation.handleFrame(r, {}, [this](const HomeAutomationEvent& e) {
+                dispatcher.postHomeEvent(e.functionCode, e.param);
+            });
+        });
+        dispatcher.setHomeMemoryHook([this](const Report& r) { homeAutomation.handleMemory(r); });
     }
     ~DeviceContext() {
         // The read thread uses the dispatcher: it must be gone first.
@@ -39,6 +48,13 @@ class DeviceContext {
     Link link{trace};
     Senders senders{store, link};
     Dispatcher dispatcher{store, link};
+    HomeAutomation homeAutomation{&trace};
+
+    // The start-up state: the store's defaults and an empty module mirror.
+    void resetToDefaults() {
+        store.resetToDefaults();
+        homeAutomation.reset();
+    }
 
     // --- The backend the next openLink uses -------------------------------------
     // The unit on USB (the default).
