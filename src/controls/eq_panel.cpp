@@ -442,10 +442,10 @@ void CEqPanel::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing, true);
     drawMarkers(p, plot);
     if (selected_ >= 0 && selected_ < model_.bandCount()) {
-        if (hover_ < 0) drawValueLabels(p, plot, selected_);
+        if (hover_ < 0) drawValueLabels(p, selected_);
         drawStatusLine(p, selected_);
     }
-    if (hover_ >= 0 && isVisibleBand(hover_)) drawValueLabels(p, plot, hover_);
+    if (hover_ >= 0 && isVisibleBand(hover_)) drawValueLabels(p, hover_);
     if (bypass_) {
         p.setFont(bypassFont_);
         p.setPen(Qt::white);
@@ -573,10 +573,9 @@ void CEqPanel::drawMarkers(QPainter& p, const QRectF& plot) const {
     }
 }
 
-void CEqPanel::drawValueLabels(QPainter& p, const QRectF& plot, int n) const {
+void CEqPanel::drawValueLabels(QPainter& p, int n) const {
     const EqBand& b = model_.band(n);
     const QPointF m = markerPosition(n);
-    (void)plot;
     const int cx = static_cast<int>(std::lround(m.x() - (n + 1 >= 10 ? 7.0 : 4.0)));
     const int cy = static_cast<int>(std::lround(m.y() - 4.0));
     const std::array<std::pair<QString, QString>, 3> lines{{

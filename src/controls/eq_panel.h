@@ -118,7 +118,7 @@ class CEqPanel : public QWidget {
     void drawSelectedArea(QPainter& p, const QRectF& plot) const;
     void drawTotalCurve(QPainter& p, const QRectF& plot);
     void drawMarkers(QPainter& p, const QRectF& plot) const;
-    void drawValueLabels(QPainter& p, const QRectF& plot, int n) const;
+    void drawValueLabels(QPainter& p, int n) const;
     void drawStatusLine(QPainter& p, int n) const;
 
     EqGraphModel model_;

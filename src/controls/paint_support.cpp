@@ -36,12 +36,6 @@ QPainterPath cardinalSpline(const QPointF* points, int count, double tension, bo
     return path;
 }
 
-void appendCardinalSpline(QPainterPath& path, const QPointF* points, int count, double tension) {
-    if (count <= 0) return;
-    path.lineTo(points[0]);
-    addSegments(path, points, count, tension, false);
-}
-
 QPolygonF flattenedSpline(const QPointF* points, int count, double tension) {
     const QList<QPolygonF> parts =
         cardinalSpline(points, count, tension, false).toSubpathPolygons();

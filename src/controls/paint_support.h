@@ -13,8 +13,6 @@ namespace v36 {
 // a polyline; 0.5 is the usual smooth curve. A closed spline returns to the
 // first point.
 QPainterPath cardinalSpline(const QPointF* points, int count, double tension, bool closed);
-// Adds an open cardinal spline to `path`, joined to its current point by a line.
-void appendCardinalSpline(QPainterPath& path, const QPointF* points, int count, double tension);
 
 // The spline flattened to a polyline (what the painter strokes fastest).
 QPolygonF flattenedSpline(const QPointF* points, int count, double tension);
