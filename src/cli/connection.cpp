@@ -6,16 +6,13 @@
 #include <thread>
 
 #include "cli/json.h"
-#include "link/hid_backend.h"
 #include "protocol/default_mode.h"
 #include "protocol/device_context.h"
-#include "protocol/dispatcher.h"
 #include "protocol/mode_file.h"
 #include "protocol/report.h"
 #include "protocol/sync.h"
 #include "protocol/words.h"
 #include "remote/remote_file.h"
-#include "sim/virtual_unit.h"
 
 namespace v36::cli {
 
@@ -40,13 +37,8 @@ struct Connection::Impl {
         if (options.simulate) {
             VirtualUnitConfig config;
             config.recording = false;
-            unit = std::make_unique<VirtualUnit>(config);
-            backend = unit.get();
-        } else {
-            hid = std::make_unique<HidBackend>();
-            backend = hid.get();
+            ctx.useVirtualUnit(config);
         }
-        ctx.link.setReportHandler([this](const Report& r) { dispatcher.dispatchReport(r); });
         if (options.trace) {
             ctx.link.setReportObserver([this](bool outgoing, const Report& r) {
                 const std::string line = traceLine(outgoing, r);
@@ -54,7 +46,7 @@ struct Connection::Impl {
                 std::fwrite(line.data(), 1, line.size(), stderr);
             });
         }
-        dispatcher.setParameterErrorHandler([](std::string_view text) {
+        ctx.dispatcher.setParameterErrorHandler([](std::string_view text) {
             std::cerr << "v36ctl: the unit reports: " << text << "\n";
         });
         // A command-line run does not wait for the unit to settle as long as
@@ -71,7 +63,7 @@ struct Connection::Impl {
             finishWrites();
             ctx.senders.sendCommand({cmd::kDisconnect, -1});
             finishWrites();
-            ctx.link.closeLink();
+            ctx.closeLink();
             ctx.link.joinReadThread();
         }
     }
@@ -99,11 +91,7 @@ struct Connection::Impl {
 
     ConnectionOptions options;
     DeviceContext ctx;
-    Dispatcher dispatcher{ctx.store, ctx.link};
-    SyncWorker sync{ctx.store, ctx.link, dispatcher.paramsChanged};
-    std::unique_ptr<VirtualUnit> unit;
-    std::unique_ptr<HidBackend> hid;
-    LinkBackend* backend = nullptr;
+    SyncWorker sync{ctx.store, ctx.link, ctx.dispatcher.paramsChanged};
     std::mutex traceMutex;
     bool opened = false;
     bool pulled = false;
@@ -125,7 +113,7 @@ void Connection::finishWrites() {
 
 bool Connection::open(std::string& error) {
     Impl& m = *impl_;
-    const OpenResult r = m.ctx.link.openLink(*m.backend);
+    const OpenResult r = m.ctx.openLink();
     if (!r) {
         error = r.message.empty() ? "no V36 unit is connected" : r.message;
         return false;
@@ -203,7 +191,7 @@ bool Connection::storeMode(int mode, std::string& error) {
     Impl& m = *impl_;
     if (!m.sync.identify() || !m.identified(error)) return false;
     m.ctx.senders.sendCommand({cmd::kStoreMode, mode, -1});
-    m.dispatcher.paramsChanged = 0;
+    m.ctx.dispatcher.paramsChanged = 0;
     finishWrites();
     return true;
 }
