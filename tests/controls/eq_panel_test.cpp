@@ -169,6 +169,13 @@ TEST_F(EqPanelTest, ARightClickWithoutMovementOpensTheTypeMenu) {
     ASSERT_EQ(changed.count(), 1);
     EXPECT_EQ(lastBand(), 2);
 
+    // A purely horizontal Q drag from the marker's own line opens no menu either.
+    const QPoint centre = panel.markerPosition(2).toPoint();
+    QTest::mousePress(&panel, Qt::RightButton, {}, centre);
+    test::sendMove(&panel, centre + QPoint(24, 0), Qt::RightButton);
+    QTest::mouseRelease(&panel, Qt::RightButton, {}, centre + QPoint(24, 0));
+    EXPECT_EQ(panel.typeMenu(), nullptr);
+
     panel.setLanguage(0);
     QTest::mouseClick(&panel, Qt::RightButton, {}, on(2));
     ASSERT_NE(panel.typeMenu(), nullptr);
