@@ -14,6 +14,7 @@
 #include "protocol/param_store.h"
 #include "protocol/report.h"
 #include "protocol/senders.h"
+#include "protocol/words.h"
 
 namespace v36 {
 
@@ -66,11 +67,42 @@ std::unique_ptr<Memory> factoryMemory() {
     trace.setEnabled(false);
     ParamStore store;
     store.resetToDefaults();
+    // What a unit out of the box plays: the start volumes of its machine
+    // settings, unity mix levels, both microphone channels fed, moderate
+    // effects, compressors at 1:1 and the shortest output delays.
+    ParamBlock& p = store.params;
+    p.setInt(w::micVolume, 60);
+    p.setInt(w::musicVolume, 60);
+    p.setInt(w::effectVolume, 80);
+    for (int k = 0; k < 4; ++k) {
+        p.setInt(w::micRouteA + k, 100);
+        p.setInt(w::micRouteB + k, 100);
+        p.setInt(w::micLevel + k, 100);
+    }
+    for (int word : {w::echoAParam15, w::echoBParam22, w::reverbAParam15, w::reverbBParam21}) {
+        p.setInt(word, 50);
+    }
+    p.setInt(w::echoVolume, 100);
+    p.setInt(w::reverbVolume, 100);
+    p.setFloat(w::reverbAParam18, 50.0f);
+    p.setFloat(w::reverbBParam24, 50.0f);
+    p.setFloat(w::musicAgcLevel, -12.0f);
+    for (const OutputGroup& g : kOutputGroups) {
+        for (int k = 0; k < 4; ++k)
+            p.setInt(g.level(k), 100);
+        p.setFloat(g.compRatio(), 1.0f);
+        p.setFloat(g.compAttack(), 10.0f);
+        p.setFloat(g.compRelease(), 100.0f);
+        for (int k = 0; k < g.channels(); ++k)
+            p.setFloat(g.delayMs(k), 1.5f);
+    }
     Link link(trace);
     CaptureTransport capture(link.responseEvent);
     link.attach(capture);
     Senders senders(store, link);
     senders.setSleeper([](std::chrono::milliseconds) {});
+    senders.sendWord(w::micVolume);
+    senders.sendWord(w::musicVolume);
     senders.sendFullSet(false);
     for (int k = 0; k < 8; ++k)
         senders.setSpeakerLevel(k, 0.0f);

@@ -131,8 +131,8 @@ TEST_F(VirtualUnitTest, MemoryModesStoreRecallAndReset) {
     EXPECT_EQ(dispatchedWithCode(cmd::kModeName), names + 4);
     EXPECT_EQ(ctx.store.modeNames[2].get(), u"Late night");
 
-    send({6, 2, -1});  // reset M3, the current mode
-    EXPECT_EQ(readVolume(), 0);
+    send({6, 2, -1});  // reset M3, the current mode: back to the factory's 60
+    EXPECT_EQ(readVolume(), 60);
 }
 
 TEST_F(VirtualUnitTest, SettingsSourcesAndKeys) {
