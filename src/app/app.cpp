@@ -38,6 +38,7 @@ CKorvelv13App::CKorvelv13App(AppOptions options)
     } else {
         settings_ = std::make_unique<QSettings>(options_.settingsFile, QSettings::IniFormat);
     }
+    if (options_.debugTrace) ctx_.trace.setEnabled(true);
     if (options_.simulate) ctx_.useVirtualUnit(options_.virtualUnit);
     if (options_.syncTimings) sync_.setTimings(*options_.syncTimings);
     sync_.setSleeper([this](std::chrono::milliseconds ms) { interruptibleSleep(ms); });

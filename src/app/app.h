@@ -35,6 +35,8 @@ class SingleInstance;
 struct AppOptions {
     // Run on the virtual unit instead of the USB unit.
     bool simulate = false;
+    // Write the link's debug traces to standard error (also V36_DEBUG_TRACE).
+    bool debugTrace = false;
     VirtualUnitConfig virtualUnit;
     // A mode file to open at start.
     QString openFile;

@@ -18,12 +18,17 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption simulate(QStringLiteral("simulate"),
                                       QStringLiteral("Run on the virtual unit, without hardware."));
     parser.addOption(simulate);
+    const QCommandLineOption debugTrace(
+        QStringLiteral("debug-trace"),
+        QStringLiteral("Write the link's debug traces to standard error."));
+    parser.addOption(debugTrace);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A mode file (.ev36) to open at start."), "[file]");
     parser.process(application);
 
     v36::AppOptions options;
     options.simulate = parser.isSet(simulate);
+    options.debugTrace = parser.isSet(debugTrace);
     if (!parser.positionalArguments().isEmpty())
         options.openFile = parser.positionalArguments().first();
     if (options.simulate) {

@@ -144,6 +144,7 @@ std::vector<Entry> describe(const ParamStore& store) {
 struct Globals {
     bool simulate = false;
     bool trace = false;
+    bool debugTrace = false;
     std::string simState;
 };
 
@@ -392,6 +393,8 @@ int run(int argc, char** argv) {
                    "Start the virtual unit from a mode file (with --simulate)");
     app.add_flag("--trace", globals.trace,
                  "Print every report written (TX) and read (RX) on standard error");
+    app.add_flag("--debug-trace", globals.debugTrace,
+                 "Print the link's debug traces on standard error (also V36_DEBUG_TRACE=1)");
 
     int exitCode = kExitOk;
 
@@ -500,11 +503,26 @@ int run(int argc, char** argv) {
     const bool eqCommand = *eqGet || *eqSet;
     if (eqCommand && !eqArgs.valid(eqSet->parsed(), exitCode)) return exitCode;
 
+    // Names and values are checked before the unit is opened.
+    std::optional<int> word;
+    std::optional<ParsedValue> value;
+    if (*get || *set) {
+        const std::string& name = *get ? getName : setName;
+        word = findWord(name);
+        if (!word) return usage("no parameter named \"" + name + "\"");
+        if (*set) {
+            std::string why;
+            value = parseValue(*word, setValue, why);
+            if (!value) return usage(why);
+        }
+    }
+
     // Commands on the unit.
     ConnectionOptions options;
     options.simulate = globals.simulate;
     options.simState = globals.simState;
     options.trace = globals.trace;
+    options.debugTrace = globals.debugTrace;
     Connection unit(options);
     std::string error;
     if (!unit.open(error)) return fail(error);
@@ -524,15 +542,6 @@ int run(int argc, char** argv) {
         return kExitOk;
     }
     if (*get || *set) {
-        const std::string& name = *get ? getName : setName;
-        const auto word = findWord(name);
-        if (!word) return usage("no parameter named \"" + name + "\"");
-        std::optional<ParsedValue> value;
-        if (*set) {
-            std::string why;
-            value = parseValue(*word, setValue, why);
-            if (!value) return usage(why);
-        }
         if (!unit.pull(error)) return fail(error);
         if (*set) {
             applyValue(unit.senders(), *word, *value);

@@ -34,6 +34,7 @@ std::string traceLine(bool outgoing, const Report& r) {
 
 struct Connection::Impl {
     explicit Impl(const ConnectionOptions& o) : options(o) {
+        if (options.debugTrace) ctx.trace.setEnabled(true);
         if (options.simulate) {
             VirtualUnitConfig config;
             config.recording = false;

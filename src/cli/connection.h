@@ -11,8 +11,9 @@ namespace v36::cli {
 
 struct ConnectionOptions {
     bool simulate = false;
-    std::string simState;  // a mode file the virtual unit starts from
-    bool trace = false;    // TX/RX lines on standard error
+    std::string simState;     // a mode file the virtual unit starts from
+    bool trace = false;       // TX/RX lines on standard error
+    bool debugTrace = false;  // the link's debug traces on standard error
 };
 
 // One run's link to the unit (or to the virtual unit): opens it, runs the
