@@ -14,8 +14,10 @@
 #include "cli/connection.h"
 #include "cli/eq_command.h"
 #include "cli/json.h"
+#include "dsp/eq_model.h"
 #include "dsp/filter_design.h"
 #include "protocol/bytes.h"
+#include "protocol/eq_access.h"
 #include "protocol/mode_file.h"
 #include "protocol/senders.h"
 #include "protocol/word_table.h"
@@ -104,17 +106,27 @@ std::vector<Entry> describe(const ParamStore& store) {
         wordJson(j, store, info.word);
         out.push_back({info.name, wordText(store, info.word), j.str()});
     }
-    // Every filter section of every bank: EQ bands and split filters.
-    for (int bank = 1; bank <= kBankCount; ++bank) {
-        for (int k = 0; k < bankSections(bank); ++k) {
-            const BandRecord r = recordAt(store, bank, k);
-            JsonWriter j;
-            bandJson(j, r);
-            const bool split = k >= bankEqBands(bank);
-            out.push_back({"bank" + std::to_string(bank) + (split ? ".split[" : ".band[") +
-                               std::to_string(split ? k - bankEqBands(bank) : k) + "]",
-                           bandText(r), j.str()});
+    // The bands of every EQ, by EQ number and band (from 1), then the
+    // split-filter pair of every delay channel.
+    auto addRecord = [&](std::string name, const BandRecord& r) {
+        JsonWriter j;
+        bandJson(j, r);
+        out.push_back({std::move(name), bandText(r), j.str()});
+    };
+    for (int eq = 0; eq < kEqCount; ++eq) {
+        const auto records = readEqRecords(store, eq);
+        for (std::size_t k = 0; k < records.size(); ++k) {
+            addRecord("eq[" + std::to_string(eq) + "].band[" + std::to_string(k + 1) + "]",
+                      records[k]);
         }
+    }
+    for (std::size_t c = 0; c < 8; ++c) {
+        const DelayChannel& d = kDelayChannels[c];
+        const std::string base = std::string("crossover[") + kDelayChannelNames[c] + "]";
+        addRecord(base + ".highPass",
+                  recordAt(store, d.group->block, d.group->splitHighPass(d.channel)));
+        addRecord(base + ".lowPass",
+                  recordAt(store, d.group->block, d.group->splitLowPass(d.channel)));
     }
     const SoundFieldGeometry g = store.soundField.get();
     out.push_back({"room.width", std::to_string(g.roomWidth), std::to_string(g.roomWidth)});

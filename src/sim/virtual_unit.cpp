@@ -199,7 +199,17 @@ class UnitCore : public std::enable_shared_from_this<UnitCore> {
                 wake = std::min(wake, first->first.first);
             }
             if (now >= deadline) return LinkDevice::ReadStatus::Timeout;
-            cv_.wait_until(lock, wake);
+            // The unit answers on time: a sleeping thread wakes up to a tenth
+            // of a millisecond late, so the last stretch before an answer is
+            // due is waited out awake.
+            constexpr auto kAwake = std::chrono::microseconds(300);
+            if (wake - now > kAwake) {
+                cv_.wait_until(lock, wake - kAwake);
+            } else {
+                lock.unlock();
+                std::this_thread::yield();
+                lock.lock();
+            }
         }
     }
 

@@ -79,7 +79,9 @@ TEST_F(Cli, PullDumpPushRoundTrip) {
     r = run({"dump", saved});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("outMain.level[0] = "), std::string::npos);
-    EXPECT_NE(r.out.find("bank5.split[0] = type 3, 500 Hz"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("crossover[Main L].highPass = type 3, 500 Hz"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("eq[5].band[24] = type 1, 20000 Hz"), std::string::npos) << r.out;
 
     r = run({"--simulate", "push", saved});
     EXPECT_EQ(r.exitCode, 0) << r.err;
