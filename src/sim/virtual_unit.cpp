@@ -203,7 +203,9 @@ class UnitCore : public std::enable_shared_from_this<UnitCore> {
             // of a millisecond late, so the last stretch before an answer is
             // due is waited out awake.
             constexpr auto kAwake = std::chrono::microseconds(300);
-            if (wake - now > kAwake) {
+            if (queue_.empty()) {
+                cv_.wait_until(lock, wake);
+            } else if (wake - now > kAwake) {
                 cv_.wait_until(lock, wake - kAwake);
             } else {
                 lock.unlock();
