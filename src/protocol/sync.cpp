@@ -110,6 +110,20 @@ void SyncWorker::setSleeper(Senders::Sleeper sleeper) {
     sleeper_ = std::move(sleeper);
 }
 
+SyncTimings SyncWorker::timings() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return timings_;
+}
+
+void SyncWorker::notifyDone(SyncKind kind) {
+    DoneHandler done;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        done = done_;
+    }
+    if (done) done(kind);
+}
+
 void SyncWorker::sleep(std::chrono::milliseconds ms) {
     Senders::Sleeper sleeper;
     {
@@ -189,12 +203,7 @@ void SyncWorker::setPolling(bool on) {
 // Pull
 
 void SyncWorker::syncFromUnit() {
-    SyncTimings t;
-    DoneHandler done;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        t = timings_;
-    }
+    const SyncTimings t = timings();
     currentKind_ = SyncKind::Pull;
     doneCount_ = 0;
     total_ = kPullReports;
@@ -203,11 +212,7 @@ void SyncWorker::syncFromUnit() {
     sleep(t.pullStart);
     identifyAndRead();
     sleep(t.beforeDone);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        done = done_;
-    }
-    if (done) done(SyncKind::Pull);
+    notifyDone(SyncKind::Pull);
     sleep(t.afterDone);
     setPolling(true);
 }
@@ -219,11 +224,7 @@ bool SyncWorker::identifyAndRead() {
 }
 
 bool SyncWorker::identify() {
-    SyncTimings t;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        t = timings_;
-    }
+    const SyncTimings t = timings();
     // The model, asked twice at most.
     bool matched = false;
     for (int attempt = 0; attempt < 2 && !matched; ++attempt) {
@@ -248,11 +249,7 @@ bool SyncWorker::identify() {
 }
 
 void SyncWorker::readEverything() {
-    SyncTimings t;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        t = timings_;
-    }
+    const SyncTimings t = timings();
     for (const ReadRequest& r : kReadBackList) {
         senders_.sendCommand({cmd::kReadParam, 0, r.block, r.index, r.count, -1});
     }
@@ -269,12 +266,7 @@ void SyncWorker::readEverything() {
 // Push
 
 void SyncWorker::pushToUnit() {
-    SyncTimings t;
-    DoneHandler done;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        t = timings_;
-    }
+    const SyncTimings t = timings();
     currentKind_ = SyncKind::Push;
     doneCount_ = 0;
     total_ = pushReportCount();
@@ -283,21 +275,13 @@ void SyncWorker::pushToUnit() {
     setPolling(false);
     sleep(t.pushStart);
     fullPush();
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        done = done_;
-    }
-    if (done) done(SyncKind::Push);
+    notifyDone(SyncKind::Push);
     store_.liveStatus.fill(0);
     setPolling(true);
 }
 
 void SyncWorker::fullPush() {
-    SyncTimings t;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        t = timings_;
-    }
+    const SyncTimings t = timings();
     const bool volumeSaveByMode = store_.settingsApplied.at(settings::kVolumeSaveByMode) == 1;
 
     senders_.sendFullSet(volumeSaveByMode);

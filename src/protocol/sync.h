@@ -91,6 +91,9 @@ class SyncWorker {
     void progress(SyncKind kind);
     void setPolling(bool on);
     void sleep(std::chrono::milliseconds ms);
+    SyncTimings timings() const;
+    // Hands completion to the done handler and waits for it to return.
+    void notifyDone(SyncKind kind);
 
     ParamStore& store_;
     Link& link_;
