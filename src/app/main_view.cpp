@@ -538,13 +538,13 @@ void CKorvelv13View::relabelRibbon() {
         }
         const RibbonIds& ids = kRibbonIds[static_cast<std::size_t>(c)];
         r.setElementText(ids.micLabel,
-                         volumeLabel(VolumeControl::Mic, lang, p.getInt(w::micVolume)));
-        r.setElementText(ids.effectLabel,
-                         volumeLabel(VolumeControl::Effect, lang, p.getInt(w::effectVolume)));
-        r.setElementText(ids.musicLabel,
-                         volumeLabel(VolumeControl::Music, lang, p.getInt(w::musicVolume)));
-        r.setElementText(ids.gateLabel,
-                         volumeLabel(VolumeControl::Gate, lang, p.getInt(w::musicGateThreshold)));
+                         volumeLabelAfterSwitch(VolumeControl::Mic, lang, p.getInt(w::micVolume)));
+        r.setElementText(ids.effectLabel, volumeLabelAfterSwitch(VolumeControl::Effect, lang,
+                                                                 p.getInt(w::effectVolume)));
+        r.setElementText(ids.musicLabel, volumeLabelAfterSwitch(VolumeControl::Music, lang,
+                                                                p.getInt(w::musicVolume)));
+        r.setElementText(ids.gateLabel, volumeLabelAfterSwitch(VolumeControl::Gate, lang,
+                                                               p.getInt(w::musicGateThreshold)));
         r.setElementText(ids.micMute, pick(lang, "静音", "Mute"));
         r.setElementText(ids.musicMute, pick(lang, "静音", "Mute"));
         r.setElementText(ids.loadFile, pick(lang, "载入文件", "LoadFile"));

@@ -15,7 +15,7 @@ QString prefix(VolumeControl control, int lang) {
         case VolumeControl::Music:
             return pick(lang, "音乐音量:", "Music Vol:");
         case VolumeControl::Gate:
-            return pick(lang, "音乐噪声门:", "Noisegate: ");
+            return pick(lang, "音乐噪声门:", "Noisegate:   ");
     }
     return {};
 }
@@ -45,6 +45,14 @@ QString barAbove(int value, const int (&thresholds)[5]) {
 
 QString volumeLabel(VolumeControl control, int languageIndex, int value) {
     return prefix(control, languageIndex) + QString::asprintf("%3d", value);
+}
+
+QString volumeLabelAfterSwitch(VolumeControl control, int languageIndex, int value) {
+    // The language switch writes the noise gate's label with one blank.
+    const QString head = control == VolumeControl::Gate
+                             ? pick(languageIndex, "音乐噪声门:", "Noisegate: ")
+                             : prefix(control, languageIndex);
+    return head + QString::asprintf("%3d", value);
 }
 
 QString pitchCaptionMoved(int languageIndex, int pitch) {

@@ -92,6 +92,9 @@ enum class VolumeControl { Mic, Effect, Music, Gate };
 
 // "%s%3d" of the control's label prefix and the value.
 QString volumeLabel(VolumeControl control, int languageIndex, int value);
+// The same as written by a language switch (the noise gate's English prefix
+// has one blank there instead of three).
+QString volumeLabelAfterSwitch(VolumeControl control, int languageIndex, int value);
 // The pitch caption of panel 3 in its three forms: after a pitch move
 // ("%s%3d"), after a refresh ("%s%d") and after a language switch ("%s%+-d").
 QString pitchCaptionMoved(int languageIndex, int pitch);

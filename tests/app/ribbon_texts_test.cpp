@@ -49,6 +49,30 @@ TEST(RibbonTexts, MicrophoneStatusLabelsInBothLanguages) {
     EXPECT_EQ(zh.battery, QString::fromUtf8("电   量:_________"));
 }
 
+TEST(RibbonTexts, VolumeLabelsAfterAMoveAndAfterALanguageSwitch) {
+    struct Case {
+        VolumeControl control;
+        int lang;
+        int value;
+        const char* moved;     // a command or a refresh; as built at start for 100
+        const char* switched;  // the relabelling of a language switch
+    };
+    const Case cases[] = {
+        {VolumeControl::Mic, 1, 100, "Mic    Vol: 100", "Mic    Vol: 100"},
+        {VolumeControl::Effect, 1, 100, "Effect    Vol:100", "Effect    Vol:100"},
+        {VolumeControl::Music, 1, 5, "Music Vol:  5", "Music Vol:  5"},
+        {VolumeControl::Gate, 1, 100, "Noisegate:   100", "Noisegate: 100"},
+        {VolumeControl::Gate, 1, 7, "Noisegate:     7", "Noisegate:   7"},
+        {VolumeControl::Mic, 0, 60, "话筒音量: 60", "话筒音量: 60"},
+        {VolumeControl::Gate, 0, 100, "音乐噪声门:100", "音乐噪声门:100"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(volumeLabel(c.control, c.lang, c.value), QString::fromUtf8(c.moved));
+        EXPECT_EQ(volumeLabelAfterSwitch(c.control, c.lang, c.value),
+                  QString::fromUtf8(c.switched));
+    }
+}
+
 TEST(RibbonTexts, LabelsAndCaptionsKeepTheirFormats) {
     EXPECT_EQ(volumeLabel(VolumeControl::Mic, 1, 7), QStringLiteral("Mic    Vol:   7"));
     EXPECT_EQ(volumeLabel(VolumeControl::Gate, 0, 100), QString::fromUtf8("音乐噪声门:100"));

@@ -124,6 +124,10 @@ TEST_F(ShellTest, LanguageSwitchRelabelsRibbonAndOpenDialogs) {
     EXPECT_EQ(ribbon().panelName(0, kPitchPanel),
               pitchCaptionRelabel(1, store().params.getInt(w::musicPitch)));
     EXPECT_EQ(ribbon().elementText(kRibbonIds[1].loadFile), QStringLiteral("LoadFile"));
+    // The switch writes the noise gate's label with one blank; a move, three.
+    const int gate = store().params.getInt(w::musicGateThreshold);
+    EXPECT_EQ(ribbon().elementText(kRibbonIds[0].gateLabel),
+              QStringLiteral("Noisegate: %1").arg(gate, 3));
     EXPECT_EQ(ribbon().elementText(id::kOpen), QStringLiteral("Open(&O)"));
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Music AGC"));
     EXPECT_EQ(dialog->level->text(), QStringLiteral("AGC Level"));
@@ -163,6 +167,7 @@ TEST_F(ShellTest, SliderCopiesFollowEachOtherAndReachTheUnit) {
                       QPoint(gate->width() - 2, gate->height() / 2));
     EXPECT_EQ(gate->value(), 51);
     EXPECT_EQ(ribbon().slider(kRibbonIds[1].gateSlider)->value(), 51);
+    EXPECT_EQ(ribbon().elementText(kRibbonIds[1].gateLabel), QStringLiteral("Noisegate:    51"));
     QTest::mouseClick(gate, Qt::LeftButton, Qt::NoModifier, QPoint(2, gate->height() / 2));
     EXPECT_EQ(ribbon().slider(kRibbonIds[1].gateSlider)->value(), 50);
 
