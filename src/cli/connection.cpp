@@ -161,6 +161,11 @@ bool Connection::pull(std::string& error) {
 bool Connection::pushFile(const std::filesystem::path& file, bool defaultModes,
                           std::string& error) {
     Impl& m = *impl_;
+    // The unit must be the right one before it is written to. Identifying
+    // asks for its music source and HDMI input, whose answers land in the
+    // store: the file is read only once they are all in.
+    if (!m.sync.identify() || !m.identified(error)) return false;
+    finishWrites();
     DefaultModeState state;
     const FileResult loaded =
         defaultModes ? state.loadModeFile(m.ctx.store, file) : loadModeFile(m.ctx.store, file);
@@ -168,8 +173,6 @@ bool Connection::pushFile(const std::filesystem::path& file, bool defaultModes,
         error = loaded.error.detail;
         return false;
     }
-    // The unit must be the right one before it is written to.
-    if (!m.sync.identify() || !m.identified(error)) return false;
     m.sync.fullPush();
     finishWrites();
     if (state.storeAfterPush(m.ctx.senders)) {

@@ -87,6 +87,44 @@ TEST_F(Cli, PullDumpPushRoundTrip) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
+TEST_F(Cli, PushSendsTheFilesSourcesAndStoresDefaultModes) {
+    // The file's music source and HDMI input must reach the unit, whatever the
+    // unit answers while it is identified; a default-mode name is then stored.
+    ParamStore start;
+    start.resetToDefaults();
+    start.musicSource = 3;
+    start.hdmiInput = 2;
+    struct Case {
+        const char* name;
+        std::vector<std::string> options;
+        bool stored;
+    };
+    const Case cases[] = {
+        {"M3 venue.ev36", {}, true},
+        {"m5.ev36", {}, false},
+        {"M3 venue.ev36", {"--no-store"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path saved = file(c.name);
+        ASSERT_TRUE(saveModeFile(start, saved).ok());
+        std::vector<std::string> args{"--simulate", "--trace", "push", saved.string()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const Outcome r = run(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(r.err.find("\nTX 02 0B 03 00"), std::string::npos);
+        EXPECT_NE(r.err.find("\nTX 02 10 02 00"), std::string::npos);
+        const std::size_t set = r.err.find("\nTX 02 03 02 00");
+        const std::size_t store = r.err.find("\nTX 02 04 02 00");
+        EXPECT_EQ(set != std::string::npos, c.stored);
+        EXPECT_EQ(store != std::string::npos, c.stored);
+        if (c.stored) {
+            EXPECT_LT(set, store);
+        }
+        EXPECT_EQ(r.err.find("\nTX 02 0B 00 00"), std::string::npos);
+    }
+}
+
 TEST_F(Cli, SetSendsThroughTheSendersAndGetReadsTheUnit) {
     // A unit that starts from a mode file with known values.
     ParamStore start;
