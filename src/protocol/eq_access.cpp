@@ -41,7 +41,8 @@ std::vector<BandRecord> readEqRecords(const ParamStore& store, int eq) {
 void loadEqFromStore(const ParamStore& store, EqGraphModel& graph, int eq) {
     if (!isEqNumber(eq)) return;
     graph.setEqNumber(eq);
-    if (graph.bandCount() != eqBandCount(eq)) graph.setBandCount(eqBandCount(eq));
+    // Always: the limits (locked bands) belong to the EQ, not to the count.
+    graph.setBandCount(eqBandCount(eq));
     const auto records = readEqRecords(store, eq);
     for (std::size_t b = 0; b < records.size(); ++b)
         graph.loadRecord(static_cast<int>(b), records[b]);

@@ -262,6 +262,33 @@ TEST(EqAccess, LoadingAppliesTheHostTypeRange) {
     EXPECT_EQ(m.band(2).gain, 0.0f);
 }
 
+TEST(EqAccess, LoadingGivesTheLimitsOfTheLoadedEq) {
+    // A graph sized while it still showed another EQ holds that EQ's limits;
+    // loading an EQ with the same band count gives the loaded EQ's own.
+    const struct {
+        int before, after;
+        bool locked;
+    } cases[] = {{kEqMusic, kEqCenter, false},
+                 {kEqMicB, kEqRear, false},
+                 {kEqMicA, kEqTop, false},
+                 {kEqCenter, kEqMusic, true},
+                 {kEqMicA, kEqMicB, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.before << " -> " << c.after);
+        SenderFixture f;
+        EqGraphModel m;
+        m.setEqNumber(c.before);
+        m.setBandCount(eqBandCount(c.after));
+        loadEqFromStore(f.ctx.store, m, c.after);
+        m.setFrequency(7, 1234.0f);
+        EXPECT_EQ(m.band(7).freq, c.locked ? 630.0f : 1234.0f);
+        if (eqBandCount(c.after) > 10) {
+            m.setFrequency(10, 1234.0f);
+            EXPECT_EQ(m.band(10).freq, c.locked ? 2500.0f : 1234.0f);
+        }
+    }
+}
+
 TEST(EqAccess, BypassWordsToggleAndReachTheirAddresses) {
     const struct {
         int eq, block, index;
