@@ -486,9 +486,12 @@ void EqGraphModel::setBandCount(int n) {
             break;
     }
     for (std::size_t b = 0; b < count; ++b) {
-        setBandLimits(eq_, static_cast<int>(b), bands_[b]);
-        bands_[b].number = static_cast<std::int32_t>(b);
-        bands_[b].gain = 0.0f;
+        EqBand& band = bands_[b];
+        setBandLimits(eq_, static_cast<int>(b), band);
+        // A locked band sits at its fixed frequency, whatever its placeholder.
+        band.freq = clampNumber(band.freq, band.minFreq, band.maxFreq, band.minFreq);
+        band.number = static_cast<std::int32_t>(b);
+        band.gain = 0.0f;
     }
     recomputeAll();
 }

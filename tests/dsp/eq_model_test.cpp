@@ -8,6 +8,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "dsp/crossover.h"
 #include "dsp/direct_response.h"
@@ -197,6 +198,53 @@ TEST(BandRules, BandsSevenAndTenAreLockedOnlyOnMusicAndMicEqs) {
     // Hidden subwoofer records never offer a menu.
     EXPECT_FALSE(hasTypeMenu(kEqSub, 5));
     EXPECT_TRUE(hasTypeMenu(kEqSub, 4));
+}
+
+TEST(BandRules, BandCountGivesPlaceholdersAndLocksBandsAtTheirFrequencies) {
+    const std::vector<float> first15{100,  160,  250,   400,   630,   1000,  1600, 2500,
+                                     4000, 6300, 10000, 13000, 15000, 18000, 20000};
+    std::vector<float> twenty = first15;
+    twenty.insert(twenty.end(), 5, 20000.0f);
+    std::vector<float> twentyFour = first15;
+    twentyFour.insert(twentyFour.end(), {100, 160, 250, 400, 630, 1000, 1600, 2500, 4000});
+    const struct {
+        int eq, count;
+        std::vector<float> freqs;
+        std::vector<int> types;
+        float q;
+    } cases[] = {
+        {kEqCenter, 4, {31, 62, 125, 250}, {kHighPass, kPeq, kPeq, kLowPass}, 0.707f},
+        {kEqEchoA, 7, {31, 62, 125, 250, 500, 1000, 2000}, {}, 1.41f},
+        {kEqRear, 10, {31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 12000}, {}, 1.41f},
+        {kEqCenter, 15, first15, {}, 1.41f},
+        {kEqCenter, 20, twenty, {}, 1.41f},
+        {kEqMain, 24, twentyFour, {}, 1.41f},
+        // Locked bands 7 and 10 sit at 630 Hz and 2500 Hz from the start.
+        {kEqMusic, 15, first15, {}, 1.41f},
+        {kEqMicB, 15, first15, {}, 1.41f},
+        {kEqMusic, 10, {31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 12000}, {}, 1.41f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.eq << " " << c.count);
+        EqGraphModel m;
+        m.setEqNumber(c.eq);
+        m.setGain(3, 5.0f);
+        m.setBandCount(c.count);
+        ASSERT_EQ(m.bandCount(), c.count);
+        for (int b = 0; b < c.count; ++b) {
+            SCOPED_TRACE(b);
+            const EqBand& band = m.band(b);
+            float freq = c.freqs[static_cast<std::size_t>(b)];
+            if (isLockedBand(c.eq, b)) freq = b == 7 ? 630.0f : 2500.0f;
+            EXPECT_EQ(band.freq, freq);
+            EXPECT_GE(band.freq, band.minFreq);
+            EXPECT_LE(band.freq, band.maxFreq);
+            EXPECT_EQ(band.type, c.types.empty() ? kPeq : c.types[static_cast<std::size_t>(b)]);
+            EXPECT_EQ(band.q, c.q);
+            EXPECT_EQ(band.gain, 0.0f);
+            EXPECT_EQ(band.number, b);
+        }
+    }
 }
 
 TEST(BandRules, DragGainRoundsToTenthsAwayFromZero) {
