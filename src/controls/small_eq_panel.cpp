@@ -13,7 +13,6 @@ namespace v36 {
 namespace {
 
 constexpr std::array<float, CSmallEqPanel::kBands> kDefaultHz{31, 62, 125, 250, 500, 1000, 2000};
-const double kCurveDecades = std::log10(double{kCurveMaxHz} / double{kCurveMinHz});
 
 }  // namespace
 
@@ -26,7 +25,6 @@ CSmallEqPanel::CSmallEqPanel(QWidget* parent) : QWidget(parent) {
         band.q = 1.414f;
         band.gain = 0.0f;
         band.freq = kDefaultHz[b];
-        recomputeBand(static_cast<int>(b));
     }
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -39,24 +37,15 @@ bool CSmallEqPanel::drawn(int b) const {
     return type >= 1 && type <= 7;
 }
 
-// Each band's response comes from the EQ model on its 512-point axis; the
-// preview samples it at its own 56 frequencies.
-void CSmallEqPanel::recomputeBand(int b) {
-    EqBand& band = bands_[static_cast<std::size_t>(b)];
-    if (drawn(b)) bandCurve(band, axis_, band.curve);
-}
-
 void CSmallEqPanel::setFrequency(int band, float freq) {
     if (band < 0 || band >= kBands || freq == 0.0f) return;
     setBandFrequency(bands_[static_cast<std::size_t>(band)], freq);
-    recomputeBand(band);
     resum();
 }
 
 void CSmallEqPanel::setGain(int band, float gain) {
     if (band < 0 || band >= kBands) return;
     setBandGain(bands_[static_cast<std::size_t>(band)], gain);
-    recomputeBand(band);
     resum();
 }
 
@@ -65,7 +54,6 @@ void CSmallEqPanel::setType(int band, int type) {
     EqBand& b = bands_[static_cast<std::size_t>(band)];
     b.type = type;  // the stored type as it is, without a type's defaults
     applyBandRules(b);
-    recomputeBand(band);
     resum();
 }
 
@@ -74,7 +62,6 @@ void CSmallEqPanel::setQ(int band, float q) {
     EqBand& b = bands_[static_cast<std::size_t>(band)];
     b.q = q;
     applyBandRules(b);
-    recomputeBand(band);
     resum();
 }
 
@@ -119,22 +106,23 @@ std::array<float, CSmallEqPanel::kPoints> CSmallEqPanel::levels() const {
 
 void CSmallEqPanel::resum() {
     sum_.fill(0.0f);
-    for (int i = 0; i < kPoints; ++i) {
-        // Position of this frequency on the model's curve axis.
-        const double f = frequencyOf(i);
-        const double u = std::log10(f / double{kCurveMinHz}) / kCurveDecades * kCurvePoints;
-        const double clamped = std::clamp(u, 0.0, static_cast<double>(kCurvePoints - 1));
-        const auto lo = static_cast<std::size_t>(clamped);
-        const std::size_t hi = std::min<std::size_t>(lo + 1, kCurvePoints - 1);
-        const double t = clamped - static_cast<double>(lo);
-        double total = 0.0;
-        for (int b = 0; b < kBands; ++b) {
-            if (!drawn(b)) continue;
-            const Curve& c = bands_[static_cast<std::size_t>(b)].curve;
-            total += double{c[lo]} * (1.0 - t) + double{c[hi]} * t;
+    std::array<double, kPoints> freqs{};
+    for (int i = 0; i < kPoints; ++i)
+        freqs[static_cast<std::size_t>(i)] = frequencyOf(i);
+    // Each band is evaluated at the preview's own frequencies, from 10 Hz
+    // up, and rounded to 0.1 dB before it is added.
+    for (int b = 0; b < kBands; ++b) {
+        if (!drawn(b)) continue;
+        const EqBand& band = bands_[static_cast<std::size_t>(b)];
+        const SectionCoefficients c =
+            DesignSection(band.type, band.freq, band.q, band.gain, kSampleRate);
+        for (std::size_t i = 0; i < freqs.size(); ++i) {
+            const double level = sectionLevelDb(c, freqs[i]);
+            sum_[i] += static_cast<float>(std::trunc(10.0 * level + 0.5) / 10.0);
         }
-        sum_[static_cast<std::size_t>(i)] = static_cast<float>(total);
-        const double y = std::clamp(yOfGain(total), -1.0e4, 1.0e4);
+    }
+    for (int i = 0; i < kPoints; ++i) {
+        const double y = std::clamp(yOfGain(sum_[static_cast<std::size_t>(i)]), -1.0e4, 1.0e4);
         points_[static_cast<std::size_t>(i)] = QPoint(pointX(i), static_cast<int>(y));
     }
     update();

@@ -60,7 +60,6 @@ class CSmallEqPanel : public QWidget {
     void leaveEvent(QEvent* event) override;
 
   private:
-    void recomputeBand(int b);
     void resum();
     int pointX(int i) const;
     bool drawn(int b) const;
@@ -68,7 +67,6 @@ class CSmallEqPanel : public QWidget {
     std::array<EqBand, kBands> bands_{};
     std::array<QPoint, kPoints> points_{};
     std::array<float, kPoints> sum_{};
-    CurveAxis axis_{kCurvePoints};
     bool pass_ = false;
     bool veil_ = false;
     bool hovered_ = false;

@@ -376,22 +376,39 @@ int CurveAxis::pinIndex(float freq) const {
     return static_cast<int>(index);
 }
 
-void sectionCurve(const SectionCoefficients& c, const CurveAxis& axis, Curve& out) {
-    const double n0 = (c.b0 + c.b1 + c.b2) * (c.b0 + c.b1 + c.b2);
-    const double n1 = 4.0 * (4.0 * c.b0 * c.b2 + c.b0 * c.b1 + c.b1 * c.b2);
-    const double n2 = 16.0 * c.b0 * c.b2;
-    const double d0 = (1.0 + c.a1 + c.a2) * (1.0 + c.a1 + c.a2);
-    const double d1 = 4.0 * (4.0 * c.a2 + c.a1 + c.a1 * c.a2);
-    const double d2 = 16.0 * c.a2;
-    // A response of exactly zero (or below from rounding) is drawn at the
-    // floor instead of minus infinity.
-    constexpr double kFloor = 1e-30;
-    for (int i = 0; i < kCurvePoints; ++i) {
-        const double phi = axis.phi(i);
+namespace {
+
+// |H|^2 of a section as polynomials in phi = sin^2(w/2).
+struct SinSquaredForm {
+    explicit SinSquaredForm(const SectionCoefficients& c)
+        : n0((c.b0 + c.b1 + c.b2) * (c.b0 + c.b1 + c.b2)),
+          n1(4.0 * (4.0 * c.b0 * c.b2 + c.b0 * c.b1 + c.b1 * c.b2)),
+          n2(16.0 * c.b0 * c.b2),
+          d0((1.0 + c.a1 + c.a2) * (1.0 + c.a1 + c.a2)),
+          d1(4.0 * (4.0 * c.a2 + c.a1 + c.a1 * c.a2)),
+          d2(16.0 * c.a2) {}
+    double levelDb(double phi) const {
+        // A response of exactly zero (or below from rounding) is drawn at the
+        // floor instead of minus infinity.
+        constexpr double kFloor = 1e-30;
         const double num = std::max(n0 - n1 * phi + n2 * phi * phi, kFloor);
         const double den = std::max(d0 - d1 * phi + d2 * phi * phi, kFloor);
-        out[static_cast<std::size_t>(i)] = static_cast<float>(10.0 * std::log10(num / den));
+        return 10.0 * std::log10(num / den);
     }
+    double n0, n1, n2, d0, d1, d2;
+};
+
+}  // namespace
+
+void sectionCurve(const SectionCoefficients& c, const CurveAxis& axis, Curve& out) {
+    const SinSquaredForm form(c);
+    for (int i = 0; i < kCurvePoints; ++i)
+        out[static_cast<std::size_t>(i)] = static_cast<float>(form.levelDb(axis.phi(i)));
+}
+
+double sectionLevelDb(const SectionCoefficients& c, double freqHz) {
+    const double s = std::sin(kPi * freqHz / kSampleRate);
+    return SinSquaredForm(c).levelDb(s * s);
 }
 
 void bandCurve(const EqBand& band, const CurveAxis& axis, Curve& out) {

@@ -215,6 +215,8 @@ class CurveAxis {
 
 // The curve of one designed section in dB.
 void sectionCurve(const SectionCoefficients& c, const CurveAxis& axis, Curve& out);
+// The level of one designed section in dB at one frequency (same closed form).
+double sectionLevelDb(const SectionCoefficients& c, double freqHz);
 // A band's curve: its section designed at 48 kHz, evaluated at the axis
 // points; a PEQ band's pin point set to exactly its gain. Type 0 and an
 // invalid axis leave `out` untouched.

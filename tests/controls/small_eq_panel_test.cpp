@@ -8,6 +8,7 @@
 
 #include "control_test_support.h"
 #include "controls/small_eq_panel.h"
+#include "dsp/direct_response.h"
 
 namespace v36 {
 namespace {
@@ -48,6 +49,31 @@ TEST_F(SmallEqFixture, TheSumFollowsTheBandsAndSkipsUnusedTypes) {
     EXPECT_LT(panel.levels()[55], -20.0f);
     const int y = panel.points()[10].y();
     EXPECT_EQ(y, static_cast<int>(panel.yOfGain(double{panel.levels()[10]})));
+}
+
+TEST_F(SmallEqFixture, EveryPointIsTheResponseAtItsOwnFrequency) {
+    // Down to 10 Hz and up past 23 kHz: each band at exactly f_i, rounded to 0.1 dB.
+    panel.setType(0, kHighPass);
+    panel.setQ(0, 0.7f);
+    panel.setFrequency(0, 40.0f);
+    panel.setType(6, kHighShelf);
+    panel.setGain(6, 4.0f);
+    panel.setFrequency(6, 12000.0f);
+    panel.setGain(2, -5.0f);
+    for (int i = 0; i < CSmallEqPanel::kPoints; ++i) {
+        SCOPED_TRACE(i);
+        const double f = panel.frequencyOf(i);
+        double expected = 0.0;
+        for (int b = 0; b < CSmallEqPanel::kBands; ++b) {
+            const EqBand& band = panel.band(b);
+            const double level = test::magnitudeDb(
+                DesignSection(band.type, band.freq, band.q, band.gain, kSampleRate), f);
+            expected += std::trunc(10.0 * level + 0.5) / 10.0;
+        }
+        EXPECT_NEAR(panel.levels()[static_cast<std::size_t>(i)], expected, 1e-3);
+    }
+    // The high-pass is well below its 18 Hz level at the first point.
+    EXPECT_LT(panel.levels()[0], -20.0f);
 }
 
 TEST_F(SmallEqFixture, FrequencyAndGainLimits) {
