@@ -291,6 +291,34 @@ TEST_F(ShellTest, RemovalAndArrivalOfTheUnit) {
     EXPECT_TRUE(boxes_.empty());
 }
 
+TEST_F(ShellTest, UnplugDuringThePullEndsItWithoutAHang) {
+    VirtualUnitConfig slow;
+    slow.latency = std::chrono::milliseconds(3);
+    // The dialog's own loop runs the pull: the unit goes from inside it.
+    bool unplugged = false;
+    QTimer unplugger;
+    QObject::connect(&unplugger, &QTimer::timeout, [&] {
+        CSynDlg* d = app_->syncDialog();
+        if (unplugged || !d || d->progressValue() <= 20) return;
+        unplugged = true;
+        unit().unplug();
+    });
+    unplugger.start(2);
+    start(slow);
+    ASSERT_TRUE(waitUntil([&] { return unplugged; }));
+    ASSERT_TRUE(waitUntil([this] { return !app_->isConnected(); }, 3000));
+    ASSERT_TRUE(waitUntil([this] { return !app_->sync().busy() && !app_->syncDialog(); }, 5000));
+    EXPECT_FALSE(view().levelPollRunning());
+    EXPECT_EQ(view().noticeText(), QStringLiteral("Device Disconnected!"));
+    EXPECT_TRUE(boxes_.empty());  // the unit had identified itself
+
+    unit().setLatency(std::chrono::microseconds(200));
+    unit().plugIn();
+    ASSERT_TRUE(waitUntil([this] { return view().noticeText() == "Device connected!"; }));
+    ASSERT_TRUE(waitIdleConnected());
+    EXPECT_TRUE(view().levelPollRunning());
+}
+
 TEST_F(ShellTest, MainWindowRendersInBothLanguages) {
     for (int lang : {kChinese, kEnglish}) {
         start({}, lang);
