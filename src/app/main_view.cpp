@@ -762,12 +762,14 @@ void CKorvelv13View::OnSyncProgress(int done, int total) {
 }
 
 void CKorvelv13View::OnSyncDone(SyncKind kind) {
-    (void)kind;
     DeviceContext& ctx = app_.device();
     const ParamStore& store = ctx.store;
     if (identityAccepted(store)) {
+        // The file's mode is stored once the file has reached the unit: a
+        // pull that was still running when the file was loaded finishes
+        // first and must not store the unit's old set into that mode.
         const int pending = app_.defaultMode().pendingStoreMode;
-        if (pending != -1) {
+        if (pending != -1 && kind == SyncKind::Push) {
             app_.defaultMode().clear();
             DefaultModeState state;
             state.pendingStoreMode = pending;

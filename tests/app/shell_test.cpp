@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
+#include <filesystem>
 
 #include "app/about_dialog.h"
 #include "app/info_dialog.h"
@@ -462,6 +463,35 @@ TEST_F(ShellTest, SyncDialogShowsTrueProgressAndEndsItselfAfterItsTime) {
     // It still completes and the unit is accepted.
     ASSERT_TRUE(waitIdleConnected());
     EXPECT_EQ(boxes_.size(), 1u);
+}
+
+TEST_F(ShellTest, DefaultModeFileIsStoredAfterItsPushNotAfterAPullStillRunning) {
+    VirtualUnitConfig slow;
+    slow.latency = std::chrono::milliseconds(4);
+    start(slow, kEnglish, {}, 300);
+    // The pull outlasts its dialog; the file is loaded while it still runs.
+    ASSERT_TRUE(waitUntil([this] { return !boxes_.empty(); }));
+    ASSERT_TRUE(app_->sync().busy());
+    const QString m2 = dir_.filePath(QStringLiteral("m2 party.ev36"));
+    ASSERT_TRUE(saveModeFile(store(), std::filesystem::path(QFile::encodeName(m2).toStdString())));
+    unit().clearTraffic();
+    ASSERT_TRUE(view().loadModeFile(m2));
+    ASSERT_TRUE(waitUntil([this] { return !app_->sync().busy(); }, 60000));
+    app_->writer().waitIdle();
+
+    const auto sent = unit().received();
+    auto last = [&](std::uint8_t code) {
+        const auto it = std::find_if(sent.rbegin(), sent.rend(),
+                                     [code](const Report& r) { return r[1] == code; });
+        return it == sent.rend() ? -1 : static_cast<int>(sent.rend() - it) - 1;
+    };
+    const int setMode = last(cmd::kSetMode);
+    ASSERT_GE(setMode, 0);
+    // The push ends with the music source and the HDMI input.
+    EXPECT_GT(setMode, last(cmd::kSetHdmi));
+    EXPECT_GT(last(cmd::kStoreMode), setMode);
+    EXPECT_EQ(unit().currentMode(), 1);
+    EXPECT_EQ(app_->defaultMode().pendingStoreMode, -1);
 }
 
 TEST_F(ShellTest, ParameterErrorOfTheUnitIsShownOnce) {
