@@ -793,6 +793,9 @@ void CKorvelv13View::OnSyncDone(SyncKind kind) {
     }
 
     const int error = modelMatches(store.deviceModel.get()) ? 2 : 1;
+    // A refused unit takes no pending mode: it must not be stored into a
+    // mode of the next unit that is accepted.
+    app_.defaultMode().clear();
     refused_ = true;
     if (CSynDlg* dialog = app_.syncDialog()) dialog->end();
     disconnectUnit();

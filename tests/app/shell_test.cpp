@@ -494,6 +494,19 @@ TEST_F(ShellTest, DefaultModeFileIsStoredAfterItsPushNotAfterAPullStillRunning) 
     EXPECT_EQ(app_->defaultMode().pendingStoreMode, -1);
 }
 
+TEST_F(ShellTest, RefusedUnitLeavesNoDefaultModePending) {
+    start();
+    ASSERT_TRUE(waitIdleConnected());
+    // A push of an "m2" file ends on a unit that is refused: the mode is
+    // dropped, so a later accepted push does not store into M2.
+    app_->defaultMode().pendingStoreMode = 1;
+    store().deviceModel.set(u"X99");
+    view().OnSyncDone(SyncKind::Push);
+    EXPECT_EQ(app_->defaultMode().pendingStoreMode, -1);
+    ASSERT_TRUE(waitUntil([this] { return !boxes_.empty(); }));
+    EXPECT_EQ(boxes_[0].text, QString::fromUtf8("机器型号与软件不匹配!"));
+}
+
 TEST_F(ShellTest, ParameterErrorOfTheUnitIsShownOnce) {
     start();
     ASSERT_TRUE(waitIdleConnected());
