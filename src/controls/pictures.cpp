@@ -42,12 +42,11 @@ void thumbDisabled(QPainter& p, const QSizeF& s) {
 
 // Horizontal track: a groove on the thumb's axis (y = 7.5 for the 22 px track)
 // and a row of scale ticks beneath it.
-void horizontalTrack(QPainter& p, const QSizeF& s, bool filled) {
-    const double h = s.height();
-    const double cy = std::min(7.5, h / 2.0);
-    const QRectF groove(2.0, cy - 2.5, s.width() - 4.0, 5.0);
+// A slider groove, empty or filled; the fill's gradient runs from the
+// groove's top left corner to `gradientEnd`.
+void paintGroove(QPainter& p, const QRectF& groove, bool filled, const QPointF& gradientEnd) {
     if (filled) {
-        QLinearGradient g(groove.topLeft(), groove.bottomLeft());
+        QLinearGradient g(groove.topLeft(), gradientEnd);
         g.setColorAt(0.0, QColor(120, 200, 255));
         g.setColorAt(1.0, QColor(0, 120, 215));
         p.setPen(QPen(QColor(0, 80, 160), 1.0));
@@ -57,6 +56,13 @@ void horizontalTrack(QPainter& p, const QSizeF& s, bool filled) {
         p.setBrush(QColor(205, 210, 218));
     }
     p.drawRoundedRect(groove, 2.0, 2.0);
+}
+
+void horizontalTrack(QPainter& p, const QSizeF& s, bool filled) {
+    const double h = s.height();
+    const double cy = std::min(7.5, h / 2.0);
+    const QRectF groove(2.0, cy - 2.5, s.width() - 4.0, 5.0);
+    paintGroove(p, groove, filled, groove.bottomLeft());
     if (h >= 16.0) {
         p.setPen(QPen(filled ? QColor(0, 110, 200) : QColor(150, 155, 165), 1.0));
         const int ticks = 11;
@@ -79,17 +85,7 @@ void fillH(QPainter& p, const QSizeF& s) {
 void verticalTrack(QPainter& p, const QSizeF& s, bool filled) {
     const double cx = std::min(10.5, s.width() / 2.0);
     const QRectF groove(cx - 2.5, 2.0, 5.0, s.height() - 4.0);
-    if (filled) {
-        QLinearGradient g(groove.topLeft(), groove.topRight());
-        g.setColorAt(0.0, QColor(120, 200, 255));
-        g.setColorAt(1.0, QColor(0, 120, 215));
-        p.setPen(QPen(QColor(0, 80, 160), 1.0));
-        p.setBrush(g);
-    } else {
-        p.setPen(QPen(QColor(120, 125, 135), 1.0));
-        p.setBrush(QColor(205, 210, 218));
-    }
-    p.drawRoundedRect(groove, 2.0, 2.0);
+    paintGroove(p, groove, filled, groove.topRight());
 }
 void trackV(QPainter& p, const QSizeF& s) {
     verticalTrack(p, s, false);
