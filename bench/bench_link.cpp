@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "protocol/device_context.h"
+#include "context/device_context.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "protocol/codecs.h"
-#include "protocol/device_context.h"
+#include "context/device_context.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "protocol/device_context.h"
+#include "context/device_context.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "app/language.h"
 #include "app/page.h"
 #include "protocol/default_mode.h"
-#include "protocol/device_context.h"
+#include "context/device_context.h"
 #include "protocol/sync.h"
 #include "protocol/write_queue.h"
 

@@ -7,7 +7,7 @@
 
 #include "cli/json.h"
 #include "protocol/default_mode.h"
-#include "protocol/device_context.h"
+#include "context/device_context.h"
 #include "protocol/mode_file.h"
 #include "protocol/report.h"
 #include "protocol/sync.h"

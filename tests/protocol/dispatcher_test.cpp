@@ -10,7 +10,7 @@
 
 #include "protocol/bytes.h"
 #include "protocol/codecs.h"
-#include "protocol/device_context.h"
+#include "context/device_context.h"
 #include "protocol/words.h"
 #include "support/recording_transport.h"
 

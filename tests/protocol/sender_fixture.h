@@ -3,7 +3,7 @@
 #include <chrono>
 #include <vector>
 
-#include "protocol/device_context.h"
+#include "context/device_context.h"
 #include "support/recording_transport.h"
 
 namespace v36::test {

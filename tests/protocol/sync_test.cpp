@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "protocol/bytes.h"
-#include "protocol/device_context.h"
+#include "context/device_context.h"
 #include "protocol/sync.h"
 #include "protocol/word_table.h"
 #include "protocol/words.h"

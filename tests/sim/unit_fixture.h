@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/device_context.h"
+#include "context/device_context.h"
 #include "sim/virtual_unit.h"
 
 namespace v36::test {

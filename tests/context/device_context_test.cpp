@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "protocol/device_context.h"
+#include "context/device_context.h"
 #include "support/recording_transport.h"
 
 namespace v36 {
