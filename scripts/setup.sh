@@ -10,8 +10,10 @@ PACKAGES=(
   clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libhidapi-dev libudev-dev libcli11-dev
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev
+  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins
+  nlohmann-json3-dev
   fonts-noto-cjk
+  file dpkg-dev desktop-file-utils appstream shared-mime-info libxml2-utils groff-base
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole suite: the main build (warnings are
-# errors), a formatting check, the core tests under AddressSanitizer with
+# errors), a formatting check, the tests, the installation and the Debian
+# package of the main build, the core tests under AddressSanitizer with
 # UndefinedBehaviorSanitizer and under ThreadSanitizer, and the fuzz targets
 # for a bounded time. Exits non-zero on any failure.
 set -uo pipefail
@@ -26,6 +27,9 @@ fi
 step "tests"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2 || failures+=("tests")
+
+step "installation and Debian package"
+scripts/check_package.sh || failures+=("installation and package")
 
 for san in address thread; do
   step "core tests under the $san sanitizer"

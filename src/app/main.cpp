@@ -1,20 +1,32 @@
 // dsp-v36: the desktop control program of the V36 unit.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QStringList>
 
 #include "app/app.h"
 #include "app/icons.h"
+#include "build_info.h"
+
+namespace {
+
+QStringList argumentList(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("dsp-v36"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
-    QApplication::setWindowIcon(v36::applicationIcon());
+    QCoreApplication::setApplicationName(QStringLiteral("dsp-v36"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(v36::kVersion));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Control program of the V36 DSP unit"));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption simulate(QStringLiteral("simulate"),
                                       QStringLiteral("Run on the virtual unit, without hardware."));
     parser.addOption(simulate);
@@ -24,6 +36,21 @@ int main(int argc, char* argv[]) {
     parser.addOption(debugTrace);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A mode file (.ev36) to open at start."), "[file]");
+
+    // The version and the help are answered before any window system is
+    // opened, so that they work without a display. Errors in the command line
+    // wait for the full parse below, once Qt has taken its own options out.
+    parser.parse(argumentList(argc, argv));
+    if (parser.isSet(version)) parser.showVersion();
+    if (parser.isSet(help) || parser.optionNames().contains(QStringLiteral("help-all"))) {
+        const QCoreApplication console(argc, argv);
+        if (parser.isSet(help)) parser.showHelp();
+        parser.process(console);
+    }
+
+    QApplication application(argc, argv);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(v36::kAppId));
+    QApplication::setWindowIcon(v36::applicationIcon());
     parser.process(application);
 
     v36::AppOptions options;

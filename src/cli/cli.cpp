@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "build_info.h"
 #include "cli/connection.h"
 #include "cli/eq_command.h"
 #include "cli/json.h"
@@ -40,13 +41,10 @@ std::string wordText(const ParamStore& store, int word) {
     return formatFloat(store.params.getFloat(word));
 }
 
-void wordJson(JsonWriter& j, const ParamStore& store, int word) {
+Json wordJson(const ParamStore& store, int word) {
     const WordInfo& info = wordInfo(word);
-    if (isIntegerKind(info)) {
-        j.value(static_cast<long long>(store.params.getInt(word)));
-    } else {
-        j.value(static_cast<double>(store.params.getFloat(word)));
-    }
+    if (isIntegerKind(info)) return store.params.getInt(word);
+    return store.params.getFloat(word);
 }
 
 const char* const kDelayChannelNames[8] = {"Main L", "Main R", "Center", "Sub",
@@ -77,17 +75,8 @@ std::string bandText(const BandRecord& r) {
     return s.str();
 }
 
-void bandJson(JsonWriter& j, const BandRecord& r) {
-    j.beginObject();
-    j.key("type");
-    j.value(r.type);
-    j.key("freq");
-    j.value(r.freq);
-    j.key("gain");
-    j.value(static_cast<double>(r.gain));
-    j.key("q");
-    j.value(static_cast<double>(r.q));
-    j.endObject();
+Json bandJson(const BandRecord& r) {
+    return {{"type", r.type}, {"freq", r.freq}, {"gain", r.gain}, {"q", r.q}};
 }
 
 // ---------------------------------------------------------------------------
@@ -96,22 +85,18 @@ void bandJson(JsonWriter& j, const BandRecord& r) {
 struct Entry {
     std::string name;
     std::string text;  // display form
-    std::string json;  // JSON value
+    Json json;
 };
 
 std::vector<Entry> describe(const ParamStore& store) {
     std::vector<Entry> out;
     for (const WordInfo& info : wordTable()) {
-        JsonWriter j;
-        wordJson(j, store, info.word);
-        out.push_back({info.name, wordText(store, info.word), j.str()});
+        out.push_back({info.name, wordText(store, info.word), wordJson(store, info.word)});
     }
     // The bands of every EQ, by EQ number and band (from 1), then the
     // split-filter pair of every delay channel.
     auto addRecord = [&](std::string name, const BandRecord& r) {
-        JsonWriter j;
-        bandJson(j, r);
-        out.push_back({std::move(name), bandText(r), j.str()});
+        out.push_back({std::move(name), bandText(r), bandJson(r)});
     };
     for (int eq = 0; eq < kEqCount; ++eq) {
         const auto records = readEqRecords(store, eq);
@@ -129,24 +114,25 @@ std::vector<Entry> describe(const ParamStore& store) {
                   recordAt(store, d.group->block, d.group->splitLowPass(d.channel)));
     }
     const SoundFieldGeometry g = store.soundField.get();
-    out.push_back({"room.width", std::to_string(g.roomWidth), std::to_string(g.roomWidth)});
-    out.push_back({"room.height", std::to_string(g.roomHeight), std::to_string(g.roomHeight)});
-    out.push_back({"room.listenerX", formatFloat(g.listenerX), formatFloat(g.listenerX)});
-    out.push_back({"room.listenerY", formatFloat(g.listenerY), formatFloat(g.listenerY)});
+    auto addInt = [&](std::string name, int v) {
+        out.push_back({std::move(name), std::to_string(v), v});
+    };
+    auto addFloat = [&](std::string name, float v) {
+        out.push_back({std::move(name), formatFloat(v), v});
+    };
+    addInt("room.width", g.roomWidth);
+    addInt("room.height", g.roomHeight);
+    addFloat("room.listenerX", g.listenerX);
+    addFloat("room.listenerY", g.listenerY);
     for (std::size_t k = 0; k < 8; ++k) {
         const std::string base = std::string("room.speaker[") + kSpeakerNames[k] + "]";
-        out.push_back({base + ".x", formatFloat(g.speakerX[k]), formatFloat(g.speakerX[k])});
-        out.push_back({base + ".y", formatFloat(g.speakerY[k]), formatFloat(g.speakerY[k])});
+        addFloat(base + ".x", g.speakerX[k]);
+        addFloat(base + ".y", g.speakerY[k]);
     }
-    for (int k = 0; k < 8; ++k) {
-        const float db = store.speakerLevel(k);
-        out.push_back(
-            {std::string("speakerLevel[") + kTrimNames[k] + "]", formatFloat(db), formatFloat(db)});
-    }
-    out.push_back({"musicSource", std::to_string(store.musicSource.load()),
-                   std::to_string(store.musicSource.load())});
-    out.push_back({"hdmiInput", std::to_string(store.hdmiInput.load()),
-                   std::to_string(store.hdmiInput.load())});
+    for (int k = 0; k < 8; ++k)
+        addFloat(std::string("speakerLevel[") + kTrimNames[k] + "]", store.speakerLevel(k));
+    addInt("musicSource", store.musicSource.load());
+    addInt("hdmiInput", store.hdmiInput.load());
     return out;
 }
 
@@ -186,14 +172,10 @@ int cmdDump(const std::string& path, bool json) {
     if (!loadInto(store, path, error)) return fail(error);
     const auto entries = describe(store);
     if (json) {
-        JsonWriter j;
-        j.beginObject();
-        for (const auto& e : entries) {
-            j.key(e.name);
-            j.rawValue(e.json);
-        }
-        j.endObject();
-        std::cout << j.str() << "\n";
+        Json j = Json::object();
+        for (const auto& e : entries)
+            j[e.name] = e.json;
+        std::cout << jsonText(j) << "\n";
     } else {
         for (const auto& e : entries)
             std::cout << e.name << " = " << e.text << "\n";
@@ -210,22 +192,17 @@ int cmdDiff(const std::string& pathA, const std::string& pathB, bool json) {
     if (!loadInto(a, pathA, error) || !loadInto(b, pathB, error)) return fail(error);
     const auto ea = describe(a);
     const auto eb = describe(b);
-    JsonWriter j;
-    j.beginObject();
+    Json j = Json::object();
     for (std::size_t i = 0; i < ea.size(); ++i) {
-        if (ea[i].json == eb[i].json) continue;
+        // Compared as printed: the same single is the same value, NaN included.
+        if (jsonText(ea[i].json) == jsonText(eb[i].json)) continue;
         if (json) {
-            j.key(ea[i].name);
-            j.beginArray();
-            j.rawValue(ea[i].json);
-            j.rawValue(eb[i].json);
-            j.endArray();
+            j[ea[i].name] = Json::array({ea[i].json, eb[i].json});
         } else {
             std::cout << ea[i].name << ": " << ea[i].text << " -> " << eb[i].text << "\n";
         }
     }
-    j.endObject();
-    if (json) std::cout << j.str() << "\n";
+    if (json) std::cout << jsonText(j) << "\n";
     return kExitOk;
 }
 
@@ -264,10 +241,15 @@ int cmdDesign(const DesignArgs& a) {
         return std::string(buf);
     };
     if (a.json) {
-        std::cout << "{\"a1\":" << g(c.a1) << ",\"a2\":" << g(c.a2) << ",\"b0\":" << g(c.b0)
-                  << ",\"b1\":" << g(c.b1) << ",\"b2\":" << g(c.b2);
-        if (report) std::cout << ",\"report\":" << jsonEscape(hex(*report));
-        std::cout << "}\n";
+        // The coefficients as the singles the unit receives.
+        auto single = [](double v) { return static_cast<float>(v); };
+        Json j = {{"a1", single(c.a1)},
+                  {"a2", single(c.a2)},
+                  {"b0", single(c.b0)},
+                  {"b1", single(c.b1)},
+                  {"b2", single(c.b2)}};
+        if (report) j["report"] = hex(*report);
+        std::cout << jsonText(j) << "\n";
     } else {
         std::cout << "A1 " << g(c.a1) << "\nA2 " << g(c.a2) << "\nB0 " << g(c.b0) << "\nB1 "
                   << g(c.b1) << "\nB2 " << g(c.b2) << "\n";
@@ -399,6 +381,8 @@ void applyValue(Senders& s, int word, const ParsedValue& v) {
 int run(int argc, char** argv) {
     CLI::App app{"v36ctl: the command-line tool for the V36 DSP unit and its mode files", "v36ctl"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("v36ctl ") + kVersion,
+                         "Print the version and exit");
     Globals globals;
     app.add_flag("--simulate", globals.simulate, "Use the virtual unit instead of hardware");
     app.add_option("--sim-state", globals.simState,

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "cli/json.h"
-#include "protocol/default_mode.h"
 #include "context/device_context.h"
+#include "protocol/default_mode.h"
 #include "protocol/mode_file.h"
 #include "protocol/report.h"
 #include "protocol/sync.h"
@@ -225,25 +225,16 @@ bool Connection::loadRemote(const std::filesystem::path& file, std::string& erro
 bool Connection::printInfo(bool json) {
     const ParamStore& s = store();
     if (json) {
-        JsonWriter j;
-        j.beginObject();
-        j.key("model");
-        j.value(s.deviceModel.utf8());
-        j.key("protocol");
-        j.value(static_cast<int>(s.protocolVersion.load()));
-        j.key("dspVersion");
-        j.value(s.dspVersion.utf8());
-        j.key("mcuVersion");
-        j.value(s.mcuVersion.utf8());
-        j.key("currentMode");
-        j.value(static_cast<int>(s.currentMode.load()) + 1);
-        j.key("modeNames");
-        j.beginArray();
+        Json names = Json::array();
         for (const auto& name : s.modeNames)
-            j.value(name.utf8());
-        j.endArray();
-        j.endObject();
-        std::cout << j.str() << "\n";
+            names.push_back(name.utf8());
+        const Json j = {{"model", s.deviceModel.utf8()},
+                        {"protocol", static_cast<int>(s.protocolVersion.load())},
+                        {"dspVersion", s.dspVersion.utf8()},
+                        {"mcuVersion", s.mcuVersion.utf8()},
+                        {"currentMode", static_cast<int>(s.currentMode.load()) + 1},
+                        {"modeNames", names}};
+        std::cout << jsonText(j) << "\n";
         return true;
     }
     std::cout << "model:        " << s.deviceModel.utf8() << "\n"

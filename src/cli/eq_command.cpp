@@ -60,32 +60,17 @@ namespace {
 
 void printBands(const EqGraphModel& graph, int eq, bool json) {
     if (json) {
-        JsonWriter j;
-        j.beginObject();
-        j.key("eq");
-        j.value(eq);
-        j.key("title");
-        j.value(eqTitle(eq, 1));
-        j.key("bands");
-        j.beginArray();
+        Json bands = Json::array();
         for (int n = 0; n < graph.visibleBandCount(); ++n) {
             const EqBand& b = graph.band(n);
-            j.beginObject();
-            j.key("band");
-            j.value(n + 1);
-            j.key("type");
-            j.value(static_cast<int>(b.type));
-            j.key("freq");
-            j.value(static_cast<double>(b.freq));
-            j.key("gain");
-            j.value(static_cast<double>(b.gain));
-            j.key("q");
-            j.value(static_cast<double>(b.q));
-            j.endObject();
+            bands.push_back({{"band", n + 1},
+                             {"type", b.type},
+                             {"freq", b.freq},
+                             {"gain", b.gain},
+                             {"q", b.q}});
         }
-        j.endArray();
-        j.endObject();
-        std::cout << j.str() << "\n";
+        const Json j = {{"eq", eq}, {"title", std::string(eqTitle(eq, 1))}, {"bands", bands}};
+        std::cout << jsonText(j) << "\n";
         return;
     }
     std::cout << "EQ " << eq << " " << eqTitle(eq, 1) << "\n";

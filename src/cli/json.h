@@ -1,37 +1,23 @@
 #pragma once
 
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
 #include <string>
-#include <string_view>
+#include <vector>
 
 namespace v36::cli {
 
-// A small JSON writer: objects and arrays written in order, with commas
-// and string escapes taken care of.
-class JsonWriter {
-  public:
-    void beginObject();
-    void endObject();
-    void beginArray();
-    void endArray();
-    void key(std::string_view k);
-    void value(std::string_view s);
-    void value(const char* s) { value(std::string_view(s)); }
-    void value(double d);
-    void value(long long i);
-    void value(int i) { value(static_cast<long long>(i)); }
-    void value(bool b);
-    void rawValue(std::string_view json);
+// A JSON value as v36ctl prints it: members keep the order they were added
+// in, and numbers that are singles on the unit are held as singles, so that
+// they print as the shortest text that reads back as the same single.
+using Json = nlohmann::basic_json<nlohmann::ordered_map, std::vector, std::string, bool,
+                                  std::int64_t, std::uint64_t, float>;
 
-    const std::string& str() const { return out_; }
+// The compact text of `value`. Bytes that are not UTF-8 (in a name the unit
+// sent) are written as U+FFFD instead of making the output invalid.
+std::string jsonText(const Json& value);
 
-  private:
-    void separate();
-    std::string out_;
-    bool needComma_ = false;
-    bool afterKey_ = false;
-};
-
-std::string jsonEscape(std::string_view s);
 // Shortest text that reads back as the same float ("%.9g" trimmed).
 std::string formatFloat(double v);
 

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "build_info.h"
 #include "protocol/mode_file.h"
 #include "protocol/words.h"
 
@@ -183,6 +186,73 @@ TEST_F(Cli, DesignPrintsCoefficientsAndTheReport) {
     // -A1 and B0 as the worked Chebyshev section sends them.
     EXPECT_NE(r.out.find("\"report\":\"02 09 00 05 03 05 3F E3 AE A1"), std::string::npos);
     EXPECT_NE(r.out.find("3B E6 44 41"), std::string::npos);
+}
+
+TEST_F(Cli, JsonFormsMirrorTheTextForms) {
+    // A file whose fields differ from the defaults in a word, a band and the room.
+    ParamStore changed;
+    changed.resetToDefaults();
+    changed.params.setInt(w::micVolume, 33);
+    SoundFieldGeometry room = changed.soundField.get();
+    room.listenerX = 1.7f;
+    changed.soundField.set(room);
+    changed.encodeSoundField();
+    const fs::path a = file("a.ev36");
+    const fs::path b = file("b.ev36");
+    ParamStore defaults;
+    defaults.resetToDefaults();
+    ASSERT_TRUE(saveModeFile(defaults, a).ok());
+    ASSERT_TRUE(saveModeFile(changed, b).ok());
+
+    // dump: the same fields in the same order, integers as integers and the
+    // singles as the same singles.
+    const Outcome text = run({"dump", b.string()});
+    const Outcome json = run({"dump", b.string(), "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    const auto dump = nlohmann::ordered_json::parse(json.out);
+    std::istringstream lines(text.out);
+    std::string line;
+    auto field = dump.begin();
+    while (std::getline(lines, line)) {
+        ASSERT_NE(field, dump.end()) << line;
+        const std::size_t eq = line.find(" = ");
+        EXPECT_EQ(line.substr(0, eq), field.key());
+        const std::string value = line.substr(eq + 3);
+        if (field->is_number_integer()) {
+            EXPECT_EQ(value, std::to_string(field->get<long long>())) << line;
+        } else if (field->is_number()) {
+            EXPECT_EQ(std::stof(value), field->get<float>()) << line;
+        } else {
+            EXPECT_TRUE(field->is_object() && field->contains("q")) << line;
+        }
+        ++field;
+    }
+    EXPECT_EQ(field, dump.end());
+    EXPECT_EQ(dump["micVolume"], 33);
+    EXPECT_EQ(dump["room.listenerX"].get<float>(), 1.7f);
+
+    // diff: the changed fields only, each as its pair of values.
+    const Outcome diff = run({"diff", a.string(), b.string(), "--json"});
+    ASSERT_EQ(diff.exitCode, 0) << diff.err;
+    const auto pairs = nlohmann::ordered_json::parse(diff.out);
+    EXPECT_EQ(pairs["micVolume"], nlohmann::json::array({defaults.params.getInt(w::micVolume), 33}))
+        << diff.out;
+    EXPECT_EQ(pairs["room.listenerX"][1].get<float>(), 1.7f) << diff.out;
+    EXPECT_EQ(pairs.size(), 2u) << diff.out;
+
+    // eq get: one object per band of the text form.
+    const Outcome bands = run({"--simulate", "eq", "get", "5", "--json"});
+    ASSERT_EQ(bands.exitCode, 0) << bands.err;
+    const auto eq = nlohmann::ordered_json::parse(bands.out);
+    EXPECT_EQ(eq["eq"], 5);
+    ASSERT_EQ(eq["bands"].size(), 24u);
+    EXPECT_EQ(eq["bands"][23]["freq"].get<float>(), 20000.0f);
+}
+
+TEST_F(Cli, VersionIsTheBuildsOwn) {
+    const Outcome r = run({"--version"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, std::string("v36ctl ") + kVersion + "\n");
 }
 
 TEST_F(Cli, ErrorsAndTheirExitCodes) {
