@@ -108,8 +108,11 @@ check_tree() {
   [ "$("$usr/bin/v36ctl" --version)" = "v36ctl $version" ] || fail "v36ctl --version"
   [ "$(without_display "$usr/bin/dsp-v36" --version)" = "dsp-v36 $version" ] ||
     fail "dsp-v36 --version without a display"
-  without_display "$usr/bin/dsp-v36" --help | grep -q '^Usage: ' || fail "dsp-v36 --help without a display"
-  "$usr/bin/v36ctl" --simulate info | grep -q '^model: *V36$' || fail "v36ctl --simulate info"
+  local out
+  out=$(without_display "$usr/bin/dsp-v36" --help) || fail "dsp-v36 --help without a display"
+  [[ $out == "Usage: "* ]] || fail "dsp-v36 --help prints no usage"
+  out=$("$usr/bin/v36ctl" --simulate info) || fail "v36ctl --simulate info"
+  grep -q '^model: *V36$' <<<"$out" || fail "v36ctl --simulate info names no V36"
 }
 
 echo "--- staged installation"
@@ -133,9 +136,12 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libstdc++6 libqt6widgets6 libhidapi qt6-qpa-plugins; do
   [[ $depends == *"$lib"* ]] || fail "the package does not depend on $lib: $depends"
 done
-dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx './postinst' || fail "the package has no postinst"
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t)
+for script in postinst postrm; do
+  grep -qx "./$script" <<<"$control" || fail "the package has no $script"
+done
 
-if dpkg-query -W -f='${Status}' dsp-v36 2>/dev/null | grep -q 'install ok installed'; then
+if [ "$(dpkg-query -W -f='${Status}' dsp-v36 2>/dev/null)" = "install ok installed" ]; then
   fail "dsp-v36 is already installed here; remove it to let this check install and remove its package"
   exit 1
 fi
