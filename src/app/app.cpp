@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -29,8 +30,7 @@ const char kOrganisation[] = "DSP_7260_V2.5";
 const char kModeFilter[] = "Mode Files (*.ev36)";
 }  // namespace
 
-CKorvelv13App::CKorvelv13App(AppOptions options)
-    : options_(std::move(options)), pendingWords_(static_cast<std::size_t>(ParamBlock::kWords)) {
+CKorvelv13App::CKorvelv13App(AppOptions options) : options_(std::move(options)) {
     if (options_.settingsFile.isEmpty()) {
         settings_ =
             std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
@@ -39,6 +39,15 @@ CKorvelv13App::CKorvelv13App(AppOptions options)
         settings_ = std::make_unique<QSettings>(options_.settingsFile, QSettings::IniFormat);
     }
     if (options_.debugTrace) ctx_.trace.setEnabled(true);
+    edits_ = std::make_unique<EditPath>(
+        ctx_, [this](std::function<void(Senders&)> job) { postWrite(std::move(job)); }, this);
+    connect(edits_.get(), &EditPath::restored, this, &CKorvelv13App::refreshFromStore);
+    connect(edits_.get(), &EditPath::historyChanged, this, [this] {
+        // A step taken, undone or redone without a unit reached no unit.
+        if (!isConnected()) offlineDirty_ = true;
+        if (CKorvelv13View* v = view()) v->updateCommandUI();
+    });
+    connect(edits_.get(), &EditPath::cleanChanged, this, &CKorvelv13App::updateTitle);
     if (options_.simulate) ctx_.useVirtualUnit(options_.virtualUnit);
     if (options_.syncTimings) sync_.setTimings(*options_.syncTimings);
     sync_.setSleeper([this](std::chrono::milliseconds ms) { interruptibleSleep(ms); });
@@ -145,7 +154,7 @@ bool CKorvelv13App::InitInstance() {
     qApp->installEventFilter(this);
     frame_ = new CMainFrame(*this);
     frame_->view()->OnCreate();
-    frame_->setWindowTitle(QString::fromUtf8(kTitle));
+    updateTitle();
     frame_->showNormal();
     // A file named on the command line is opened once the first connection
     // attempt is over (the view asks for it), so that it reaches the unit.
@@ -183,23 +192,6 @@ void CKorvelv13App::interruptibleSleep(std::chrono::milliseconds ms) {
 
 void CKorvelv13App::postWrite(std::function<void(Senders&)> job) {
     writer_.post([this, job = std::move(job)] { job(ctx_.senders); });
-}
-
-void CKorvelv13App::postWordSend(int w) {
-    if (w < 0 || w >= ParamBlock::kWords) return;
-    const auto index = static_cast<std::size_t>(w);
-    {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        if (pendingWords_[index]) return;  // the queued send takes the newest value
-        pendingWords_[index] = true;
-    }
-    writer_.post([this, w, index] {
-        {
-            std::lock_guard<std::mutex> lock(pendingMutex_);
-            pendingWords_[index] = false;
-        }
-        ctx_.senders.sendWord(w);
-    });
 }
 
 // --- Language ----------------------------------------------------------------------
@@ -335,11 +327,22 @@ void CKorvelv13App::destroyToolDialogs() {
     }
 }
 
-QMessageBox::StandardButton CKorvelv13App::messageBox(const MessageBoxRequest& request) {
+QMessageBox::StandardButton CKorvelv13App::messageBox(const MessageBoxRequest& request,
+                                                      const QHash<int, QString>& buttonTexts) {
     if (messageBoxHandler_) return messageBoxHandler_(request);
     QMessageBox box(request.icon, request.caption, request.text, request.buttons,
                     frame_ && frame_->isVisible() ? frame_.data() : nullptr);
+    for (auto it = buttonTexts.begin(); it != buttonTexts.end(); ++it) {
+        if (QAbstractButton* b = box.button(static_cast<QMessageBox::StandardButton>(it.key())))
+            b->setText(it.value());
+    }
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void CKorvelv13App::showFileError(const FileError& error) {
+    if (!error.showsBox()) return;
+    messageBox({QMessageBox::Warning, QString::fromStdString(error.captionFor(languageIndex_)),
+                QString::fromStdString(error.textFor(languageIndex_)), QMessageBox::Ok});
 }
 
 QString CKorvelv13App::fileDialog(const FileDialogRequest& request) {
@@ -369,28 +372,86 @@ bool CKorvelv13App::OpenDocumentFile(const QString& path) {
     }
     // The mode files this program writes.
     if (info.suffix().compare(QLatin1String("ev36"), Qt::CaseInsensitive) != 0) {
+        const QString name = info.fileName();
+        messageBox({QMessageBox::Warning, pick(languageIndex_, "文件打开错误", "File open error"),
+                    languageIndex_ == kEnglish
+                        ? QStringLiteral("\"%1\" is not a mode file (.ev36).").arg(name)
+                        : QString::fromUtf8("“%1”不是模式文件（.ev36）。").arg(name),
+                    QMessageBox::Ok});
         removeRecentFile(path);
         return false;
     }
-    if (!isConnected()) {
-        ShowInfo(pick(languageIndex_, "请先连接设备!", "Please connect device!"), 1100);
-        return true;
-    }
+    if (!isConnected()) return openOfflineDocument(path);
+    CKorvelv13View* v = view();
+    return v && v->loadModeFile(path);
+}
+
+// --- Offline editing -----------------------------------------------------------------------
+
+bool CKorvelv13App::openOfflineDocument(const QString& path) {
     const FileResult result =
         loadModeFile(ctx_.store, std::filesystem::path(QFile::encodeName(path).toStdString()));
     if (!result) {
-        if (result.error.showsBox()) {
-            messageBox({QMessageBox::Warning,
-                        QString::fromStdString(result.error.captionFor(languageIndex_)),
-                        QString::fromStdString(result.error.textFor(languageIndex_)),
-                        QMessageBox::Ok});
-        }
-        return true;
+        showFileError(result.error);
+        return false;
     }
-    sync_.startPush();
-    RunSyncDialog(QString());
+    edits_->clear();
+    edits_->setClean();
+    offlineDirty_ = false;
+    documentPath_ = QFileInfo(path).absoluteFilePath();
     addRecentFile(path);
+    refreshFromStore();
+    updateTitle();
     return true;
+}
+
+bool CKorvelv13App::saveOfflineDocument(const QString& path) {
+    const FileResult result =
+        saveModeFile(ctx_.store, std::filesystem::path(QFile::encodeName(path).toStdString()));
+    if (!result) {
+        showFileError(result.error);
+        return false;
+    }
+    edits_->setClean();
+    offlineDirty_ = false;
+    documentPath_ = QFileInfo(path).absoluteFilePath();
+    addRecentFile(path);
+    updateTitle();
+    return true;
+}
+
+void CKorvelv13App::onStoreSynchronised() {
+    if (keepHistory_) return;
+    edits_->clear();
+    offlineDirty_ = false;
+    endDocument();
+}
+
+void CKorvelv13App::endDocument() {
+    documentPath_.clear();
+    updateTitle();
+}
+
+void CKorvelv13App::updateTitle() {
+    if (!frame_) return;
+    const QString title = QString::fromUtf8(kTitle);
+    if (documentPath_.isEmpty() || isConnected()) {
+        frame_->setWindowTitle(title);
+        frame_->setWindowModified(false);
+        return;
+    }
+    frame_->setWindowTitle(QFileInfo(documentPath_).fileName() + QStringLiteral("[*] - ") + title);
+    frame_->setWindowModified(!edits_->isClean());
+}
+
+void CKorvelv13App::refreshFromStore() {
+    CKorvelv13View* v = view();
+    if (!v) return;
+    v->refreshRibbon();
+    if (CEditorPage* page = v->currentPage()) page->RefreshFromStore();
+    for (CToolDialog* dialog : openToolDialogs())
+        dialog->RefreshFromStore();
+    v->updateCommandUI();
 }
 
 QString CKorvelv13App::takePendingOpenFile() {

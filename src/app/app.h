@@ -13,10 +13,11 @@
 #include <mutex>
 #include <optional>
 
+#include "app/edit_path.h"
 #include "app/language.h"
 #include "app/page.h"
-#include "protocol/default_mode.h"
 #include "context/device_context.h"
+#include "protocol/default_mode.h"
 #include "protocol/sync.h"
 #include "protocol/write_queue.h"
 
@@ -100,6 +101,7 @@ class CKorvelv13App : public QObject, public CAppServices {
     int languageIndex() const override { return languageIndex_; }
     const LanguageFile& languageFile() const override { return language_; }
     void postWrite(std::function<void(Senders&)> job) override;
+    EditPath& edits() override { return *edits_; }
     void ShowInfo(const QString& text, int milliseconds) override;
     void ShowPage(PageKind kind, int channel) override;
     int currentOutputChannel() const override { return currentOutputChannel_; }
@@ -110,9 +112,6 @@ class CKorvelv13App : public QObject, public CAppServices {
     void setLevelPollEnable(bool on) override { levelPollEnable_ = on; }
 
     // --- Writer thread ----------------------------------------------------------
-    // Sends word `w` of the store from the writer thread; a send of the same
-    // word still waiting is not queued twice (it sends the newest value).
-    void postWordSend(int w);
     WriteQueue& writer() { return writer_; }
     SyncWorker& sync() { return sync_; }
 
@@ -149,10 +148,14 @@ class CKorvelv13App : public QObject, public CAppServices {
     // The open modeless tool dialogs.
     QList<CToolDialog*> openToolDialogs() const;
 
-    QMessageBox::StandardButton messageBox(const MessageBoxRequest& request);
+    // `buttonTexts` gives some of the standard buttons texts of their own.
+    QMessageBox::StandardButton messageBox(const MessageBoxRequest& request,
+                                           const QHash<int, QString>& buttonTexts = {});
     void setMessageBoxHandler(MessageBoxHandler handler) {
         messageBoxHandler_ = std::move(handler);
     }
+    // The warning box of a failed file operation, when it has one.
+    void showFileError(const FileError& error);
     QString fileDialog(const FileDialogRequest& request);
     void setFileDialogHandler(FileDialogHandler handler) {
         fileDialogHandler_ = std::move(handler);
@@ -160,8 +163,33 @@ class CKorvelv13App : public QObject, public CAppServices {
 
     void showAboutDialog();
     // Opens a mode file by name (command line, recent documents): false
-    // when nothing was opened.
+    // when nothing was opened. With a unit the file is pushed (a default-mode
+    // name also lands in its mode); without one it is opened for editing.
     bool OpenDocumentFile(const QString& path);
+
+    // --- Offline editing -----------------------------------------------------------------
+    // The mode file being edited without a unit (empty when none).
+    QString documentPath() const { return documentPath_; }
+    // Reads a mode file into the store for editing without a unit; false
+    // (with the reason shown) when it was not read.
+    bool openOfflineDocument(const QString& path);
+    // Writes the store to `path` without the store-into-mode command.
+    bool saveOfflineDocument(const QString& path);
+    // Edits made while no unit was connected that no file or unit has.
+    bool hasUnsavedOfflineEdits() const {
+        return documentPath_.isEmpty() ? offlineDirty_ : !edits_->isClean();
+    }
+    // A pull or push replaced the unit's or the store's set: the history
+    // goes and the document ends, unless the history is being kept (the
+    // offline edits pushed to a unit that arrived).
+    void onStoreSynchronised();
+    void setKeepHistory(bool keep) { keepHistory_ = keep; }
+    void endDocument();
+    // The window title: the program's, or the document's name with a mark
+    // while it has unsaved edits.
+    void updateTitle();
+    // Pages, open tool dialogs and the ribbon reload from the store.
+    void refreshFromStore();
     // The file named on the command line, once (empty when none).
     QString takePendingOpenFile();
     // Brings the main window to the front (a second start asked for it).
@@ -202,9 +230,10 @@ class CKorvelv13App : public QObject, public CAppServices {
     MessageBoxHandler messageBoxHandler_;
     FileDialogHandler fileDialogHandler_;
 
-    // Word sends waiting in the writer queue.
-    std::mutex pendingMutex_;
-    std::vector<bool> pendingWords_;
+    std::unique_ptr<EditPath> edits_;
+    QString documentPath_;
+    bool offlineDirty_ = false;
+    bool keepHistory_ = false;
 
     // Shutdown: sleeps of the sync worker end at once, completions are not
     // handed to the GUI any more.

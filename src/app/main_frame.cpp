@@ -42,6 +42,21 @@ CMainFrame::CMainFrame(CKorvelv13App& app) : QMainWindow(nullptr), app_(app) {
     connect(open, &QShortcut::activated, this, [this] { OnCommand(id::kOpen); });
     auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
     connect(save, &QShortcut::activated, this, [this] { OnCommand(id::kSave); });
+    // Undo and redo: the platform's keys, Ctrl+Y and Ctrl+Shift+Z, each once.
+    auto bind = [this](QKeySequence::StandardKey standard, QList<QKeySequence> extra, int cmd) {
+        QList<QKeySequence> keys = QKeySequence::keyBindings(standard);
+        for (const QKeySequence& k : extra) {
+            if (!keys.contains(k)) keys.append(k);
+        }
+        for (const QKeySequence& k : keys) {
+            auto* shortcut = new QShortcut(k, this);
+            connect(shortcut, &QShortcut::activated, this, [this, cmd] { OnCommand(cmd); });
+        }
+    };
+    bind(QKeySequence::Undo, {QKeySequence(Qt::CTRL | Qt::Key_Z)}, id::kUndo);
+    bind(QKeySequence::Redo,
+         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+         id::kRedo);
 }
 
 void CMainFrame::OnCommand(int cmd) {
@@ -78,6 +93,22 @@ void CMainFrame::selectMusicSource(int k) {
 bool CMainFrame::confirmClose() {
     DeviceContext& ctx = app_.device();
     const int lang = app_.languageIndex();
+    // Edits made without a unit live only in the store.
+    if (!app_.isConnected() && app_.hasUnsavedOfflineEdits()) {
+        const auto answer = app_.messageBox(
+            {QMessageBox::Question, pick(lang, "保存?", "Save?"),
+             pick(lang, "离线修改尚未保存，是否保存到文件?",
+                  "The edits made without a unit are not saved. Save them to a file?"),
+             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel});
+        if (answer == QMessageBox::Cancel) return false;
+        if (answer == QMessageBox::Yes) {
+            const QString document = app_.documentPath();
+            const QString path =
+                document.isEmpty() ? app_.fileDialog({true, QStringLiteral("preset")}) : document;
+            if (path.isEmpty() || !app_.saveOfflineDocument(path)) return false;
+        }
+        return true;
+    }
     if (ctx.dispatcher.paramsChanged.load() != 0) {
         const QString text =
             lang == kEnglish ? QStringLiteral("parameter value is changed, do you want save it ?")
@@ -96,12 +127,7 @@ bool CMainFrame::confirmClose() {
                 app_.postWrite([mode](Senders& s) { s.sendCommand({cmd::kStoreMode, mode, -1}); });
                 const FileResult result = saveModeFile(
                     ctx.store, std::filesystem::path(QFile::encodeName(path).toStdString()));
-                if (!result && result.error.showsBox()) {
-                    app_.messageBox({QMessageBox::Warning,
-                                     QString::fromStdString(result.error.captionFor(lang)),
-                                     QString::fromStdString(result.error.textFor(lang)),
-                                     QMessageBox::Ok});
-                }
+                if (!result) app_.showFileError(result.error);
             }
         }
     }

@@ -12,6 +12,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "app/app.h"
 #include "app/icons.h"
@@ -21,6 +22,7 @@
 #include "app/ribbon_texts.h"
 #include "app/status_bar.h"
 #include "app/sync_dialog.h"
+#include "protocol/default_mode.h"
 #include "protocol/mode_file.h"
 #include "protocol/report.h"
 #include "protocol/words.h"
@@ -37,6 +39,24 @@ const char* const kModeDigitsZh[] = {"一", "二", "三", "四"};
 
 int clampMode(int i) {
     return std::clamp(i, 0, 3);
+}
+
+// The names of the ribbon's edits in the Undo and Redo entries.
+EditText ribbonEditText(int word) {
+    switch (word) {
+        case w::micVolume:
+            return {QString::fromUtf8("话筒音量"), QStringLiteral("Mic Vol")};
+        case w::effectVolume:
+            return {QString::fromUtf8("总效果音量"), QStringLiteral("Effect Vol")};
+        case w::musicVolume:
+            return {QString::fromUtf8("音乐音量"), QStringLiteral("Music Vol")};
+        case w::musicGateThreshold:
+            return {QString::fromUtf8("音乐噪声门"), QStringLiteral("Noisegate")};
+        case w::musicPitch:
+            return {QString::fromUtf8("音乐变调"), QStringLiteral("Music Pitch")};
+        default:
+            return {};
+    }
 }
 
 }  // namespace
@@ -206,6 +226,12 @@ void CKorvelv13View::OnCommand(int cmd) {
         case id::kLanguage:
             switchLanguage();
             break;
+        case id::kUndo:
+            app_.edits().undo();
+            break;
+        case id::kRedo:
+            app_.edits().redo();
+            break;
         default:
             break;
     }
@@ -267,13 +293,13 @@ void CKorvelv13View::OnStoreMode(int index) {
 }
 
 void CKorvelv13View::OnLoadFile() {
-    const int lang = app_.languageIndex();
-    if (!app_.isConnected()) {
-        app_.ShowInfo(pick(lang, "请先连接设备!", "Please connect device!"), 1100);
-        return;
-    }
     const QString path = app_.fileDialog({false, QString()});
     if (path.isEmpty()) return;
+    // Without a unit the file is opened for editing; it reaches a unit later.
+    if (!app_.isConnected()) {
+        app_.openOfflineDocument(path);
+        return;
+    }
     loadModeFile(path);
 }
 
@@ -281,12 +307,7 @@ bool CKorvelv13View::loadModeFile(const QString& path) {
     DeviceContext& ctx = app_.device();
     const FileResult result = app_.defaultMode().loadModeFile(ctx.store, toPath(path));
     if (!result) {
-        const FileError& e = result.error;
-        if (e.showsBox()) {
-            const int lang = app_.languageIndex();
-            app_.messageBox({QMessageBox::Warning, QString::fromStdString(e.captionFor(lang)),
-                             QString::fromStdString(e.textFor(lang)), QMessageBox::Ok});
-        }
+        app_.showFileError(result.error);
         return false;
     }
     app_.sync().startPush();
@@ -296,13 +317,17 @@ bool CKorvelv13View::loadModeFile(const QString& path) {
 }
 
 void CKorvelv13View::OnSaveFile() {
-    const int lang = app_.languageIndex();
-    if (!app_.isConnected()) {
-        app_.ShowInfo(pick(lang, "请先连接设备!", "Please connect device!"), 1100);
+    const bool connected = app_.isConnected();
+    const QString document = app_.documentPath();
+    const QString defaultName =
+        !connected && !document.isEmpty() ? document : QStringLiteral("name");
+    const QString path = app_.fileDialog({true, defaultName});
+    if (path.isEmpty()) return;
+    // Without a unit there is no mode to store into: the file alone.
+    if (!connected) {
+        app_.saveOfflineDocument(path);
         return;
     }
-    const QString path = app_.fileDialog({true, QStringLiteral("name")});
-    if (path.isEmpty()) return;
     saveModeFile(path);
 }
 
@@ -314,12 +339,7 @@ bool CKorvelv13View::saveModeFile(const QString& path) {
     app_.postWrite([mode](Senders& s) { s.sendCommand({cmd::kStoreMode, mode, -1}); });
     const FileResult result = v36::saveModeFile(ctx.store, toPath(path));
     if (!result) {
-        const FileError& e = result.error;
-        if (e.showsBox()) {
-            const int lang = app_.languageIndex();
-            app_.messageBox({QMessageBox::Warning, QString::fromStdString(e.captionFor(lang)),
-                             QString::fromStdString(e.textFor(lang)), QMessageBox::Ok});
-        }
+        app_.showFileError(result.error);
         return false;
     }
     app_.addRecentFile(path);
@@ -433,8 +453,8 @@ void CKorvelv13View::OnVolume(VolumeControl control, int value) {
         }
     }
     setBothSliders(inSlider, outSlider, v);
-    ctx.store.params.setInt(word, v);
-    app_.postWordSend(word);
+    app_.edits().apply(
+        Edit(ribbonEditText(word)).merging(QStringLiteral("word:%1").arg(word)).wordInt(word, v));
     if (muteWord >= 0 && ctx.store.params.getInt(muteWord) != 0) {
         app_.ShowInfo(muteHintMessage(lang), 1100);
     }
@@ -444,9 +464,9 @@ void CKorvelv13View::OnVolume(VolumeControl control, int value) {
 void CKorvelv13View::OnPitch(int value) {
     const QString name = ribbon().activeCategoryName();
     if (!isInputCategoryName(name) && !isOutputCategoryName(name)) return;
-    DeviceContext& ctx = app_.device();
-    ctx.store.params.setInt(w::musicPitch, value);
-    app_.postWordSend(w::musicPitch);
+    app_.edits().apply(Edit(ribbonEditText(w::musicPitch))
+                           .merging(QStringLiteral("word:%1").arg(w::musicPitch))
+                           .wordInt(w::musicPitch, value));
     setBothSliders(kRibbonIds[kInputCategory].pitchSlider, kRibbonIds[kOutputCategory].pitchSlider,
                    value);
     ribbon().setPanelName(ribbon().activeCategory(), kPitchPanel,
@@ -458,24 +478,24 @@ void CKorvelv13View::OnMuteCommand(int cmd) {
     DeviceContext& ctx = app_.device();
     const RibbonIds& in = kRibbonIds[kInputCategory];
     const RibbonIds& out = kRibbonIds[kOutputCategory];
+    int word = -1;
     if (cmd == in.micMute || cmd == out.micMute) {
-        const int muted = ctx.store.params.getInt(w::micMute) != 0 ? 0 : 1;
-        ctx.store.params.setInt(w::micMute, muted);
-        app_.postWrite([muted](Senders& s) {
-            const float v = muted ? 0.0f : 1.0f;
-            s.sendParam(1, 42, v, 1);
-            s.sendParam(1, 55, v, 1);
-        });
-        ribbon().setChecked(in.micMute, muted != 0);
-        ribbon().setChecked(out.micMute, muted != 0);
+        word = w::micMute;
     } else if (cmd == in.musicMute || cmd == out.musicMute) {
-        const int muted = ctx.store.params.getInt(w::musicMute) != 0 ? 0 : 1;
-        ctx.store.params.setInt(w::musicMute, muted);
-        // Unmuting fades in over about 270 ms on the writer thread.
-        app_.postWrite([muted](Senders& s) { s.sendMusicMute(muted != 0); });
-        ribbon().setChecked(in.musicMute, muted != 0);
-        ribbon().setChecked(out.musicMute, muted != 0);
+        word = w::musicMute;
     }
+    if (word < 0) return;
+    const int muted = ctx.store.params.getInt(word) != 0 ? 0 : 1;
+    // Unmuting the music fades it in over about 270 ms on the writer thread.
+    app_.edits().apply(
+        Edit(word == w::micMute
+                 ? EditText{QString::fromUtf8("话筒静音"), QStringLiteral("Mic Mute")}
+                 : EditText{QString::fromUtf8("音乐静音"), QStringLiteral("Music Mute")})
+            .wordInt(word, muted));
+    const int inId = word == w::micMute ? in.micMute : in.musicMute;
+    const int outId = word == w::micMute ? out.micMute : out.musicMute;
+    ribbon().setChecked(inId, muted != 0);
+    ribbon().setChecked(outId, muted != 0);
 }
 
 bool CKorvelv13View::handleRibbonWheel(QWheelEvent* event) {
@@ -632,6 +652,20 @@ void CKorvelv13View::updateCommandUI() {
         status->resetButton()->setEnabled(eqPage);
     }
 
+    // Undo and Redo name the step they would take.
+    const EditPath& edits = app_.edits();
+    const EditText undo = edits.undoText();
+    const EditText redo = edits.redoText();
+    auto entry = [lang](const char* zh, const char* en, const EditText& step) {
+        const QString head = pick(lang, zh, en);
+        const QString name = step.in(lang);
+        return name.isEmpty() ? head : head + QLatin1Char(' ') + name;
+    };
+    r.setElementText(id::kUndo, entry("撤销", "Undo", undo));
+    r.setElementEnabled(id::kUndo, edits.canUndo());
+    r.setElementText(id::kRedo, entry("重做", "Redo", redo));
+    r.setElementEnabled(id::kRedo, edits.canRedo());
+
     const int mode = store.currentMode.load();
     for (int i = 0; i < 4; ++i) {
         r.setChecked(id::kRecallMode1 + i, i == mode);
@@ -740,10 +774,58 @@ void CKorvelv13View::OnDeviceArrival() {
 void CKorvelv13View::synchroniseNewConnection(int noticeMs) {
     const int lang = app_.languageIndex();
     refused_ = false;
+    // Edits made without a unit would be replaced by its set: the user
+    // chooses what becomes of them first.
+    const OfflineChoice choice = askAboutOfflineEdits();
+    std::optional<ModeImage> pushAfterPull;
+    int pushMode = -1;
+    if (choice == OfflineChoice::Push) {
+        pushAfterPull = captureModeImage(app_.device().store);
+        if (!app_.documentPath().isEmpty()) pushMode = defaultModeOf(toPath(app_.documentPath()));
+        app_.setKeepHistory(true);
+    }
+    app_.updateTitle();
     ShowTrayNotice(pick(lang, "设备已连接，同步中……", "Device connected!"),
                    pick(lang, "信息", "Information"), noticeMs);
+    // The pull identifies the unit; only an accepted unit takes the edits.
     app_.startPullWithDialog();
+    if (pushAfterPull && app_.isConnected() && !refused_) {
+        applyModeImage(app_.device().store, *pushAfterPull);
+        app_.defaultMode().pendingStoreMode = pushMode;
+        app_.sync().startPush();
+        app_.RunSyncDialog(QString());
+    }
+    if (pushAfterPull) {
+        app_.setKeepHistory(false);
+        // The edits are on the unit now; the history stays with them.
+        app_.endDocument();
+    }
     if (app_.isConnected() && !refused_) pollTimer_.start(app_.options().levelPollMs);
+}
+
+CKorvelv13View::OfflineChoice CKorvelv13View::askAboutOfflineEdits() {
+    if (!app_.hasUnsavedOfflineEdits()) return OfflineChoice::Discard;
+    const int lang = app_.languageIndex();
+    const QString document = app_.documentPath();
+    for (;;) {
+        QHash<int, QString> texts;
+        texts.insert(QMessageBox::Save, pick(lang, "保存到文件", "Save to file"));
+        texts.insert(QMessageBox::Apply, pick(lang, "写入设备", "Push to unit"));
+        texts.insert(QMessageBox::Discard, pick(lang, "放弃修改", "Discard"));
+        const auto answer = app_.messageBox(
+            {QMessageBox::Question, pick(lang, "信息", "Information"),
+             pick(lang, "设备已连接。未保存的离线修改将被设备的参数替换，请选择：",
+                  "A unit was connected. Its settings will replace the edits made without it. "
+                  "What should become of them?"),
+             QMessageBox::Save | QMessageBox::Apply | QMessageBox::Discard},
+            texts);
+        if (answer == QMessageBox::Apply) return OfflineChoice::Push;
+        if (answer != QMessageBox::Save) return OfflineChoice::Discard;
+        const QString path =
+            document.isEmpty() ? app_.fileDialog({true, QStringLiteral("name")}) : document;
+        if (!path.isEmpty() && app_.saveOfflineDocument(path)) return OfflineChoice::Save;
+        // Not saved: ask again rather than lose the edits.
+    }
 }
 
 void CKorvelv13View::OnDeviceRemoval(const std::string& path) {
@@ -754,6 +836,7 @@ void CKorvelv13View::OnDeviceRemoval(const std::string& path) {
     const int lang = app_.languageIndex();
     ShowTrayNotice(pick(lang, "设备已断开!", "Device Disconnected!"),
                    pick(lang, "信息", "Information"), 5000);
+    app_.updateTitle();
     updateCommandUI();
 }
 
@@ -765,6 +848,7 @@ void CKorvelv13View::OnSyncDone(SyncKind kind) {
     DeviceContext& ctx = app_.device();
     const ParamStore& store = ctx.store;
     if (identityAccepted(store)) {
+        app_.onStoreSynchronised();
         // The file's mode is stored once the file has reached the unit: a
         // pull that was still running when the file was loaded finishes
         // first and must not store the unit's old set into that mode.

@@ -112,6 +112,9 @@ class CKorvelv13View : public QWidget {
     void startWatching();
     // After an open: the pull with its dialog, then the level poll.
     void synchroniseNewConnection(int noticeMs);
+    // What becomes of edits made without a unit when one arrives.
+    enum class OfflineChoice { Save, Push, Discard };
+    OfflineChoice askAboutOfflineEdits();
 
     CKorvelv13App& app_;
     CMainFrame& frame_;

@@ -10,6 +10,7 @@
 namespace v36 {
 
 class DeviceContext;
+class EditPath;
 class Senders;
 
 // The editor pages the main view hosts, one at a time.
@@ -42,8 +43,11 @@ class CAppServices {
         v36::ApplyDialogTexts(window, templateId, languageFile());
     }
     // Runs `job` on the writer thread, after every write posted before it.
-    // The GUI writes the store first, then posts the send.
+    // The GUI writes the store first, then posts the send. A user's edit of
+    // the unit's parameters goes through `edits()` instead.
     virtual void postWrite(std::function<void(Senders&)> job) = 0;
+    // The one edit path: store, send on the writer thread, undo step.
+    virtual EditPath& edits() = 0;
     // The self-closing notice.
     virtual void ShowInfo(const QString& text, int milliseconds) = 0;
     // Replaces the current page (see CKorvelv13View::ShowPage).

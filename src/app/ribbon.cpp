@@ -139,6 +139,10 @@ void CMyMFCRibbonBar::buildTopRow(int lang) {
     addAction(appMenu_, id::kSave, pick(lang, "保存(&S)", "Save(&S)"), false)
         ->setIcon(shellIcon(ShellPicture::SaveFile, 16));
     appMenu_->addSeparator();
+    // Their texts name the step they would take; the view keeps them current.
+    addAction(appMenu_, id::kUndo, pick(lang, "撤销", "Undo"), false)->setEnabled(false);
+    addAction(appMenu_, id::kRedo, pick(lang, "重做", "Redo"), false)->setEnabled(false);
+    appMenu_->addSeparator();
     recentCaption_ = appMenu_->addSection(
         pick(lang, "最近的文档(Last documents)", "Last documents(最近的文档)"));
     recentEnd_ = appMenu_->addSeparator();

@@ -13,6 +13,8 @@ constexpr int kOpen = 57601;
 constexpr int kSave = 57603;
 constexpr int kExit = 57665;
 constexpr int kAbout = 57664;
+constexpr int kUndo = 57643;
+constexpr int kRedo = 57644;
 // Buttons beside the category tabs.
 constexpr int kHdmiMenu = 32909;
 constexpr int kMusicSourceMenu = 12929;

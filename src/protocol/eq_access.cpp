@@ -49,26 +49,34 @@ void loadEqFromStore(const ParamStore& store, EqGraphModel& graph, int eq) {
     graph.recomputeAll();
 }
 
-void sendEqBand(Senders& senders, int eq, std::span<const EqBand> bands, int band) {
-    if (!isEqNumber(eq) || band < 0 || static_cast<std::size_t>(band) >= bands.size()) return;
-    const int bank = eqInfo(eq).bank;
+std::vector<SectionSetting> bandSections(int eq, std::span<const EqBand> bands, int band) {
+    std::vector<SectionSetting> out;
+    if (!isEqNumber(eq) || band < 0 || static_cast<std::size_t>(band) >= bands.size()) return out;
     if (eq != kEqSub) {
         const int section = sectionOf(eq, band);
-        if (section < 0) return;
+        if (section < 0) return out;
         const EqBand& b = bands[static_cast<std::size_t>(band)];
-        senders.SendSection(bank, section, b.type, b.gain, wireFrequency(b.freq), b.q);
-        return;
+        out.push_back({section, b.type, wireFrequency(b.freq), b.gain, b.q});
+        return out;
     }
     const int point = subPointOf(band);
-    if (point < 0 || bands.size() < static_cast<std::size_t>(eqBandCount(kEqSub))) return;
+    if (point < 0 || bands.size() < static_cast<std::size_t>(eqBandCount(kEqSub))) return out;
     const EqBand& own = bands[static_cast<std::size_t>(point)];
     const int freq = wireFrequency(own.freq);
-    senders.SendSection(bank, sectionOf(eq, point), own.type, own.gain, freq, own.q);
+    out.push_back({sectionOf(eq, point), own.type, freq, own.gain, own.q});
     for (int j = 0; j < 3; ++j) {
         const int hidden = subHiddenBand(point, j);
-        senders.SendSection(bank, sectionOf(eq, hidden),
-                            bands[static_cast<std::size_t>(hidden)].type, 0.0f, freq, own.q);
+        out.push_back({sectionOf(eq, hidden), bands[static_cast<std::size_t>(hidden)].type, freq,
+                       0.0f, own.q});
     }
+    return out;
+}
+
+void sendEqBand(Senders& senders, int eq, std::span<const EqBand> bands, int band) {
+    if (!isEqNumber(eq)) return;
+    const int bank = eqInfo(eq).bank;
+    for (const SectionSetting& s : bandSections(eq, bands, band))
+        senders.SendSection(bank, s.section, s.type, s.gain, s.freq, s.q);
 }
 
 void resetEqBands(Senders& senders, int eq) {

@@ -19,6 +19,13 @@ std::vector<BandRecord> readEqRecords(const ParamStore& store, int eq);
 // number, band count, each record under the loading rules, all curves.
 void loadEqFromStore(const ParamStore& store, EqGraphModel& graph, int eq);
 
+// The sections that carry band `band` of `eq` as the unit takes them:
+// one section, or on the subwoofer EQ the point's four (the point's own
+// values, then each hidden section with its own type, the point's
+// frequency and Q and 0 dB, as the graph draws them). Frequencies are
+// truncated to whole hertz. Empty for a band the EQ does not have.
+std::vector<SectionSetting> bandSections(int eq, std::span<const EqBand> bands, int band);
+
 // Stores and sends one edited band: its section of the EQ's bank, with the
 // frequency truncated to whole hertz. A subwoofer point (or one of its
 // hidden records) sends the point's four sections in order: the point's own

@@ -151,6 +151,11 @@ float ParamStore::speakerLevel(int k) const {
     return bitsFloat(getBE32(b.data()));
 }
 
+float speakerLevelOf(const std::array<std::uint8_t, kSpeakerBlockSize>& block, int k) {
+    if (k < 0 || k > 7) return 0.0f;
+    return bitsFloat(getBE32(block.data() + 4 * k));
+}
+
 void ParamStore::setSpeakerLevel(int k, float db) {
     std::array<std::uint8_t, 4> b{};
     putBE32(b.data(), floatBits(db));

@@ -218,6 +218,9 @@ struct ParamStore {
     void setSpeakerLevel(int k, float db);
 };
 
+// Speaker trim k (0..7) in dB read from a copy of the speaker block.
+float speakerLevelOf(const std::array<std::uint8_t, kSpeakerBlockSize>& block, int k);
+
 // Writes the start-up band records of every filter bank into `registers`.
 void applyRegisterDefaults(ByteBlock<kRegisterBlockSize>& registers);
 

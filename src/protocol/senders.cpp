@@ -110,6 +110,12 @@ void Senders::SendSection(int bank, int index, int type, float gain, int freq, f
     sendBiquad(bank, index, DesignSection(type, freq, q, gain, kSampleRate));
 }
 
+void Senders::sendSection(int bank, int index, int type, float gain, int freq, float q) {
+    const auto bytes = BandRecord{gain, freq, q, type}.encode();
+    writeRegisters(recordOffset(bank, index), BandRecord::kSize, bytes.data());
+    sendBiquad(bank, index, DesignSection(type, freq, q, gain, kSampleRate));
+}
+
 void Senders::sendStoredSection(int bank, int index) {
     std::array<std::uint8_t, BandRecord::kSize> bytes{};
     store_.registers.read(static_cast<std::size_t>(recordOffset(bank, index)), bytes.data(),
@@ -205,7 +211,7 @@ void Senders::sendWord(int w) {
             }
             break;
         case WordKind::FreqShift:
-            setFreqShift(w == w::micAFreq ? 0 : 1, p.getInt(w));
+            sendFreqShift(w == w::micAFreq ? 0 : 1);
             break;
         case WordKind::CompThreshold:
         case WordKind::CompRatio:
@@ -241,14 +247,18 @@ void Senders::sendMusicMute(bool muted) {
 void Senders::setFreqShift(int channel, int s) {
     const int shiftWord = channel == 0 ? w::micAFreq : w::micBFreq;
     const int modeWord = channel == 0 ? w::micAFreqMode : w::micBFreqMode;
-    const int base = channel == 0 ? 38 : 51;  // radians, period, mode
     store_.params.setInt(shiftWord, s);
+    store_.params.setInt(modeWord, s == 1 ? 1 : 0);
+    sendFreqShift(channel);
+}
+
+void Senders::sendFreqShift(int channel) {
+    const int s = store_.params.getInt(channel == 0 ? w::micAFreq : w::micBFreq);
+    const int base = channel == 0 ? 38 : 51;  // radians, period, mode
     if (s == 1) {
-        store_.params.setInt(modeWord, 1);
         sendInt(1, base + 2, 1);
         return;
     }
-    store_.params.setInt(modeWord, 0);
     sendInt(1, base + 2, 0);
     sendParam(1, base, freqShiftRadians(s), 1);
     sendInt(1, base + 1, freqShiftPeriodSamples(s));
@@ -326,10 +336,14 @@ UnitAddress speakerLevelAddress(int k) {
 void Senders::setSpeakerLevel(int k, float db) {
     if (k < 0 || k > 7) return;
     store_.setSpeakerLevel(k, db);
-    const auto block = store_.speakers.snapshot();
+    sendSpeakerLevel(k, store_.speakers.snapshot());
+}
+
+void Senders::sendSpeakerLevel(int k, const std::array<std::uint8_t, kSpeakerBlockSize>& block) {
+    if (k < 0 || k > 7) return;
     writeRegisters(kSpeakerOffset, kSpeakerBlockSize, block.data());
     const UnitAddress a = speakerLevelAddress(k);
-    sendWords(a.block, a.index, speakerLevelWords(db));
+    sendWords(a.block, a.index, speakerLevelWords(speakerLevelOf(block, k)));
 }
 
 // ---------------------------------------------------------------------------

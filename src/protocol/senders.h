@@ -66,6 +66,10 @@ class Senders {
     int writeBand(int block, int record, float gain, int freq, float q, int type);
     // writeBand, then design the section and send its coefficients.
     void SendSection(int bank, int index, int type, float gain, int freq, float q);
+    // The same reports as SendSection without touching the store: the
+    // record goes to the unit's register space, then the coefficients. The
+    // writer thread sends what the GUI thread has already stored this way.
+    void sendSection(int bank, int index, int type, float gain, int freq, float q);
     void readAllRegisters();
     void writeAllRegisters();
     // Designs and sends every EQ band's biquad from its stored record.
@@ -85,6 +89,9 @@ class Senders {
     // Frequency shift of microphone channel 0 (A) or 1 (B): stores `s` and
     // its mode word, sends them.
     void setFreqShift(int channel, int s);
+    // Sends the stored frequency shift of channel 0 (A) or 1 (B) without
+    // writing the store.
+    void sendFreqShift(int channel);
     // Stores and sends the compressor of `group` (seven words).
     void sendCompressor(const OutputGroup& group);
     // Output delay: raised to at least 1.5 ms, stored and sent.
@@ -108,6 +115,9 @@ class Senders {
     // Speaker trim k (0..7) in dB: stored, the speaker block written, the
     // six-word level sent.
     void setSpeakerLevel(int k, float db);
+    // Writes the given speaker block to the unit and sends trim k's
+    // six-word level from it; the store is not touched.
+    void sendSpeakerLevel(int k, const std::array<std::uint8_t, kSpeakerBlockSize>& block);
     // Encodes the room geometry into its block and writes the 20 bytes.
     int sendSoundField();
 

@@ -263,13 +263,14 @@ TEST_F(ShellTest, ModeFilesSaveAndLoadThroughTheView) {
     EXPECT_FALSE(app_->sync().busy());
     EXPECT_NE(app_->recentFiles().value(0), QFileInfo(bad).absoluteFilePath());
 
-    // Without a unit both commands only say so.
+    // Without a unit the file opens for editing, with nothing sent.
     fileRequests_.clear();
     app_->device().closeLink();
+    nextFile_ = saved;
     view().OnCommand(id::kOpen);
-    EXPECT_TRUE(fileRequests_.empty());
-    ASSERT_NE(app_->infoDialog(), nullptr);
-    EXPECT_EQ(app_->infoDialog()->text(), QStringLiteral("Please connect device!"));
+    EXPECT_EQ(fileRequests_.size(), 1u);
+    EXPECT_EQ(app_->documentPath(), QFileInfo(saved).absoluteFilePath());
+    EXPECT_FALSE(app_->sync().busy());
 }
 
 TEST_F(ShellTest, RemovalAndArrivalOfTheUnit) {
