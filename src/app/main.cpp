@@ -7,6 +7,7 @@
 #include "app/app.h"
 #include "app/icons.h"
 #include "build_info.h"
+#include "pages/factories.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ int main(int argc, char* argv[]) {
     parser.process(application);
 
     v36::AppOptions options;
+    options.factories = v36::pageFactories();
     options.simulate = parser.isSet(simulate);
     options.debugTrace = parser.isSet(debugTrace);
     if (!parser.positionalArguments().isEmpty())

@@ -1,0 +1,69 @@
+#include "pages/factories.h"
+
+namespace v36 {
+
+namespace {
+
+CEditorPage* createPage(PageKind kind, int channel, CAppServices& app, QWidget* parent) {
+    (void)channel;
+    (void)app;
+    (void)parent;
+    // One case a page; a page this build does not have yet gives null (the
+    // shell shows an empty page).
+    switch (kind) {
+        case PageKind::Music:
+            return nullptr;
+
+        case PageKind::Effects:
+            return nullptr;
+
+        case PageKind::Output:
+            return nullptr;
+
+        case PageKind::Delay:
+            return nullptr;
+
+        case PageKind::SoundField:
+            return nullptr;
+
+        case PageKind::Compressor:
+            return nullptr;
+    }
+    return nullptr;
+}
+
+CToolDialog* createToolDialog(ToolDialog kind, CAppServices& app, QWidget* parent) {
+    (void)app;
+    (void)parent;
+    switch (kind) {
+        case ToolDialog::MachineSettings:
+            return nullptr;
+
+        case ToolDialog::NoiseGate:
+            return nullptr;
+
+        case ToolDialog::AutoSub:
+            return nullptr;
+
+        case ToolDialog::MusicAgc:
+            return nullptr;
+
+        case ToolDialog::RemoteLearning:
+            return nullptr;
+
+        case ToolDialog::RemoteKeyLearning:
+            return nullptr;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+UiFactories pageFactories() {
+    UiFactories f;
+    f.page = createPage;
+    f.toolDialog = createToolDialog;
+    return f;
+}
+
+}  // namespace v36
