@@ -12,7 +12,7 @@ PACKAGES=(
   libhidapi-dev libudev-dev libcli11-dev
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins
   nlohmann-json3-dev
-  fonts-noto-cjk
+  fonts-noto-cjk qt6-translations-l10n
   file dpkg-dev desktop-file-utils appstream shared-mime-info libxml2-utils groff-base
 )
 

@@ -198,6 +198,7 @@ void CKorvelv13App::postWrite(std::function<void(Senders&)> job) {
 
 void CKorvelv13App::setLanguageIndex(int index) {
     languageIndex_ = index == kEnglish ? kEnglish : kChinese;
+    standardTexts_.apply(languageIndex_);
 }
 
 bool CKorvelv13App::loadLanguageFile() {

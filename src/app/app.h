@@ -214,6 +214,8 @@ class CKorvelv13App : public QObject, public CAppServices {
     std::unique_ptr<SingleInstance> instance_;
     LanguageFile language_;
     int languageIndex_ = kChinese;
+    // Qt's message-box buttons and file dialogs in the language.
+    StandardDialogTexts standardTexts_;
     int currentOutputChannel_ = 5;
     DefaultModeState defaultMode_;
     bool levelPollEnable_ = true;

@@ -1,11 +1,14 @@
 #include "app/language.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMetaProperty>
+#include <QTranslator>
 #include <QVariant>
 #include <QWidget>
 
@@ -128,6 +131,35 @@ void ApplyDialogTexts(QWidget* window, int templateId, const LanguageFile& file)
     const QString caption = file.title(templateId);
     if (!caption.isEmpty()) window->setWindowTitle(caption);
     relabelChildren(window, templateId, file);
+}
+
+StandardDialogTexts::StandardDialogTexts(QString directory)
+    : directory_(directory.isEmpty() ? QLibraryInfo::path(QLibraryInfo::TranslationsPath)
+                                     : std::move(directory)) {}
+
+StandardDialogTexts::~StandardDialogTexts() {
+    remove();
+}
+
+bool StandardDialogTexts::apply(int languageIndex) {
+    if (languageIndex == kEnglish) {
+        remove();
+        return true;  // Qt's own texts are English
+    }
+    if (installed_) return true;
+    if (!translator_) {
+        auto translator = std::make_unique<QTranslator>();
+        if (!translator->load(QStringLiteral("qtbase_zh_CN"), directory_)) return false;
+        translator_ = std::move(translator);
+    }
+    installed_ = QCoreApplication::installTranslator(translator_.get());
+    return installed_;
+}
+
+void StandardDialogTexts::remove() {
+    if (!installed_) return;
+    QCoreApplication::removeTranslator(translator_.get());
+    installed_ = false;
 }
 
 }  // namespace v36

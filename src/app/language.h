@@ -3,8 +3,10 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <memory>
 
 class QObject;
+class QTranslator;
 class QWidget;
 
 namespace v36 {
@@ -71,5 +73,29 @@ void ApplyDialogTexts(QWidget* window, int templateId, const LanguageFile& file)
 // Sets the visible text of one control (button, label, group box, line edit
 // or anything with a "text" property).
 void setControlText(QWidget* control, const QString& text);
+
+// The texts Qt draws itself (message-box buttons, the file dialogs) in the
+// language: Qt's own Chinese catalogue while the language is Chinese, Qt's
+// built-in English otherwise. Without the catalogue they stay in English.
+class StandardDialogTexts {
+  public:
+    // Qt's translations folder unless another is given.
+    explicit StandardDialogTexts(QString directory = {});
+    ~StandardDialogTexts();
+    StandardDialogTexts(const StandardDialogTexts&) = delete;
+    StandardDialogTexts& operator=(const StandardDialogTexts&) = delete;
+
+    // Installs or removes the catalogue; true when Qt's texts are in the
+    // language afterwards.
+    bool apply(int languageIndex);
+    bool installed() const { return installed_; }
+
+  private:
+    void remove();
+
+    QString directory_;
+    std::unique_ptr<QTranslator> translator_;
+    bool installed_ = false;
+};
 
 }  // namespace v36
