@@ -6,7 +6,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QStandardPaths>
 #include <filesystem>
 
@@ -155,7 +154,7 @@ bool CKorvelv13App::InitInstance() {
     frame_ = new CMainFrame(*this);
     frame_->view()->OnCreate();
     updateTitle();
-    frame_->showNormal();
+    frame_->show();  // as restored: normal or maximised
     // A file named on the command line is opened once the first connection
     // attempt is over (the view asks for it), so that it reaches the unit.
     pendingOpenFile_ = options_.openFile;
@@ -244,11 +243,7 @@ void CKorvelv13App::saveRecentFiles() {
 void CKorvelv13App::ShowInfo(const QString& text, int milliseconds) {
     if (!infoDialog_) {
         infoDialog_ = new CInfoDlg(languageIndex_);
-        if (frame_) {
-            const QRect screen = frame_->screen() ? frame_->screen()->availableGeometry() : QRect();
-            infoDialog_->adjustSize();
-            if (screen.isValid()) infoDialog_->move(screen.center() - infoDialog_->rect().center());
-        }
+        infoDialog_->centreOn(frame_);
     }
     infoDialog_->showText(text, milliseconds);
 }

@@ -3,7 +3,9 @@
 #include <QBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/icons.h"
 #include "app/language.h"
@@ -53,6 +55,21 @@ CInfoDlg::CInfoDlg(int lang) : QDialog(nullptr) {
 void CInfoDlg::showText(const QString& text, int milliseconds) {
     label_->setText(text);
     adjustSize();
+    if (!isVisible()) {
+        // Centred on its window, kept on that window's screen.
+        const QWidget* over = anchor_ && anchor_->isVisible() ? anchor_.data() : nullptr;
+        const QScreen* screen = over ? over->screen() : this->screen();
+        const QRect area = screen ? screen->availableGeometry() : QRect();
+        QRect frame = frameGeometry();
+        frame.moveCenter(over ? over->frameGeometry().center() : area.center());
+        if (area.isValid()) {
+            frame.moveLeft(
+                std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width())));
+            frame.moveTop(
+                std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height())));
+        }
+        move(frame.topLeft());
+    }
     show();
     raise();
     timer_->start(milliseconds);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 class QLabel;
@@ -19,6 +20,8 @@ class CInfoDlg : public QDialog {
     static constexpr int kTextId = 1223;
 
     explicit CInfoDlg(int languageIndex);
+    // The window the notice appears centred on (the screen when none).
+    void centreOn(QWidget* window) { anchor_ = window; }
     // Shows `text` and (re)starts the time.
     void showText(const QString& text, int milliseconds);
     QString text() const;
@@ -29,6 +32,7 @@ class CInfoDlg : public QDialog {
     QLabel* label_ = nullptr;
     QPushButton* close_ = nullptr;
     QTimer* timer_ = nullptr;
+    QPointer<QWidget> anchor_;
 };
 
 }  // namespace v36

@@ -16,6 +16,12 @@
 
 namespace v36 {
 
+namespace {
+// Where the window's place and state are kept in the settings.
+const char kGeometryKey[] = "MainFrame/Geometry";
+const char kStateKey[] = "MainFrame/State";
+}  // namespace
+
 CMainFrame::CMainFrame(CKorvelv13App& app) : QMainWindow(nullptr), app_(app) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowIcon(applicationIcon());
@@ -57,6 +63,10 @@ CMainFrame::CMainFrame(CKorvelv13App& app) : QMainWindow(nullptr), app_(app) {
     bind(QKeySequence::Redo,
          {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
          id::kRedo);
+
+    // The window opens where, as large and as maximised as it was left.
+    restoreGeometry(app.settings().value(QLatin1String(kGeometryKey)).toByteArray());
+    restoreState(app.settings().value(QLatin1String(kStateKey)).toByteArray());
 }
 
 void CMainFrame::OnCommand(int cmd) {
@@ -149,6 +159,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     closing_ = true;
+    app_.settings().setValue(QLatin1String(kGeometryKey), saveGeometry());
+    app_.settings().setValue(QLatin1String(kStateKey), saveState());
     hide();
     // The goodbye to the unit goes after everything the GUI posted.
     DeviceContext& ctx = app_.device();
