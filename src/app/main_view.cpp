@@ -580,6 +580,7 @@ void CKorvelv13View::relabelRibbon() {
     r.setElementText(id::kOpen, pick(lang, "打开(&O)", "Open(&O)"));
     r.setElementText(id::kSave, pick(lang, "保存(&S)", "Save(&S)"));
     r.setElementText(id::kExit, pick(lang, "退出(&X)", "Exit(&X)"));
+    r.applyLanguage(lang);
     r.recalcLayout();
     updateCommandUI();
 }

@@ -3,15 +3,20 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QCursor>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTabBar>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <algorithm>
 
 #include "app/icons.h"
 #include "app/language.h"
@@ -83,8 +88,9 @@ const char* const kRibbonStyle = R"(
 #ribbonPanel { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f7fafd, stop:0.8 #e1ebf7, stop:1 #c7d9f0);
                border: 1px solid #9ebbdd; border-radius: 3px; }
 #panelCaption { color: #15428b; background: #c2d8f1; border-top: 1px solid #a9c4e6; padding: 1px; }
-#ribbon QToolButton { color: #15428b; padding: 2px 6px; }
-#ribbon QToolButton:hover { background: #ffe69a; border: 1px solid #e3bb5c; border-radius: 2px; }
+#ribbon QToolButton { color: #15428b; padding: 1px 4px; border: 1px solid transparent; border-radius: 2px; }
+#ribbon QToolButton:hover { background: #ffe69a; border-color: #e3bb5c; }
+#ribbon QToolButton:disabled { color: #9ca3ad; }
 #ribbon QLabel { color: #15428b; }
 #ribbon QCheckBox { color: #15428b; }
 QTabBar#ribbonTabs::tab { color: #15428b; padding: 4px 14px; margin-right: 2px; border: 1px solid transparent;
@@ -92,6 +98,74 @@ QTabBar#ribbonTabs::tab { color: #15428b; padding: 4px 14px; margin-right: 2px; 
 QTabBar#ribbonTabs::tab:selected { background: #f3f7fc; border: 1px solid #8db2e3; border-bottom: none; }
 QTabBar#ribbonTabs::tab:hover:!selected { background: #e8f0fa; }
 )";
+
+// A popup menu or a modal dialog takes the mouse away from the button that
+// opened it without a leave event; once it is gone, the button counts as
+// hovered only while the cursor is really over it.
+void dropStaleHover(QWidget* button) {
+    if (!button || !button->underMouse()) return;
+    if (button->isVisible() && button->rect().contains(button->mapFromGlobal(QCursor::pos())))
+        return;
+    button->setAttribute(Qt::WA_UnderMouse, false);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(button, &leave);
+    button->update();
+}
+
+// A ribbon button: its menu (opened on the press) and its command's dialog
+// (run on the release) leave no hover highlight behind.
+class RibbonButton : public QToolButton {
+  public:
+    using QToolButton::QToolButton;
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        QPointer<QToolButton> self(this);
+        QToolButton::mousePressEvent(event);
+        dropStaleHover(self);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        QPointer<QToolButton> self(this);
+        QToolButton::mouseReleaseEvent(event);
+        dropStaleHover(self);
+    }
+};
+
+// A drop-down menu that opens below its button with its right edge under
+// the button's right edge, kept on the button's screen.
+class RightAlignedMenu : public QMenu {
+  public:
+    explicit RightAlignedMenu(QWidget* button) : QMenu(button), button_(button) {}
+
+  protected:
+    void showEvent(QShowEvent* event) override {
+        QMenu::showEvent(event);
+        if (!button_) return;
+        int x = button_->mapToGlobal(QPoint(button_->width(), 0)).x() - width();
+        if (const QScreen* screen = button_->screen()) {
+            const QRect area = screen->availableGeometry();
+            x = std::max(area.left(), std::min(x, area.right() + 1 - width()));
+        }
+        move(x, y());
+    }
+
+  private:
+    QPointer<QWidget> button_;
+};
+
+// Every text a microphone status label can show, in both languages.
+QStringList micStatusCandidates(int line) {
+    QStringList texts;
+    const std::uint8_t levels[][4] = {{255, 255, 199, 255}, {220, 10, 76, 200}, {200, 7, 100, 192},
+                                      {180, 4, 12, 180},    {160, 1, 150, 170}, {0, 0, 0, 0}};
+    for (int lang : {kChinese, kEnglish}) {
+        for (const auto& l : levels) {
+            const MicStatusTexts t = micStatusTexts({l[0], l[1], l[2], l[3]}, lang);
+            texts << (line == 0 ? t.rfAf : line == 1 ? t.frequency : t.battery);
+        }
+    }
+    return texts;
+}
 
 }  // namespace
 
@@ -113,7 +187,12 @@ CMyMFCRibbonBar::CMyMFCRibbonBar(int languageIndex, QWidget* parent) : QWidget(p
         stack_->addWidget(buildCategory(c, languageIndex));
     layout->addWidget(stack_);
 
+    stack_->installEventFilter(this);
+    applyLanguage(languageIndex);
+    measureFit();
+
     connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
+        tabs_->updateGeometry();  // a styled tab may change its size when selected
         stack_->setCurrentIndex(index);
         emit categoryChanged(index);
     });
@@ -126,12 +205,12 @@ void CMyMFCRibbonBar::buildTopRow(int lang) {
     row->setSpacing(2);
 
     // The application button and its menu.
-    auto* appButton = new QToolButton(this);
+    auto* appButton = new RibbonButton(this);
     appButton->setIcon(shellIcon(ShellPicture::ApplicationButton, 45));
     appButton->setIconSize(QSize(30, 30));
     appButton->setAutoRaise(true);
     appButton->setPopupMode(QToolButton::InstantPopup);
-    appButton->setToolTip(QStringLiteral("f"));
+    appButton_ = appButton;
     appMenu_ = new QMenu(appButton);
     appMenu_->setMinimumWidth(300);
     addAction(appMenu_, id::kOpen, pick(lang, "打开(&O)", "Open(&O)"), false)
@@ -168,7 +247,7 @@ void CMyMFCRibbonBar::buildTopRow(int lang) {
                           int firstItem) {
         QToolButton* b = addButton(id, text, this);
         b->setPopupMode(QToolButton::InstantPopup);
-        auto* menu = new QMenu(b);
+        auto* menu = new RightAlignedMenu(b);
         int itemId = firstItem;
         for (const char* item : items)
             addAction(menu, itemId++, QString::fromUtf8(item), true);
@@ -176,11 +255,6 @@ void CMyMFCRibbonBar::buildTopRow(int lang) {
         b->setMenu(menu);
         menus_.insert(id, menu);
         connect(menu, &QMenu::aboutToShow, this, &CMyMFCRibbonBar::updateQuery);
-        // The menus open right-aligned under their button.
-        connect(menu, &QMenu::aboutToShow, b, [b, menu] {
-            const QPoint below = b->mapToGlobal(QPoint(b->width(), b->height()));
-            menu->move(below.x() - menu->sizeHint().width(), below.y());
-        });
         row->addWidget(b);
     };
     menuButton(id::kHdmiMenu, QStringLiteral("HDMI"), {"HDMI1", "HDMI2", "HDMI3", "HDMI4"},
@@ -194,7 +268,6 @@ void CMyMFCRibbonBar::buildTopRow(int lang) {
     row->addWidget(addButton(id::kLanguage, QString::fromUtf8("中/EN"), this));
     QToolButton* about = addButton(id::kAbout, QString(), this);
     about->setIcon(shellIcon(ShellPicture::About, 16));
-    about->setToolTip(QStringLiteral("a"));
     row->addWidget(about);
 
     static_cast<QVBoxLayout*>(layout())->addLayout(row);
@@ -210,7 +283,7 @@ QWidget* CMyMFCRibbonBar::buildCategory(int category, int lang) {
     auto column = [](std::initializer_list<QWidget*> widgets) {
         auto* w = new QWidget;
         auto* v = new QVBoxLayout(w);
-        v->setContentsMargins(4, 2, 4, 2);
+        v->setContentsMargins(2, 2, 2, 2);
         v->setSpacing(2);
         for (QWidget* child : widgets)
             v->addWidget(child, 0, Qt::AlignLeft);
@@ -268,6 +341,7 @@ QWidget* CMyMFCRibbonBar::buildCategory(int category, int lang) {
         QToolButton* small = addButton(smallId, smallText, w);
         small->setIcon(shellIcon(smallPicture, 16));
         small->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        compactable_.append(small);
         h->addWidget(big);
         h->addWidget(small, 0, Qt::AlignTop);
         row->addWidget(makePanel(category, panel, lang, w));
@@ -279,14 +353,25 @@ QWidget* CMyMFCRibbonBar::buildCategory(int category, int lang) {
               id::kStoreMode1, ids.saveFile, pick(lang, "保存文件", "SaveFile"),
               ShellPicture::SaveFile);
 
-    // 6 and 7: wireless microphones.
+    // 6 and 7: wireless microphones. Each label is as wide as the widest
+    // text it can show, so that the panels keep their places while the bars
+    // change.
     for (int mic = 0; mic < 2; ++mic) {
         const auto& statusIds = mic == 0 ? ids.mic1Status : ids.mic2Status;
-        row->addWidget(makePanel(
-            category, 6 + mic, lang,
-            column({addLabel(statusIds[0], QString::fromUtf8("RF:■■■■■ AF:■■■■■")),
-                    addLabel(statusIds[1], pick(lang, "频率:660.00MHz", "Freq660.00MHz")),
-                    addLabel(statusIds[2], pick(lang, "电   量:■■■■■", "Battary:■■■■■"))})));
+        const QString initial[3] = {QString::fromUtf8("RF:■■■■■ AF:■■■■■"),
+                                    pick(lang, "频率:660.00MHz", "Freq660.00MHz"),
+                                    pick(lang, "电   量:■■■■■", "Battary:■■■■■")};
+        QList<QWidget*> labels;
+        for (int line = 0; line < 3; ++line) {
+            QLabel* label = addLabel(statusIds[static_cast<std::size_t>(line)], initial[line]);
+            int width = 0;
+            for (const QString& text : micStatusCandidates(line))
+                width = std::max(width, label->fontMetrics().horizontalAdvance(text));
+            label->setMinimumWidth(width);
+            labels.append(label);
+        }
+        row->addWidget(
+            makePanel(category, 6 + mic, lang, column({labels[0], labels[1], labels[2]})));
     }
     row->addStretch(1);
     return page;
@@ -334,7 +419,7 @@ QWidget* CMyMFCRibbonBar::addCheck(int id, const QString& text) {
 }
 
 QToolButton* CMyMFCRibbonBar::addButton(int id, const QString& text, QWidget* parent) {
-    auto* button = new QToolButton(parent);
+    auto* button = new RibbonButton(parent);
     setControlId(button, id);
     button->setText(text);
     button->setAutoRaise(true);
@@ -369,6 +454,7 @@ QString CMyMFCRibbonBar::categoryName(int category) const {
 
 void CMyMFCRibbonBar::setCategoryName(int category, const QString& name) {
     tabs_->setTabText(category, name);
+    tabs_->updateGeometry();
 }
 
 QString CMyMFCRibbonBar::panelName(int category, int panel) const {
@@ -453,12 +539,48 @@ void CMyMFCRibbonBar::setRecentFiles(const QStringList& files) {
 }
 
 void CMyMFCRibbonBar::recalcLayout() {
+    measureFit();
     if (layout()) layout()->activate();
     updateGeometry();
     update();
 }
 
+void CMyMFCRibbonBar::applyLanguage(int lang) {
+    appButton_->setToolTip(pick(lang, "文件", "File"));
+    element(id::kAbout)->setToolTip(pick(lang, "关于 DSP-V36", "About DSP-V36"));
+}
+
+void CMyMFCRibbonBar::measureFit() {
+    // The width the widest category needs with every text shown, from fresh
+    // size hints.
+    setCompact(false);
+    int needed = 0;
+    for (int c = 0; c < stack_->count(); ++c) {
+        QWidget* page = stack_->widget(c);
+        const auto widgets = page->findChildren<QWidget*>();
+        for (QWidget* w : widgets) {
+            w->updateGeometry();
+            if (w->layout()) w->layout()->invalidate();
+        }
+        page->layout()->invalidate();
+        needed = std::max(needed, page->layout()->totalMinimumSize().width());
+    }
+    fullWidth_ = needed;
+    setCompact(fullWidth_ > stack_->contentsRect().width());
+}
+
+void CMyMFCRibbonBar::setCompact(bool compact) {
+    for (QToolButton* button : std::as_const(compactable_)) {
+        button->setToolButtonStyle(compact ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon);
+        button->setToolTip(compact ? QString(button->text()).remove(QLatin1Char('&')) : QString());
+    }
+}
+
 bool CMyMFCRibbonBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == stack_ && event->type() == QEvent::Resize && fullWidth_ > 0) {
+        // Too narrow for every text: the file buttons show their icons alone.
+        setCompact(fullWidth_ > stack_->contentsRect().width());
+    }
     if (watched == tabs_) {
         if (event->type() == QEvent::Wheel) return true;  // the wheel never switches categories
         if (event->type() == QEvent::MouseButtonDblClick) {

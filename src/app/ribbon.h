@@ -5,13 +5,13 @@
 #include <QLabel>
 #include <QSlider>
 #include <QStringList>
+#include <QToolButton>
 #include <QWidget>
 #include <array>
 
 class QMenu;
 class QStackedWidget;
 class QTabBar;
-class QToolButton;
 
 namespace v36 {
 
@@ -82,6 +82,14 @@ class CMyMFCRibbonBar : public QWidget {
 
     // Re-lays out the panels after texts changed.
     void recalcLayout();
+    // The texts the ribbon keeps for itself (tooltips) in the language.
+    void applyLanguage(int languageIndex);
+    // Whether the panels are too narrow for every text: the file buttons
+    // then show their icons alone, their texts as tooltips.
+    bool isCompact() const {
+        return !compactable_.isEmpty() &&
+               compactable_[0]->toolButtonStyle() == Qt::ToolButtonIconOnly;
+    }
 
   signals:
     void command(int id);
@@ -105,7 +113,12 @@ class CMyMFCRibbonBar : public QWidget {
     QWidget* addCheck(int id, const QString& text);
     QToolButton* addButton(int id, const QString& text, QWidget* parent);
     QAction* addAction(QMenu* menu, int id, const QString& text, bool checkable);
+    // Measures the width the panels need with every text shown and fits
+    // them to the ribbon's width.
+    void measureFit();
+    void setCompact(bool compact);
 
+    QToolButton* appButton_ = nullptr;
     QTabBar* tabs_ = nullptr;
     QStackedWidget* stack_ = nullptr;
     QMenu* appMenu_ = nullptr;
@@ -116,6 +129,8 @@ class CMyMFCRibbonBar : public QWidget {
     QHash<int, QWidget*> elements_;
     QHash<int, QAction*> actions_;
     QHash<int, QMenu*> menus_;
+    QList<QToolButton*> compactable_;
+    int fullWidth_ = 0;
     std::array<std::array<QLabel*, 8>, 2> panelCaptions_{};
     std::array<std::array<QWidget*, 8>, 2> panels_{};
 };
