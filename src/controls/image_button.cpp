@@ -11,6 +11,9 @@ namespace v36 {
 
 namespace {
 
+// Dark grey: at least 5:1 against every grey the disabled picture takes.
+constexpr QColor kDisabledCaption(40, 40, 40);
+
 // Brightens (hover) or greys (disabled) every pixel, keeping its alpha.
 QImage withColourEffect(QImage image, CGdipButton::State state) {
     if (state != CGdipButton::State::Hover && state != CGdipButton::State::Disabled) return image;
@@ -86,11 +89,21 @@ QSize CGdipButton::sizeHint() const {
     return QSize(161, 39);
 }
 
+QColor CGdipButton::paintedCaptionColor() const {
+    // The disabled picture is a light grey, on which a white caption vanishes.
+    if (state() == State::Disabled) return kDisabledCaption;
+    return captionColour_;
+}
+
 const QImage& CGdipButton::rendering(const CGdiPlusBitmap& picture, Renderings& cache, State state,
-                                     double dpr) const {
-    if (cache.dpr != dpr) cache = Renderings{dpr, {}};
+                                     QSize size, double dpr) const {
+    if (cache.dpr != dpr || cache.size != size) cache = Renderings{size, dpr, {}};
     QImage& image = cache.images[static_cast<std::size_t>(state)];
-    if (image.isNull()) image = withColourEffect(picture.toImage(dpr), state);
+    if (image.isNull()) {
+        CGdiPlusBitmap sized = picture;
+        sized.setSize(size);
+        image = withColourEffect(sized.toImage(dpr), state);
+    }
     return image;
 }
 
@@ -101,12 +114,12 @@ void CGdipButton::paintEvent(QPaintEvent*) {
     const State s = state();
     if (!picture.isNull()) {
         const QImage& image = rendering(picture, useAlternate ? alternateCache_ : standardCache_, s,
-                                        targetDevicePixelRatio(p));
+                                        size(), targetDevicePixelRatio(p));
         const QPointF at = s == State::Pressed ? QPointF(1, 1) : QPointF(0, 0);
-        p.drawImage(QRectF(at, QSizeF(picture.size())), image);
+        p.drawImage(QRectF(at, QSizeF(size())), image);
     }
     p.setFont(captionFont_);
-    p.setPen(captionColour_);
+    p.setPen(paintedCaptionColor());
     QRect textRect = rect();
     if (s == State::Pressed) textRect.translate(1, 1);
     p.drawText(textRect, Qt::AlignCenter, text());

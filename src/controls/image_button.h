@@ -11,7 +11,10 @@ namespace v36 {
 
 // A push button drawn from pictures with a centred caption: the standard
 // picture, an optional alternate one (the "current page" look), and for each a
-// normal, pressed, hover and disabled rendering.
+// normal, pressed, hover and disabled rendering. The pictures fill the button:
+// a button laid out narrower or wider than its picture draws it at its own
+// size. A disabled button greys its picture and draws the caption dark, so
+// that it stays legible on the grey.
 class CGdipButton : public QAbstractButton {
     Q_OBJECT
   public:
@@ -32,6 +35,8 @@ class CGdipButton : public QAbstractButton {
     bool isAlternate() const { return alternate_; }
 
     State state() const;
+    // The caption colour of the current state (dark on a disabled button).
+    QColor paintedCaptionColor() const;
     QSize sizeHint() const override;
 
   protected:
@@ -41,13 +46,14 @@ class CGdipButton : public QAbstractButton {
     void changeEvent(QEvent* event) override;
 
   private:
-    // The renderings of one picture at one device pixel ratio.
+    // The renderings of one picture at one size and device pixel ratio.
     struct Renderings {
+        QSize size;
         double dpr = 0.0;
         std::array<QImage, 4> images;  // by State
     };
     const QImage& rendering(const CGdiPlusBitmap& picture, Renderings& cache, State state,
-                            double dpr) const;
+                            QSize size, double dpr) const;
 
     int controlId_ = 0;
     CGdiPlusBitmapResource standard_;

@@ -2,6 +2,8 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 
 #include "control_test_support.h"
 #include "controls/image_button.h"
@@ -75,6 +77,49 @@ TEST_F(ButtonFixture, EachStateHasItsOwnRendering) {
     EXPECT_GT(alternate.pixelColor(24, 60).red(), alternate.pixelColor(24, 60).blue() + 80);
     test::saveArtefact(alternate, QStringLiteral("button_alternate_x2"));
     test::saveArtefact(normal, QStringLiteral("button_normal"));
+}
+
+// WCAG contrast ratio of two colours.
+double contrast(const QColor& a, const QColor& b) {
+    auto luminance = [](const QColor& c) {
+        auto channel = [](double v) {
+            v /= 255.0;
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(ButtonFixture, ADisabledButtonKeepsItsCaptionLegibleOnTheGreyPicture) {
+    for (const bool alternate : {false, true}) {
+        button.setAlternate(alternate);
+        button.setEnabled(false);
+        const QImage captioned = test::renderControl(button, 2.0);
+        button.setCaption(QString());
+        const QImage bare = test::renderControl(button, 2.0);
+        button.setCaption(QStringLiteral("前置音箱"));
+        button.setEnabled(true);
+        // The caption's strongest pixels against the picture beneath them.
+        double best = 0.0;
+        for (int y = 0; y < bare.height(); ++y)
+            for (int x = 0; x < bare.width(); ++x)
+                if (captioned.pixel(x, y) != bare.pixel(x, y))
+                    best =
+                        std::max(best, contrast(captioned.pixelColor(x, y), bare.pixelColor(x, y)));
+        EXPECT_GE(best, 4.5) << "alternate " << alternate;
+        if (alternate) test::saveArtefact(captioned, QStringLiteral("button_disabled_x2"));
+    }
+}
+
+TEST_F(ButtonFixture, APictureFillsAButtonLaidOutNarrowerThanIt) {
+    button.resize(120, 39);
+    const QImage image = test::renderControl(button);
+    // The rounded border's right edge sits at the button's own right edge.
+    EXPECT_NE(image.pixelColor(118, 20), QColor(Qt::magenta));
+    EXPECT_EQ(button.sizeHint(), QSize(161, 39));
 }
 
 TEST_F(ButtonFixture, AMissingPictureLeavesOnlyTheCaptionAndClicksStillWork) {
