@@ -55,12 +55,34 @@ QColor fromRgb(Rgb c) {
     return QColor(c.r, c.g, c.b);
 }
 
+QString gainLabelText(int gainDb) {
+    return QString::asprintf("%+-.0fdB", static_cast<double>(gainDb));
+}
+
+// Room between the panel's left edge and its widest gain label.
+constexpr double kGainLabelMargin = 2.0;
+// The value labels: padding inside their backdrop, gap to the marker's ring.
+constexpr double kLabelPadding = 3.0;
+constexpr double kLabelGap = 12.0;
+
 }  // namespace
 
 CEqPanel::CEqPanel(QWidget* parent) : QWidget(parent) {
     panelFont_ = controlFont(FontRole::Cjk, 13);
     gridFont_ = controlFontPt(FontRole::Latin, 8.4);
     gridFont_.setStretch(QFont::SemiCondensed);
+    // The gain labels keep a margin from the panel's left edge: the grid
+    // font, smaller where the face is too wide for the room left of the plot.
+    gainFont_ = gridFont_;
+    const double room = kLeftInset - 3.0 - kGainLabelMargin;
+    for (int px = gainFont_.pixelSize(); px > 6; --px) {
+        gainFont_.setPixelSize(px);
+        const QFontMetricsF fm(gainFont_);
+        double widest = 0.0;
+        for (int g = -15; g <= 15; g += 3)
+            widest = std::max(widest, fm.horizontalAdvance(gainLabelText(g)));
+        if (widest <= room) break;
+    }
     numberFont_ = controlFontPt(FontRole::Latin, 8);
     statusFont_ = controlFontPt(FontRole::Cjk, 9);
     bypassFont_ = controlFont(FontRole::CjkBold, 72);
@@ -78,14 +100,14 @@ void CEqPanel::setEqNumber(int eq) {
     model_.setEqNumber(eq);
     curveColour_ =
         model_.eqNumber() == kEqEchoA ? QColor(0x00, 0xDC, 0x00) : QColor(0x00, 0xC8, 0xFF);
+    dropHiddenSelection();
     update();
 }
 
 void CEqPanel::setBandCount(int n) {
     syncPlotWidth();
     model_.setBandCount(n);
-    if (selected_ >= model_.bandCount()) selected_ = -1;
-    if (hover_ >= model_.bandCount()) hover_ = -1;
+    dropHiddenSelection();
     update();
 }
 
@@ -122,13 +144,29 @@ void CEqPanel::applyCrossoverFamily(int point, int family) {
 void CEqPanel::recompute(int band) {
     syncPlotWidth();
     model_.recompute(band);
+    dropHiddenSelection();
     update();
 }
 
 void CEqPanel::recomputeAll() {
     syncPlotWidth();
     model_.recomputeAll();
+    dropHiddenSelection();
     update();
+}
+
+void CEqPanel::clearSelection() {
+    selected_ = -1;
+    leftDrag_ = false;
+    rightDrag_ = false;
+    update();
+}
+
+// Only the bands the graph shows are ever selected, hovered or edited: a
+// subwoofer's hidden records and bands of type 0 are not.
+void CEqPanel::dropHiddenSelection() {
+    if (selected_ >= 0 && !isVisibleBand(selected_)) selected_ = -1;
+    if (hover_ >= 0 && !isVisibleBand(hover_)) hover_ = -1;
 }
 
 void CEqPanel::setBypass(bool bypass) {
@@ -239,7 +277,7 @@ void CEqPanel::mousePressEvent(QMouseEvent* event) {
         if (rightDrag_) return;
         setFocus(Qt::MouseFocusReason);
         leftDrag_ = true;
-        selected_ = hitTest(at, 10, false);
+        selected_ = hitTest(at, kLeftHitTolerance, false);
         if (selected_ >= 0) {
             const QPointF m = markerPosition(selected_) - plotRect().topLeft();
             grab_ = QPointF(at.x() - kLeftInset - m.x(), at.y() - kHitTop - m.y());
@@ -251,7 +289,7 @@ void CEqPanel::mousePressEvent(QMouseEvent* event) {
         rightDrag_ = true;
         rightMoved_ = false;
         rightPress_ = at;
-        selected_ = hitTest(at, 16, false);
+        selected_ = hitTest(at, kWideHitTolerance, false);
         if (selected_ >= 0) {
             qAnchorX_ = at.x() - kLeftInset;
             notify(selected_);
@@ -294,7 +332,7 @@ void CEqPanel::mouseMoveEvent(QMouseEvent* event) {
         update();
         return;
     }
-    const int hover = hitTest(at, 16, true);
+    const int hover = hitTest(at, kWideHitTolerance, true);
     if (hover != hover_) {
         hover_ = hover;
         update();
@@ -343,7 +381,7 @@ void CEqPanel::openTypeMenu(QPoint at) {
 
 void CEqPanel::onTypeCommand(int command) {
     const int k = command - kTypeCommandFirst;
-    if (k < 0 || k > 4 || selected_ < 0) return;
+    if (k < 0 || k > 4 || !isVisibleBand(selected_)) return;
     syncPlotWidth();
     model_.setType(selected_, k + 1);
     notify(selected_);
@@ -352,7 +390,7 @@ void CEqPanel::onTypeCommand(int command) {
 
 void CEqPanel::keyPressEvent(QKeyEvent* event) {
     event->accept();  // every key addressed to the panel stops here
-    if (selected_ < 0 || selected_ >= model_.bandCount()) return;
+    if (!isVisibleBand(selected_)) return;
     EqBand& b = model_.band(selected_);
     const bool keypad = (event->modifiers() & Qt::KeypadModifier) != 0;
     switch (event->key()) {
@@ -383,7 +421,7 @@ void CEqPanel::keyPressEvent(QKeyEvent* event) {
 }
 
 void CEqPanel::wheelEvent(QWheelEvent* event) {
-    if (selected_ < 0 || selected_ >= model_.bandCount() || !hasGain(model_.band(selected_).type)) {
+    if (!isVisibleBand(selected_) || !hasGain(model_.band(selected_).type)) {
         event->ignore();
         return;
     }
@@ -435,13 +473,13 @@ void CEqPanel::paintEvent(QPaintEvent*) {
         p.save();
         p.setClipRect(plot);
         p.setRenderHint(QPainter::Antialiasing, true);
-        if (selected_ >= 0 && selected_ < model_.bandCount()) drawSelectedArea(p, plot);
+        if (isVisibleBand(selected_)) drawSelectedArea(p, plot);
         drawTotalCurve(p, plot);
         p.restore();
     }
     p.setRenderHint(QPainter::Antialiasing, true);
     drawMarkers(p, plot);
-    if (selected_ >= 0 && selected_ < model_.bandCount()) {
+    if (isVisibleBand(selected_)) {
         if (hover_ < 0) drawValueLabels(p, selected_);
         drawStatusLine(p, selected_);
     }
@@ -475,11 +513,12 @@ void CEqPanel::drawGrid(QPainter& p, const QRectF& plot) const {
         const double y = px(yOfGain(g));
         p.setPen(line);
         p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-        p.setPen(label);
-        const QString text = QString::asprintf("%+-.0fdB", static_cast<double>(g));
-        p.drawText(QRectF(0, y - fm.height() / 2.0, plot.left() - 3, fm.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, text);
     }
+    p.setFont(gainFont_);
+    p.setPen(label);
+    for (int g = -15; g <= 15; g += 3)
+        p.drawText(gainLabelRect(g), Qt::AlignRight | Qt::AlignVCenter, gainLabelText(g));
+    p.setFont(gridFont_);
     p.setPen(line);
     for (const double hz : kGridHz) {
         const double x = px(xOfFrequency(hz));
@@ -573,28 +612,64 @@ void CEqPanel::drawMarkers(QPainter& p, const QRectF& plot) const {
     }
 }
 
-void CEqPanel::drawValueLabels(QPainter& p, int n) const {
+QRectF CEqPanel::gainLabelRect(int gainDb) const {
+    const QFontMetricsF fm(gainFont_);
+    const double w = fm.horizontalAdvance(gainLabelText(gainDb));
+    const double y = std::floor(yOfGain(gainDb)) + 0.5;
+    const double right = plotRect().left() - 3.0;
+    return QRectF(right - w, y - fm.height() / 2.0, w, fm.height());
+}
+
+// Three lines a full line height apart on a dark backdrop, centred under the
+// marker (above it for a cut), clear of its ring and kept inside the panel.
+CEqPanel::ValueLabelLayout CEqPanel::valueLabelLayout(int n) const {
     const EqBand& b = model_.band(n);
     const QPointF m = markerPosition(n);
-    const int cx = static_cast<int>(std::lround(m.x() - (n + 1 >= 10 ? 7.0 : 4.0)));
-    const int cy = static_cast<int>(std::lround(m.y() - 4.0));
+    const QFontMetricsF fm(gridFont_);
+    const double lineHeight = std::ceil(fm.height()) + 1.0;
+    const double caption = fm.horizontalAdvance(QStringLiteral("G:")) + 2.0;
+    double value = 0.0;
+    for (const std::string& text : {formatFrequency(b.freq), formatGain(b.gain), formatQ(b.q)})
+        value = std::max(value, fm.horizontalAdvance(QString::fromStdString(text)));
+    const double w = std::ceil(caption + value) + 2.0 * kLabelPadding;
+    const double h = 3.0 * lineHeight + 2.0 * kLabelPadding;
+    const double below = m.y() + kLabelGap;
+    const double above = m.y() - kLabelGap - h;
+    double top = b.gain < -0.01f ? above : below;
+    if (top < 1.0) top = below;
+    if (top + h > height() - 1.0) top = above;
+    const double left = std::clamp(m.x() - w / 2.0, 1.0, std::max(1.0, width() - 1.0 - w));
+    ValueLabelLayout layout;
+    layout.backdrop = QRectF(left, top, w, h);
+    for (std::size_t i = 0; i < layout.lines.size(); ++i)
+        layout.lines[i] =
+            QRectF(left + kLabelPadding, top + kLabelPadding + static_cast<double>(i) * lineHeight,
+                   w - 2.0 * kLabelPadding, lineHeight);
+    return layout;
+}
+
+void CEqPanel::drawValueLabels(QPainter& p, int n) const {
+    const EqBand& b = model_.band(n);
     const std::array<std::pair<QString, QString>, 3> lines{{
         {QStringLiteral("F:"), QString::fromStdString(formatFrequency(b.freq))},
         {QStringLiteral("G:"), QString::fromStdString(formatGain(b.gain))},
         {QStringLiteral("Q:"), QString::fromStdString(formatQ(b.q))},
     }};
-    const bool above = b.gain < -0.01f;
-    const std::array<int, 3> offsets =
-        above ? std::array<int, 3>{-42, -33, -24} : std::array<int, 3>{18, 27, 36};
+    const ValueLabelLayout layout = valueLabelLayout(n);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(20, 20, 20, 0xD8));
+    p.drawRoundedRect(layout.backdrop, 3.0, 3.0);
+    p.setBrush(Qt::NoBrush);
     p.setFont(gridFont_);
-    const QFontMetrics fm(gridFont_);
+    const QFontMetricsF fm(gridFont_);
+    const double caption = fm.horizontalAdvance(QStringLiteral("G:")) + 2.0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const int w = (6 * static_cast<int>(lines[i].second.size()) + 12) / 2;
-        const int top = cy + offsets[i];
+        const QRectF& r = layout.lines[i];
+        const double baseline = r.top() + fm.ascent();
         p.setPen(QColor(180, 180, 180));
-        p.drawText(QPoint(cx - w + 1, top + fm.ascent()), lines[i].first);
+        p.drawText(QPointF(r.left(), baseline), lines[i].first);
         p.setPen(QColor(16, 255, 16));
-        p.drawText(QPoint(cx - w + 13, top + fm.ascent()), lines[i].second);
+        p.drawText(QPointF(r.left() + caption, baseline), lines[i].second);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
+#include <array>
 
 #include "dsp/eq_model.h"
 
@@ -32,8 +33,14 @@ class CEqPanel : public QWidget {
     static constexpr int kTopInset = 18;
     static constexpr int kRightInset = 6;
     static constexpr int kBottomInset = 20;
-    // Pointer y is taken relative to this line for hits and gain drags.
-    static constexpr int kHitTop = 16;
+    // Pointer y is taken relative to this line for hits and gain drags: the
+    // plot's top, so that a hit zone is centred on its marker.
+    static constexpr int kHitTop = kTopInset;
+    // Half the side of a marker's hit square for the left button: the ring
+    // (18 px across, drawn 2 px wide) hits wherever it is drawn.
+    static constexpr int kLeftHitTolerance = 11;
+    // The right button and hovering reach further.
+    static constexpr int kWideHitTolerance = 16;
     // Menu command of the first type ("PEQ"); the others follow.
     static constexpr int kTypeCommandFirst = 2025;
 
@@ -68,6 +75,8 @@ class CEqPanel : public QWidget {
     int language() const { return language_; }
 
     int selectedBand() const { return selected_; }
+    // Forgets the selected band (a host that reloads its EQ).
+    void clearSelection();
     int hoverBand() const { return hover_; }
     bool isLeftDragging() const { return leftDrag_; }
     bool isRightDragging() const { return rightDrag_; }
@@ -83,6 +92,16 @@ class CEqPanel : public QWidget {
     QPointF markerPosition(int band) const;
     // The band under a pointer position with tolerance t (first or last match), -1 for none.
     int hitTest(QPoint at, int tolerance, bool lastMatch) const;
+
+    // Where the three value labels of band n go ("F:", "G:", "Q:" lines, top
+    // to bottom) and the backdrop that holds them, in client pixels.
+    struct ValueLabelLayout {
+        QRectF backdrop;
+        std::array<QRectF, 3> lines;
+    };
+    ValueLabelLayout valueLabelLayout(int band) const;
+    // The box of the label of the gain grid line at `gainDb` (-15 ... +15).
+    QRectF gainLabelRect(int gainDb) const;
 
     // The type menu while it is open (nullptr otherwise).
     QMenu* typeMenu() const;
@@ -109,6 +128,8 @@ class CEqPanel : public QWidget {
     void syncPlotWidth();
     void layoutMarkers();
     bool isVisibleBand(int n) const;
+    // A selection or hover that no longer shows (an EQ switch, a reload) is dropped.
+    void dropHiddenSelection();
     bool isLocked(int n) const;
     void notify(int n);
     void openTypeMenu(QPoint at);
@@ -135,6 +156,7 @@ class CEqPanel : public QWidget {
     QColor curveColour_{0x00, 0xC8, 0xFF};
     QFont panelFont_;
     QFont gridFont_;
+    QFont gainFont_;  // the grid font, made to fit left of the plot
     QFont numberFont_;
     QFont statusFont_;
     QFont bypassFont_;

@@ -133,11 +133,11 @@ bool hasGain(int type) {
 }
 
 bool isLowPassType(int type) {
-    return type >= kLowPass && type <= kBw4bLp && type % 2 == 0;
+    return type != kLowShelf && type >= kLowPass && type <= kBw4bLp && type % 2 == 0;
 }
 
 bool isHighPassType(int type) {
-    return type >= kHighPass && type <= kBw4bHp && type % 2 == 1;
+    return type != kHighShelf && type >= kHighPass && type <= kBw4bHp && type % 2 == 1;
 }
 
 namespace {

@@ -105,7 +105,8 @@ constexpr float kMaxQ = 30.0f;          // every other type
 // Types whose gain follows the band (PEQ, LS, HS); every other type except
 // 0 is held at 0 dB.
 bool hasGain(int type);
-// Low-pass side (even codes 2..20) and high-pass side (odd codes 3..21).
+// Pass filters of the low-pass side (2, 6, 8, ..., 20) and of the high-pass
+// side (3, 7, 9, ..., 21); the shelves 4 and 5 are neither.
 bool isLowPassType(int type);
 bool isHighPassType(int type);
 

@@ -239,6 +239,123 @@ TEST_F(EqPanelTest, HiddenSubwooferSectionsAreNeverHitButCountInTheTotal) {
     test::saveArtefact(test::renderControl(panel, 2.0), QStringLiteral("eq_sub_lowpass_x2"));
 }
 
+TEST_F(EqPanelTest, OnlyPassBandsCloseTheirAreaBelowThePlot) {
+    struct Case {
+        int type;
+        float gain;
+        double probeHz;  // far from the marker, 10.5 dB below the 0 dB line
+        bool filled;
+    };
+    const Case cases[] = {{kLowShelf, 6.0f, 8000.0, false},
+                          {kHighShelf, 6.0f, 60.0, false},
+                          {kLowPass, 0.0f, 60.0, true},
+                          {kHighPass, 0.0f, 8000.0, true}};
+    show(kEqRear, 10);
+    for (const Case& c : cases) {
+        panel.setType(5, c.type);
+        panel.setFrequency(5, 700.0f);
+        panel.setGain(5, c.gain);
+        panel.clearSelection();
+        const QPoint probe(static_cast<int>(panel.xOfFrequency(c.probeHz)),
+                           static_cast<int>(panel.yOfGain(-10.5)));
+        const QColor plain = test::renderControl(panel).pixelColor(probe);
+        leftDrag(5, on(5));
+        ASSERT_EQ(panel.selectedBand(), 5);
+        const QColor shown = test::renderControl(panel).pixelColor(probe);
+        EXPECT_EQ(shown != plain, c.filled) << "type " << c.type;
+    }
+}
+
+TEST_F(EqPanelTest, ValueLabelsStandApartOnABackdropClearOfTheMarker) {
+    show(kEqRear, 10);
+    panel.setType(4, kLowShelf);
+    panel.setGain(4, 3.0f);   // labels below the marker
+    panel.setGain(6, -4.0f);  // above it
+    panel.setFrequency(0, 20.0f);
+    panel.setFrequency(9, 20000.0f);
+    panel.setGain(9, 15.0f);
+    for (const int n : {0, 4, 6, 9}) {
+        const CEqPanel::ValueLabelLayout layout = panel.valueLabelLayout(n);
+        const QPointF m = panel.markerPosition(n);
+        const QRectF ring(m.x() - 10.0, m.y() - 10.0, 20.0, 20.0);
+        EXPECT_FALSE(layout.backdrop.intersects(ring)) << n;
+        EXPECT_TRUE(QRectF(panel.rect()).contains(layout.backdrop)) << n;
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_GE(layout.lines[i].height(), 13.0) << n;
+            EXPECT_TRUE(layout.backdrop.contains(layout.lines[i])) << n;
+            if (i > 0) {
+                EXPECT_GE(layout.lines[i].top(), layout.lines[i - 1].bottom()) << n;
+            }
+        }
+    }
+    // The selected shelf's dashed red line runs through its labels: the
+    // backdrop darkens it there.
+    leftDrag(4, on(4));
+    const QImage image = test::renderControl(panel);
+    const CEqPanel::ValueLabelLayout layout = panel.valueLabelLayout(4);
+    const int x = static_cast<int>(panel.markerPosition(4).x());
+    bool redAbove = false;
+    for (int y = 0; y < static_cast<int>(layout.backdrop.top()) - 12; ++y) {
+        const QColor c = image.pixelColor(x, y);
+        redAbove = redAbove || (c.red() > 200 && c.green() < 60);
+    }
+    EXPECT_TRUE(redAbove);  // the line is there outside the labels
+    for (int y = static_cast<int>(layout.backdrop.top()) + 1;
+         y < static_cast<int>(layout.backdrop.bottom()) - 1; ++y) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            const QColor c = image.pixelColor(x + dx, y);
+            EXPECT_FALSE(c.red() > 200 && c.green() < 60) << "y " << y;
+        }
+    }
+}
+
+TEST_F(EqPanelTest, GainLabelsKeepAMarginFromTheLeftEdge) {
+    show(kEqRear, 10);
+    for (int g = -15; g <= 15; g += 3) {
+        const QRectF r = panel.gainLabelRect(g);
+        EXPECT_GE(r.left(), 2.0) << g;
+        EXPECT_LE(r.right(), panel.plotRect().left() - 3.0 + 1e-9) << g;
+    }
+    const QImage image = test::renderControl(panel);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < 2; ++x)
+            ASSERT_EQ(image.pixelColor(x, y), QColor(20, 20, 20)) << x << "," << y;
+    }
+}
+
+TEST_F(EqPanelTest, TheWholeMarkerRingHits) {
+    show(kEqRear, 10);
+    const QPointF c = panel.markerPosition(5);
+    for (const double r : {9.0, 10.0}) {
+        for (int deg = 0; deg < 360; deg += 15) {
+            const double a = deg * 3.14159265358979 / 180.0;
+            const QPoint at(static_cast<int>(std::lround(c.x() + r * std::cos(a))),
+                            static_cast<int>(std::lround(c.y() + r * std::sin(a))));
+            QTest::mouseClick(&panel, Qt::LeftButton, {}, at);
+            EXPECT_EQ(panel.selectedBand(), 5) << "r " << r << " at " << deg << " deg";
+        }
+    }
+    // Well beside the ring nothing is hit.
+    QTest::mouseClick(&panel, Qt::LeftButton, {}, c.toPoint() + QPoint(0, 14));
+    EXPECT_EQ(panel.selectedBand(), -1);
+}
+
+TEST_F(EqPanelTest, AHiddenRecordIsNeverSelectedAfterAnEqSwitch) {
+    show(kEqMain, 24);
+    leftDrag(12, on(12));
+    ASSERT_EQ(panel.selectedBand(), 12);
+    // The subwoofer's working copy has 20 records but shows 5 points.
+    panel.setEqNumber(kEqSub);
+    panel.setBandCount(20);
+    EXPECT_EQ(panel.selectedBand(), -1);
+    changed.clear();
+    test::sendWheel(&panel, on(0), 120);
+    QTest::keyClick(&panel, Qt::Key_Right);
+    QTest::keyClick(&panel, Qt::Key_Up);
+    EXPECT_TRUE(changed.isEmpty());
+    EXPECT_FLOAT_EQ(panel.band(12).gain, 0.0f);
+}
+
 TEST_F(EqPanelTest, RendersCurveMarkersLabelsAndOverlay) {
     show(kEqMain, 24);
     panel.setLanguage(1);

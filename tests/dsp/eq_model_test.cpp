@@ -160,6 +160,24 @@ TEST(BandRules, ClampsPerType) {
     }
 }
 
+// Only pass filters close the selected band's area below the plot: the
+// shelves sit on the 0 dB line like a peaking band.
+TEST(BandRules, PassSidesLeaveOutTheShelves) {
+    const struct {
+        int type;
+        bool low, high;
+    } cases[] = {
+        {kAllPass, false, false}, {kPeq, false, false},      {kLowPass, true, false},
+        {kHighPass, false, true}, {kLowShelf, false, false}, {kHighShelf, false, false},
+        {kCheb2Lp, true, false},  {kCheb2Hp, false, true},   {kBw4bLp, true, false},
+        {kBw4bHp, false, true},   {22, false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isLowPassType(c.type), c.low) << c.type;
+        EXPECT_EQ(isHighPassType(c.type), c.high) << c.type;
+    }
+}
+
 TEST(BandRules, ZeroQIsIgnored) {
     EqBand b;
     b.q = 2.5f;
