@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "controls/control_fonts.h"
+#include "controls/paint_support.h"
 
 namespace v36 {
 
@@ -72,37 +73,65 @@ CCompressPanelPlus::Geometry CCompressPanelPlus::geometry() const {
     return g;
 }
 
+std::vector<CCompressPanelPlus::Label> CCompressPanelPlus::gridLabels() const {
+    const QFontMetrics fm(labelFont_);
+    const LabelInk ink = labelInk(fm);
+    constexpr int kGap = 2;
+    LabelLayout layout(kGap);
+    std::vector<Label> labels;
+    const auto keep = [&](const QRect& box, const QString& text) {
+        if (layout.place(box)) labels.push_back({box, text});
+    };
+    const auto rowText = [](int db) {
+        return db > 0 ? QStringLiteral("+6dB") : QString::asprintf("%ddB", db);
+    };
+    // Row labels end 2 px left of the grid, centred on their lines.
+    const auto rowBox = [&](int db) {
+        const int w = fm.horizontalAdvance(rowText(db));
+        return QRect(38 - w, static_cast<int>(yOf(db)) - ink.height / 2, w, ink.height);
+    };
+    const QRect zero = rowBox(0);
+    keep(zero, rowText(0));
+    keep(rowBox(-90), rowText(-90));
+    QRect top = rowBox(6);
+    if (!layout.isFree(top)) top.moveBottom(zero.top() - kGap - 1);
+    if (top.top() >= 0) keep(top, rowText(6));
+    for (int db = -10; db >= -80; db -= 10)
+        keep(rowBox(db), rowText(db));
+
+    // Column labels under the grid, below the lowest row label so that the
+    // corner holds both.
+    const int under =
+        std::max(height() - 20, static_cast<int>(yOf(-90)) + ink.height / 2 + kGap + 1);
+    for (const int db : {-90, 6, -10, -30, -50, -70}) {
+        const QString text = QString::asprintf("%ddB", db);
+        const int w = fm.horizontalAdvance(text);
+        keep(QRect(static_cast<int>(xOf(db)) - w / 2, under, w, ink.height), text);
+    }
+    return labels;
+}
+
 void CCompressPanelPlus::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
     const int w = width();
-    const int h = height();
-    const int hp = h - 45;
+    const int hp = height() - 45;
 
     // Grid and labels.
     p.setPen(QPen(grid_, 1));
-    p.setFont(labelFont_);
-    const QFontMetrics fm(labelFont_);
-    const double rows[] = {6, 0, -10, -20, -30, -40, -50, -60, -70, -80, -90};
-    for (const double db : rows) {
+    for (const double db : {6, 0, -10, -20, -30, -40, -50, -60, -70, -80, -90}) {
         const int y = static_cast<int>(yOf(db));
-        p.setPen(QPen(grid_, 1));
         p.drawLine(40, y, w - 20, y);
-        const QString text = db > 0 ? QStringLiteral("+6dB") : QString::asprintf("%.0fdB", db);
-        p.setPen(label_);
-        p.drawText(QRect(0, y - fm.height() / 2, 38, fm.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, text);
     }
-    const double columns[] = {-90, -70, -50, -30, -10, 6};
-    for (const double db : columns) {
+    for (const double db : {-90, -70, -50, -30, -10, 6}) {
         const int x = static_cast<int>(xOf(db));
-        p.setPen(QPen(grid_, 1));
         p.drawLine(x, 20, x, hp + 20);
-        const QString text = QString::asprintf("%.0fdB", db);
-        const int tw = fm.horizontalAdvance(text);
-        p.setPen(label_);
-        p.drawText(QRect(x - tw / 2 - 1, h - 23, tw + 2, fm.height()), Qt::AlignCenter, text);
     }
+    p.setFont(labelFont_);
+    p.setPen(label_);
+    const LabelInk ink = labelInk(QFontMetrics(labelFont_));
+    for (const Label& label : gridLabels())
+        p.drawText(QPoint(label.box.left(), label.box.top() + ink.ascent), label.text);
 
     // The curve.
     const Geometry g = geometry();

@@ -4,7 +4,9 @@
 #include <QFont>
 #include <QLineF>
 #include <QRectF>
+#include <QString>
 #include <QWidget>
+#include <vector>
 
 namespace v36 {
 
@@ -38,6 +40,16 @@ class CCompressPanelPlus : public QWidget {
     double xOf(double db) const;
     double yOf(double db) const;
     Geometry geometry() const;
+
+    // A label of the grid: its text and the box its glyphs fill.
+    struct Label {
+        QRect box;
+        QString text;
+    };
+    // The labels as they are drawn: the ends of both axes and 0 dB always
+    // ("+6dB" lifted clear of "0dB" where the two rows are close), the other
+    // rows and columns where they touch no other label.
+    std::vector<Label> gridLabels() const;
 
     QSize sizeHint() const override { return {360, 260}; }
 

@@ -1,5 +1,6 @@
 #include "controls/paint_support.h"
 
+#include <QFontMetrics>
 #include <QPaintEngine>
 #include <QPainter>
 
@@ -47,6 +48,23 @@ double targetDevicePixelRatio(QPainter& painter) {
         painter.paintEngine() != nullptr ? painter.paintEngine()->paintDevice() : nullptr;
     if (device == nullptr) device = painter.device();
     return device != nullptr ? device->devicePixelRatioF() : 1.0;
+}
+
+LabelInk labelInk(const QFontMetrics& metrics) {
+    const QRect ink = metrics.tightBoundingRect(QStringLiteral("+-0123456789.dBm"));
+    return {ink.height(), -ink.top()};
+}
+
+bool LabelLayout::isFree(const QRect& box) const {
+    const QRect wide = box.adjusted(-gap_, -gap_, gap_, gap_);
+    return std::none_of(boxes_.begin(), boxes_.end(),
+                        [&](const QRect& kept) { return kept.intersects(wide); });
+}
+
+bool LabelLayout::place(const QRect& box) {
+    if (!isFree(box)) return false;
+    boxes_.push_back(box);
+    return true;
 }
 
 }  // namespace v36

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QPainterPath>
-#include <QPolygonF>
-
-class QPainter;
 #include <QPointF>
+#include <QPolygonF>
+#include <QRect>
 #include <algorithm>
+#include <vector>
+
+class QFontMetrics;
+class QPainter;
 
 namespace v36 {
 
@@ -29,5 +32,30 @@ inline double curveY(double top, double bottom, float db) {
     const double y = top + h * (15.0 - double{db}) / 30.0;
     return std::clamp(y, top - 2.0 * h, bottom + 2.0 * h);
 }
+
+// The glyph box of short axis labels (digits, signs, "m", "dB") in a font:
+// the height of their ink and the distance from its top to the baseline.
+// Labels laid out by their ink sit as close as they can without touching.
+struct LabelInk {
+    int height = 0;
+    int ascent = 0;
+};
+LabelInk labelInk(const QFontMetrics& metrics);
+
+// Axis labels that must stay readable: a label is kept only where its box,
+// widened by the gap, touches no label kept before it. Place the labels that
+// matter most first (the ends of an axis), the others after them.
+class LabelLayout {
+  public:
+    explicit LabelLayout(int gap = 2) : gap_(gap) {}
+    bool isFree(const QRect& box) const;
+    // Keeps the box when it is free.
+    bool place(const QRect& box);
+    const std::vector<QRect>& boxes() const { return boxes_; }
+
+  private:
+    int gap_;
+    std::vector<QRect> boxes_;
+};
 
 }  // namespace v36

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "controls/control_fonts.h"
+#include "controls/paint_support.h"
 
 namespace v36 {
 
@@ -44,6 +45,32 @@ constexpr std::array<std::array<float, 2>, CSSVolumePanel::kItems> kInitial{{
     {0.5f, 0.0f},
 }};
 
+// The marks of one axis across a room `size` metres long: the whole metres
+// out from the centre and the two walls, each with its label.
+struct AxisMark {
+    int metres;  // whole metres from the centre, signed; unused for a wall
+    bool wall;
+    bool positive;
+    QString text;
+};
+
+std::vector<AxisMark> axisMarks(float size) {
+    std::vector<AxisMark> marks;
+    const int n = static_cast<int>(std::ceil(size / 2.0f));
+    const double half = static_cast<double>(size) / 2.0;
+    const bool even = std::fmod(size, 2.0f) == 0.0f;
+    const QString wall = QString::number(half, 'f', even ? 0 : 1) + QLatin1Char('m');
+    // The walls first: they are kept whatever else must give way.
+    marks.push_back({0, true, true, QLatin1Char('+') + wall});
+    marks.push_back({0, true, false, QLatin1Char('-') + wall});
+    marks.push_back({0, false, true, QStringLiteral("0")});
+    for (int v = 1; v < n; ++v) {
+        marks.push_back({v, false, true, QString::asprintf("+%dm", v)});
+        marks.push_back({-v, false, false, QString::asprintf("-%dm", v)});
+    }
+    return marks;
+}
+
 }  // namespace
 
 CSSVolumePanel::CSSVolumePanel(QWidget* parent)
@@ -60,30 +87,31 @@ CSSVolumePanel::CSSVolumePanel(QWidget* parent)
     }
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(sizeHint());
+    updateMargins();
     relayout();
 }
 
 QRect CSSVolumePanel::innerRect() const {
-    return QRect(QPoint(kMargin, kMargin), QPoint(width() - kMargin, height() - kMargin));
+    return QRect(QPoint(marginX_, marginY_), QPoint(width() - marginX_, height() - marginY_));
 }
 
 // Client rectangle l = 0, t = 0, r = width, b = height.
 QPoint CSSVolumePanel::toPixel(float x, float y) const {
-    const float perX = static_cast<float>(width() - 2 * kMargin) / roomWidth_;
-    const float perY = static_cast<float>(height() - 2 * kMargin) / roomLength_;
-    return QPoint(static_cast<int>(static_cast<float>(kMargin) + perX * (roomWidth_ / 2.0f + x)),
-                  static_cast<int>(static_cast<float>(kMargin) + perY * (roomLength_ / 2.0f - y)));
+    const float perX = static_cast<float>(width() - 2 * marginX_) / roomWidth_;
+    const float perY = static_cast<float>(height() - 2 * marginY_) / roomLength_;
+    return QPoint(static_cast<int>(static_cast<float>(marginX_) + perX * (roomWidth_ / 2.0f + x)),
+                  static_cast<int>(static_cast<float>(marginY_) + perY * (roomLength_ / 2.0f - y)));
 }
 
 float CSSVolumePanel::xFromPixel(int px) const {
-    const float perX = static_cast<float>(width() - 2 * kMargin) / roomWidth_;
+    const float perX = static_cast<float>(width() - 2 * marginX_) / roomWidth_;
     if (perX <= 0.0f) return 0.0f;
     const float x = static_cast<float>(px - width() / 2) / perX;
     return std::clamp(x, -roomWidth_ / 2.0f, roomWidth_ / 2.0f);
 }
 
 float CSSVolumePanel::yFromPixel(int py) const {
-    const float perY = static_cast<float>(height() - 2 * kMargin) / roomLength_;
+    const float perY = static_cast<float>(height() - 2 * marginY_) / roomLength_;
     if (perY <= 0.0f) return 0.0f;
     const float y = static_cast<float>(height() / 2 - py) / perY;
     return std::clamp(y, -roomLength_ / 2.0f, roomLength_ / 2.0f);
@@ -97,10 +125,24 @@ void CSSVolumePanel::relayout() {
     }
 }
 
+// The labels left of the room are right-aligned 5 px off its side wall and
+// need the room to stand off by their width; the labels under the room sit
+// below the half of the lowest side label that reaches under the floor.
+void CSSVolumePanel::updateMargins() {
+    const QFontMetrics fm(labelFont_);
+    const LabelInk ink = labelInk(fm);
+    int widest = 0;
+    for (const AxisMark& m : axisMarks(roomLength_))
+        widest = std::max(widest, fm.horizontalAdvance(m.text));
+    marginX_ = std::max(kMargin, widest + 5 + 2);
+    marginY_ = std::max(kMargin, ink.height / 2 + 3 + ink.height + 2);
+}
+
 void CSSVolumePanel::setRoomSize(float width, float length) {
     if (!(width > 0.0f) || !(length > 0.0f)) return;
     roomWidth_ = width;
     roomLength_ = length;
+    updateMargins();
     relayout();
     update();
 }
@@ -120,82 +162,89 @@ void CSSVolumePanel::resizeEvent(QResizeEvent*) {
     relayout();
 }
 
+std::vector<CSSVolumePanel::Label> CSSVolumePanel::gridLabels() const {
+    const QFontMetrics fm(labelFont_);
+    const LabelInk ink = labelInk(fm);
+    const QRect inner = innerRect();
+    LabelLayout layout;
+    std::vector<Label> labels;
+    const auto keep = [&](const QRect& box, const QString& text) {
+        if (layout.place(box)) labels.push_back({box, text});
+    };
+
+    // Lines along the room: labelled left of the side wall.
+    const auto yMarks = axisMarks(roomLength_);
+    const int stepY = static_cast<int>(static_cast<float>(height() - 2 * marginY_) / roomLength_);
+    for (const AxisMark& m : yMarks) {
+        const int y =
+            m.wall ? (m.positive ? inner.top() : inner.bottom()) : height() / 2 - m.metres * stepY;
+        const int w = fm.horizontalAdvance(m.text);
+        keep(QRect(inner.left() - 5 - w, y - ink.height / 2, w, ink.height), m.text);
+    }
+    // Lines across the room: labelled under the floor, below the lowest side
+    // label so that the corner holds both.
+    const int underFloor = inner.bottom() + ink.height / 2 + 3;
+    const int stepX = static_cast<int>(static_cast<float>(width() - 2 * marginX_) / roomWidth_);
+    for (const AxisMark& m : axisMarks(roomWidth_)) {
+        const int x =
+            m.wall ? (m.positive ? inner.right() : inner.left()) : width() / 2 + m.metres * stepX;
+        const int w = fm.horizontalAdvance(m.text);
+        keep(QRect(x - w / 2, underFloor, w, ink.height), m.text);
+    }
+    return labels;
+}
+
+QRect CSSVolumePanel::nameRect(int item) const {
+    if (item <= 0 || item >= kVisibleItems) return {};
+    const CSSItem& it = items_[static_cast<std::size_t>(item)];
+    const QFontMetrics fm(nameFont_);
+    const QString name = QString::fromUtf8(itemLooks()[static_cast<std::size_t>(item)].name);
+    const int w = fm.horizontalAdvance(name) + 2;
+    const int h = fm.height();
+    const QRect inner = innerRect();
+    const int x = std::clamp(it.pixelX - w / 2, inner.left() + 1,
+                             std::max(inner.left() + 1, inner.right() - w));
+    int y = it.pixelY + speaker_.height() / 2 + 2;
+    if (y + h > inner.bottom()) y = it.pixelY - speaker_.height() / 2 - 2 - h;
+    return QRect(x, y, w, h);
+}
+
 void CSSVolumePanel::drawGrid(QPainter& p) const {
     p.fillRect(rect(), Qt::black);
-    p.setFont(labelFont_);
-    const QFontMetrics fm(labelFont_);
     const QRect inner = innerRect();
-    const QColor textColour(73, 90, 151);
     const QPen gridPen(QColor(64, 64, 64), 1);
     const QPen edgePen(QColor(128, 128, 128), 1);
-    const auto yLabel = [&](int y, const QString& text) {
-        const int w = fm.horizontalAdvance(text);
-        p.setPen(textColour);
-        // Wide labels start at the border rather than being cut off.
-        const int x = std::max(1, inner.left() - 5 - w);
-        p.drawText(QRect(x, y - fm.height() / 2, w, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
-                   text);
-    };
-    const auto xLabel = [&](int x, const QString& text) {
-        const int w = fm.horizontalAdvance(text);
-        p.setPen(textColour);
-        p.drawText(QRect(x - w / 2, inner.bottom() + 3, w, fm.height()), Qt::AlignCenter, text);
-    };
-    const auto isEven = [](float metres) { return std::fmod(metres, 2.0f) == 0.0f; };
 
-    // Horizontal lines: whole metres from the centre line, then the edges.
+    // Whole metres out from the centre lines, then the walls.
+    p.setPen(gridPen);
     {
         const int n = static_cast<int>(std::ceil(roomLength_ / 2.0f));
         const int stepPx =
-            static_cast<int>(static_cast<float>(height() - 2 * kMargin) / roomLength_);
+            static_cast<int>(static_cast<float>(height() - 2 * marginY_) / roomLength_);
         const int cy = height() / 2;
         for (int v = 0; v < n; ++v) {
-            p.setPen(gridPen);
             p.drawLine(inner.left(), cy - v * stepPx, inner.right(), cy - v * stepPx);
             p.drawLine(inner.left(), cy + v * stepPx, inner.right(), cy + v * stepPx);
-            yLabel(cy - v * stepPx, v == 0 ? QStringLiteral("0") : QString::asprintf("+%dm", v));
-            if (v != 0) yLabel(cy + v * stepPx, QString::asprintf("-%dm", v));
-        }
-        p.setPen(edgePen);
-        p.drawLine(inner.left(), inner.top(), inner.right(), inner.top());
-        p.drawLine(inner.left(), inner.bottom(), inner.right(), inner.bottom());
-        if (isEven(roomLength_)) {
-            yLabel(inner.top(),
-                   QString::asprintf("+%.0fm", static_cast<double>(roomLength_ / 2.0f)));
-            yLabel(inner.bottom(),
-                   QString::asprintf("-%.0fm", static_cast<double>(roomLength_ / 2.0f)));
-        } else {
-            const double half = n - 1 + 0.5;
-            yLabel(inner.top(), QString::asprintf("+%.1fm", half));
-            yLabel(inner.bottom(), QString::asprintf("-%.1fm", half));
         }
     }
-    // Vertical lines the same way across the width.
     {
         const int n = static_cast<int>(std::ceil(roomWidth_ / 2.0f));
-        const int stepPx = static_cast<int>(static_cast<float>(width() - 2 * kMargin) / roomWidth_);
+        const int stepPx =
+            static_cast<int>(static_cast<float>(width() - 2 * marginX_) / roomWidth_);
         const int cx = width() / 2;
         for (int v = 0; v < n; ++v) {
-            p.setPen(gridPen);
             p.drawLine(cx - v * stepPx, inner.top(), cx - v * stepPx, inner.bottom());
             p.drawLine(cx + v * stepPx, inner.top(), cx + v * stepPx, inner.bottom());
-            xLabel(cx + v * stepPx, v == 0 ? QStringLiteral("0") : QString::asprintf("+%dm", v));
-            if (v != 0) xLabel(cx - v * stepPx, QString::asprintf("-%dm", v));
-        }
-        p.setPen(edgePen);
-        p.drawLine(inner.left(), inner.top(), inner.left(), inner.bottom());
-        p.drawLine(inner.right(), inner.top(), inner.right(), inner.bottom());
-        if (isEven(roomWidth_)) {
-            xLabel(inner.left(),
-                   QString::asprintf("-%.0fm", static_cast<double>(roomWidth_ / 2.0f)));
-            xLabel(inner.right(),
-                   QString::asprintf("+%.0fm", static_cast<double>(roomWidth_ / 2.0f)));
-        } else {
-            const double half = n - 1 + 0.5;
-            xLabel(inner.left(), QString::asprintf("-%.1fm", half));
-            xLabel(inner.right(), QString::asprintf("+%.1fm", half));
         }
     }
+    p.setPen(edgePen);
+    p.drawRect(inner);
+
+    p.setFont(labelFont_);
+    p.setPen(QColor(73, 90, 151));
+    const LabelInk ink = labelInk(QFontMetrics(labelFont_));
+    for (const Label& label : gridLabels())
+        p.drawText(QPoint(label.box.left(), label.box.top() + ink.ascent), label.text);
 }
 
 void CSSVolumePanel::paintEvent(QPaintEvent*) {
@@ -218,12 +267,8 @@ void CSSVolumePanel::paintEvent(QPaintEvent*) {
                    QString::number(i));
         p.setFont(nameFont_);
         p.setPen(looks[static_cast<std::size_t>(i)].colour);
-        const QFontMetrics fm(nameFont_);
-        const QString name = QString::fromUtf8(looks[static_cast<std::size_t>(i)].name);
-        const int w = fm.horizontalAdvance(name);
-        p.drawText(QRectF(centre.x() - w / 2.0 - 1.0, it.pixelY + speaker_.height() / 2 + 2,
-                          w + 2.0, fm.height()),
-                   Qt::AlignCenter, name);
+        p.drawText(nameRect(i), Qt::AlignCenter,
+                   QString::fromUtf8(looks[static_cast<std::size_t>(i)].name));
     }
 }
 

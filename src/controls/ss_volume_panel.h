@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QFont>
+#include <QRect>
+#include <QString>
 #include <QWidget>
 #include <array>
+#include <vector>
 
 #include "controls/pictures.h"
 
@@ -28,6 +31,8 @@ class CSSVolumePanel : public QWidget {
   public:
     static constexpr int kItems = 9;
     static constexpr int kVisibleItems = 7;
+    // The least margin around the room; the sides widen to hold the labels of
+    // the lines, the top and bottom to hold the labels under the room.
     static constexpr int kMargin = 30;
 
     explicit CSSVolumePanel(QWidget* parent = nullptr);
@@ -45,8 +50,23 @@ class CSSVolumePanel : public QWidget {
     QPoint toPixel(float x, float y) const;
     float xFromPixel(int px) const;
     float yFromPixel(int py) const;
-    // The inner rectangle (client less the margin) that items stay within.
+    // The inner rectangle (client less the margins) that items stay within.
     QRect innerRect() const;
+    int marginX() const { return marginX_; }
+    int marginY() const { return marginY_; }
+
+    // A label of the grid: its text and the box its glyphs fill.
+    struct Label {
+        QRect box;
+        QString text;
+    };
+    // The labels as they are drawn: the room's edges always, the whole metres
+    // where they touch no other label.
+    std::vector<Label> gridLabels() const;
+    // Where a shown speaker's name goes: under its picture, or above it where
+    // it would leave the floor, and never beyond the side walls. Empty for the
+    // listener and the hidden items.
+    QRect nameRect(int item) const;
 
     QSize sizeHint() const override { return {420, 420}; }
 
@@ -63,10 +83,13 @@ class CSSVolumePanel : public QWidget {
 
   private:
     void relayout();
+    void updateMargins();
     void drawGrid(QPainter& p) const;
 
     float roomWidth_ = 4.0f;
     float roomLength_ = 4.0f;
+    int marginX_ = kMargin;
+    int marginY_ = kMargin;
     std::array<CSSItem, kItems> items_{};
     bool dragging_ = false;
     int selected_ = -1;

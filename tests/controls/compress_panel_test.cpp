@@ -62,5 +62,38 @@ TEST_F(CompressorFixture, AKneeAboveMinus90AddsTheLowerSegment) {
     test::saveArtefact(test::renderControl(panel, 2.0), QStringLiteral("compressor_off_x2"));
 }
 
+// From a small curve to the page's maximised one: the labels keep clear of
+// each other and of the grid; the ends of both axes and 0 dB are always
+// labelled ("+6dB" and "0dB" are only 6/96 of the height apart).
+TEST(CompressorPanel, LabelsStayReadableAtEverySize) {
+    CCompressPanelPlus panel;
+    for (int w = 220; w <= 520; w += 60) {
+        for (int h = 170; h <= 480; h += 7) {
+            SCOPED_TRACE(::testing::Message() << w << "x" << h);
+            panel.resize(w, h);
+            const auto labels = panel.gridLabels();
+            QStringList rows, columns;
+            for (std::size_t i = 0; i < labels.size(); ++i) {
+                const QRect& a = labels[i].box;
+                EXPECT_TRUE(panel.rect().contains(a)) << test::str(labels[i].text);
+                const bool row = a.right() < 40;
+                const bool column = a.top() > panel.yOf(-90.0);
+                EXPECT_TRUE(row || column) << test::str(labels[i].text);  // off the grid
+                (row ? rows : columns) << labels[i].text;
+                for (std::size_t j = i + 1; j < labels.size(); ++j)
+                    EXPECT_FALSE(a.intersects(labels[j].box))
+                        << test::str(labels[i].text) << " / " << test::str(labels[j].text);
+            }
+            for (const char* text : {"+6dB", "0dB", "-90dB"})
+                EXPECT_TRUE(rows.contains(QLatin1String(text))) << text;
+            for (const char* text : {"-90dB", "6dB"})
+                EXPECT_TRUE(columns.contains(QLatin1String(text))) << text;
+        }
+    }
+    panel.resize(250, 221);  // the rows +6 and 0 dB 11 px apart
+    panel.setOn(true);
+    test::saveArtefact(test::renderControl(panel, 2.0), QStringLiteral("compressor_250x221_x2"));
+}
+
 }  // namespace
 }  // namespace v36
