@@ -600,6 +600,14 @@ void EqGraphModel::selectedCurve(int n, Curve& out) const {
     v36::selectedCurve(eq_, bands(), n, out);
 }
 
+void loadResetBands(EqGraphModel& graph, int eq) {
+    if (!isEqNumber(eq)) return;
+    graph.selectEq(eq);
+    for (const SectionSetting& s : resetBands(eq))
+        graph.loadRecord(bandOfSection(eq, s.section), BandRecord{s.gain, s.freq, s.q, s.type});
+    graph.recomputeAll();
+}
+
 // ---------------------------------------------------------------------------
 // Texts
 

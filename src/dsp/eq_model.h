@@ -290,6 +290,10 @@ class EqGraphModel {
     bool totalDirty_ = true;
 };
 
+// The EQ's default set loaded into the graph (EQ number, band count, each
+// section's record, all curves), as a reset and a read-back leave it.
+void loadResetBands(EqGraphModel& graph, int eq);
+
 // ---------------------------------------------------------------------------
 // Texts
 

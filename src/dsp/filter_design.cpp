@@ -28,8 +28,27 @@ constexpr std::array<BankInfo, kBankCount> kBanks{{
     {1043, 14, 10},
 }};
 
-// The Q of the fixed-Q pass sections, as computed (not the rounded decimals).
-double fixedQ(int type, double bandQ) {
+bool isSecondOrderLowPass(int type) {
+    return type == kLowPass || type == kBessel2Lp || type == kBw2Lp || type == kBw3Lp ||
+           type == kQ05Lp || type == kBw4aLp || type == kBw4bLp;
+}
+bool isSecondOrderHighPass(int type) {
+    return type == kHighPass || type == kBessel2Hp || type == kBw2Hp || type == kBw3Hp ||
+           type == kQ05Hp || type == kBw4aHp || type == kBw4bHp;
+}
+
+}  // namespace
+
+bool isSecondOrderPass(int type) {
+    return isSecondOrderLowPass(type) || isSecondOrderHighPass(type);
+}
+
+bool isFirstOrderPass(int type) {
+    return type == kFirstLp || type == kFirstHp;
+}
+
+// The fixed Qs as computed (not the rounded decimals).
+double sectionQ(int type, double bandQ) {
     switch (type) {
         case kBessel2Lp:
         case kBessel2Hp:
@@ -54,14 +73,7 @@ double fixedQ(int type, double bandQ) {
     }
 }
 
-bool isSecondOrderLowPass(int type) {
-    return type == kLowPass || type == kBessel2Lp || type == kBw2Lp || type == kBw3Lp ||
-           type == kQ05Lp || type == kBw4aLp || type == kBw4bLp;
-}
-bool isSecondOrderHighPass(int type) {
-    return type == kHighPass || type == kBessel2Hp || type == kBw2Hp || type == kBw3Hp ||
-           type == kQ05Hp || type == kBw4aHp || type == kBw4bHp;
-}
+namespace {
 
 SectionCoefficients chebyshev(bool highPass, double f, double fs, double k) {
     const double t = highPass ? 1.0 / std::tan(kPi * f / fs) : std::tan(kPi * f / fs);
@@ -107,7 +119,7 @@ SectionCoefficients DesignSection(int type, double freqHz, double q, double gain
         s.b1 = -2.0 * cs / a0;
         s.b2 = (1.0 - alpha * a) / a0;
     } else if (isSecondOrderLowPass(type) || isSecondOrderHighPass(type)) {
-        const double alpha = sn / (2.0 * fixedQ(type, q));
+        const double alpha = sn / (2.0 * sectionQ(type, q));
         const double a0 = 1.0 + alpha;
         s.a1 = -2.0 * cs / a0;
         s.a2 = (1.0 - alpha) / a0;

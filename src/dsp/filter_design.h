@@ -42,6 +42,15 @@ struct SectionCoefficients {
     double a1 = 0, a2 = 0, b0 = 1, b1 = 0, b2 = 0;
 };
 
+// The pass sections of second order (the LP/HP types and the fixed-Q
+// Bessel, Butterworth and sections; not the Chebyshev) and of first
+// order.
+bool isSecondOrderPass(int type);
+bool isFirstOrderPass(int type);
+// The Q a section runs with: the fixed Q of the Bessel, Butterworth and
+// sections, `bandQ` for every other type.
+double sectionQ(int type, double bandQ);
+
 // Designs one second-order (or first-order) section. Pure: no clamping.
 SectionCoefficients DesignSection(int type, double freqHz, double q, double gainDb,
                                   double sampleRate = kSampleRate);
