@@ -15,6 +15,7 @@
 #include "cli/connection.h"
 #include "cli/eq_command.h"
 #include "cli/json.h"
+#include "cli/target.h"
 #include "dsp/eq_model.h"
 #include "dsp/filter_design.h"
 #include "protocol/bytes.h"
@@ -376,6 +377,18 @@ void applyValue(Senders& s, int word, const ParsedValue& v) {
     s.sendWord(word);
 }
 
+// get and set, on the unit or on a mode file.
+int runGetSet(EditTarget& target, int word, const std::optional<ParsedValue>& value) {
+    std::string error;
+    if (!target.load(error)) return fail(error);
+    if (value) {
+        applyValue(target.senders(), word, *value);
+        if (!target.finish(error)) return fail(error);
+    }
+    std::cout << wordText(target.store(), word) << "\n";
+    return kExitOk;
+}
+
 }  // namespace
 
 int run(int argc, char** argv) {
@@ -418,6 +431,12 @@ int run(int argc, char** argv) {
     std::string setValue;
     set->add_option("name", setName, "e.g. micVolume, outSub.compRatio")->required();
     set->add_option("value", setValue, "The value in display units")->required();
+    std::string modeFile;
+    for (auto* command : {get, set}) {
+        command->add_option("--file", modeFile,
+                            "Read or edit this mode file (.ev36) instead of a unit; no unit is "
+                            "needed");
+    }
 
     // mode
     auto* mode = app.add_subcommand("mode", "Recall or store a memory mode");
@@ -473,9 +492,7 @@ int run(int argc, char** argv) {
 
     // eq
     EqArgs eqArgs;
-    CLI::App* eqGet = nullptr;
-    CLI::App* eqSet = nullptr;
-    addEqCommands(app, eqArgs, eqGet, eqSet);
+    addEqCommands(app, eqArgs, modeFile);
 
     try {
         app.parse(argc, argv);
@@ -496,8 +513,8 @@ int run(int argc, char** argv) {
         if (*indexOpt) designArgs.index = index;
         return cmdDesign(designArgs);
     }
-    const bool eqCommand = *eqGet || *eqSet;
-    if (eqCommand && !eqArgs.valid(eqSet->parsed(), exitCode)) return exitCode;
+    const bool eqCommand = eqArgs.given();
+    if (eqCommand && !eqArgs.prepare(exitCode)) return exitCode;
 
     // Names and values are checked before the unit is opened.
     std::optional<int> word;
@@ -511,6 +528,16 @@ int run(int argc, char** argv) {
             value = parseValue(*word, setValue, why);
             if (!value) return usage(why);
         }
+    }
+
+    // A mode file edited with no unit attached.
+    if (!modeFile.empty()) {
+        if (globals.simulate || !globals.simState.empty()) {
+            return usage("--file edits a mode file with no unit: leave out --simulate");
+        }
+        ModeFileTarget target(modeFile);
+        if (eqCommand) return runEq(target, eqArgs);
+        return runGetSet(target, *word, value);
     }
 
     // Commands on the unit.
@@ -537,15 +564,8 @@ int run(int argc, char** argv) {
         if (!unit.pushFile(pushIn, !noStore, error)) return fail(error);
         return kExitOk;
     }
-    if (*get || *set) {
-        if (!unit.pull(error)) return fail(error);
-        if (*set) {
-            applyValue(unit.senders(), *word, *value);
-            unit.finishWrites();
-        }
-        std::cout << wordText(unit.store(), *word) << "\n";
-        return kExitOk;
-    }
+    UnitTarget target(unit);
+    if (*get || *set) return runGetSet(target, *word, value);
     if (*recall) {
         if (!unit.recallMode(modeNumber - 1, error)) return fail(error);
         return kExitOk;
@@ -562,7 +582,7 @@ int run(int argc, char** argv) {
         if (!unit.loadRemote(remoteFile, error)) return fail(error);
         return kExitOk;
     }
-    if (eqCommand) return runEq(unit, eqArgs, eqSet->parsed());
+    if (eqCommand) return runEq(target, eqArgs);
     return kExitOk;
 }
 

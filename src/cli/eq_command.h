@@ -1,5 +1,10 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
+#include "dsp/eq_text.h"
+
 namespace CLI {
 class App;
 class Option;
@@ -7,27 +12,48 @@ class Option;
 
 namespace v36::cli {
 
-class Connection;
+class EditTarget;
 
-// `eq get EQ` and `eq set EQ BAND [--type T] [--freq F] [--gain G] [--q Q]`.
+// `eq get EQ`, `eq set EQ BAND [--type T] [--freq F] [--gain G] [--q Q]`,
+// `eq export EQ [-o FILE]`, `eq import EQ FILE [--channel NAME] [--dry-run]`
+// and `eq copy FROM TO`.
 struct EqArgs {
-    int eq = 0;
+    int eq = 0;    // the EQ; the source of a copy
+    int to = 0;    // the target of a copy
     int band = 1;  // 1-based, as the graph numbers its bands
     int type = 0;
     double freq = 0.0;
     double gain = 0.0;
     double q = 0.0;
     bool json = false;
+    std::string output;    // export
+    std::string textFile;  // import
+    std::string channel;   // import
+    bool dryRun = false;   // import
     CLI::Option* typeOpt = nullptr;
     CLI::Option* freqOpt = nullptr;
     CLI::Option* gainOpt = nullptr;
     CLI::Option* qOpt = nullptr;
+    CLI::Option* channelOpt = nullptr;
+    CLI::App* get = nullptr;
+    CLI::App* set = nullptr;
+    CLI::App* exportText = nullptr;
+    CLI::App* importText = nullptr;
+    CLI::App* copy = nullptr;
 
-    // Checks the numbers; on failure prints the reason and sets exitCode.
-    bool valid(bool isSet, int& exitCode) const;
+    // Filled by prepare: the import file as read, and its Channel section.
+    std::optional<EqTextParse> parsed;
+    std::optional<int> channelIndex;
+
+    // Whether an eq command was given.
+    bool given() const;
+    // Checks the numbers and reads the file an import takes, before any unit
+    // is opened; on failure prints the reason and sets exitCode.
+    bool prepare(int& exitCode);
 };
 
-void addEqCommands(CLI::App& app, EqArgs& args, CLI::App*& get, CLI::App*& set);
-int runEq(Connection& unit, const EqArgs& args, bool isSet);
+// The eq commands; `modeFile` takes their --file option.
+void addEqCommands(CLI::App& app, EqArgs& args, std::string& modeFile);
+int runEq(EditTarget& target, const EqArgs& args);
 
 }  // namespace v36::cli

@@ -145,11 +145,18 @@ class Fitter {
 
     void flatten(int band) {
         const SectionSetting& s = resets_[static_cast<std::size_t>(band)];
+        flat_.push_back(band);
+        // A band already flat there stays as it is (a point: all four sections).
+        const EqBand& b = g_.band(band);
+        const bool point = eq_ == kEqSub && band < kSubPoints;
+        const bool flat =
+            b.type == kPeq && b.gain == 0.0f && wholeHz(b.freq) == s.freq &&
+            (!point || classifySubPoint(subPointTypes(g_.bands(), band)).shownType == kPeq);
+        if (flat) return;
         g_.setType(band, kPeq);
         g_.setFrequency(band, static_cast<float>(s.freq));
         g_.setGain(band, 0.0f);
         g_.setQ(band, s.q);
-        flat_.push_back(band);
     }
 
     void drop(std::size_t line) {

@@ -1,0 +1,118 @@
+// Feeds the band-list text reader: the first byte picks the EQ (and a
+// channel section), the second how the rest is read. Odd: the rest is the
+// file as it is. Even: the bytes build lines of the format (a filter line of
+// any type with any of its values, a Preamp, a Channel, header lines, stray
+// words), so that short runs reach every conversion and every fit. Whatever
+// fits must write and read back to the same answer.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "dsp/eq_text.h"
+
+namespace {
+
+constexpr std::array<std::string_view, 24> kTypes{
+    "PK",  "PEQ", "Modal", "LS", "HS",  "LSC", "HSC",  "LSQ", "HSQ", "LP",  "HP",  "LPQ",
+    "HPQ", "NO",  "BP",    "AP", "IIR", "LP1", "None", "pk",  "lsc", "XYZ", "LPQ", "PK"};
+constexpr std::array<std::string_view, 32> kNumbers{"0",
+                                                    "1",
+                                                    "-3,5",
+                                                    "8.000",
+                                                    "1,000",
+                                                    "63.5",
+                                                    "0.7071",
+                                                    "1.3066",
+                                                    "0.5412",
+                                                    "0.5",
+                                                    "1.0",
+                                                    "20",
+                                                    "20000",
+                                                    "1e3",
+                                                    "-20",
+                                                    "30",
+                                                    "630",
+                                                    "2500",
+                                                    "12.500",
+                                                    "4",
+                                                    "1\xC2\xA0"
+                                                    "000",
+                                                    "0,7",
+                                                    "100",
+                                                    "45",
+                                                    "0.577",
+                                                    "12",
+                                                    "6",
+                                                    "-0",
+                                                    "19.6",
+                                                    "abc",
+                                                    "2,5",
+                                                    "15.05"};
+constexpr std::array<std::string_view, 12> kOthers{"Preamp: ",
+                                                   "Channel: L",
+                                                   "Channel: R",
+                                                   "# comment",
+                                                   "Filter Settings file",
+                                                   "Equaliser: Generic",
+                                                   "Dated: 1.2.2024",
+                                                   "GraphicEQ: 20 0",
+                                                   "Filter 1: ",
+                                                   "Filter: ",
+                                                   "Filter 2: OFF PK Fc 100 Hz Gain 1 dB Q 1",
+                                                   "\xEF\xBB\xBF"};
+constexpr std::array<std::string_view, 4> kEnds{"\n", "\r\n", "\r", "\n"};
+
+// Builds text from bytes, each draw taking the next byte (zero past the end).
+class Builder {
+  public:
+    Builder(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    bool more() const { return at_ < size_; }
+    std::uint8_t next() { return at_ < size_ ? data_[at_++] : 0; }
+    template <std::size_t N>
+    std::string_view pick(const std::array<std::string_view, N>& words) {
+        return words[next() % N];
+    }
+
+    std::string line() {
+        const std::uint8_t kind = next();
+        if (kind % 8 == 7) return std::string(pick(kOthers)) + std::string(pick(kNumbers));
+        std::string s = "Filter " + std::to_string(kind / 8) + ": ";
+        s += kind % 16 == 5 ? "OFF " : "ON ";
+        s += pick(kTypes);
+        const std::uint8_t mask = next();
+        if ((mask & 1) != 0)
+            s += " " + std::string(pick(kNumbers)) + ((mask & 0x80) ? "dB" : " dB");
+        if ((mask & 2) != 0) s += " Fc " + std::string(pick(kNumbers)) + " Hz";
+        if ((mask & 4) != 0) s += " Gain " + std::string(pick(kNumbers)) + " dB";
+        if ((mask & 8) != 0) s += " Q " + std::string(pick(kNumbers));
+        if ((mask & 16) != 0) s += " BW Oct " + std::string(pick(kNumbers));
+        if ((mask & 32) != 0) s += " " + std::string(pick(kOthers));
+        return s;
+    }
+
+  private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2 || (data[1] & 1) != 0) {
+        v36::fuzzEqText(std::span<const std::uint8_t>(data, size));
+        return 0;
+    }
+    std::string text(1, static_cast<char>(data[0]));
+    Builder b(data + 2, size - 2);
+    while (b.more()) {
+        text += b.line();
+        text += b.pick(kEnds);
+    }
+    v36::fuzzEqText(std::span<const std::uint8_t>(
+        reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    return 0;
+}
