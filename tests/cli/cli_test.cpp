@@ -47,6 +47,18 @@ class Cli : public ::testing::Test {
 
     fs::path file(const std::string& name) const { return dir_ / name; }
 
+    // A text file, or a mode file of the store's defaults.
+    std::string write(const std::string& name, const std::string& text) const {
+        std::ofstream(file(name), std::ios::binary) << text;
+        return file(name).string();
+    }
+    std::string defaultModeFile(const std::string& name) const {
+        ParamStore store;
+        store.resetToDefaults();
+        EXPECT_TRUE(saveModeFile(store, file(name)).ok());
+        return file(name).string();
+    }
+
     Outcome run(const std::vector<std::string>& args) {
         std::string cmd = V36CTL_PATH;
         for (const auto& a : args)
@@ -280,6 +292,118 @@ TEST_F(Cli, ErrorsAndTheirExitCodes) {
             EXPECT_FALSE(r.err.empty()) << joined;
         }
     }
+}
+
+// The band lines of `eq get` (after its title line).
+std::string bandLines(const std::string& out) {
+    return out.substr(out.find('\n') + 1);
+}
+
+TEST_F(Cli, EqExportImportAndCopyEditAModeFileWithNoUnit) {
+    const std::string a = defaultModeFile("a.ev36");
+    Outcome r = run({"eq", "export", "5", "--file", a, "-o", file("main.txt").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(slurp(file("main.txt")).rfind("Preamp: 0.0 dB\nFilter 1: ON PK Fc ", 0), 0u);
+
+    const std::string room = write("room.txt",
+                                   "# measured\r\nFilter 1: ON PK Fc 63,5 Hz Gain -5,5 dB Q 4\r\n"
+                                   "Filter 2: ON NO Fc 50 Hz\r\n");
+    const std::string before = slurp(a);
+    r = run({"eq", "import", "3", room, "--file", a, "--dry-run"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("line 2    band 1        Filter 1: ON PK"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("line 3    skipped       Filter 2: ON NO Fc 50 Hz\n"
+                         "                        Notch filters (NO) cannot be set on the unit"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(slurp(a), before);
+
+    r = run({"eq", "import", "3", room, "--file", a});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = run({"eq", "get", "3", "--file", a});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("band 1: type 1, 64Hz, -5.5dB, Q 4.00"), std::string::npos) << r.out;
+    const std::string center = bandLines(r.out);
+
+    r = run({"eq", "copy", "3", "4", "--file", a});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(bandLines(r.out), center);
+
+    // Exported from one file and imported into another, the EQ is the same.
+    const std::string b = defaultModeFile("b.ev36");
+    ASSERT_EQ(run({"eq", "export", "3", "--file", a, "-o", file("c.txt").string()}).exitCode, 0);
+    ASSERT_EQ(run({"eq", "import", "3", file("c.txt").string(), "--file", b}).exitCode, 0);
+    EXPECT_EQ(bandLines(run({"eq", "get", "3", "--file", b}).out), center);
+
+    r = run({"set", "micVolume", "33", "--file", a});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(run({"get", "micVolume", "--file", a}).out, "33\n");
+}
+
+TEST_F(Cli, EqImportSendsOnlyTheChangedBands) {
+    Outcome r = run({"--simulate", "eq", "export", "5"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // The third filter 6 dB down, the rest as the unit has them.
+    std::string text = r.out;
+    const std::size_t third = text.find("Filter 3: ");
+    const std::size_t gain = text.find("Gain 0.0 dB", third);
+    ASSERT_LT(gain, text.find('\n', third));
+    text.replace(gain, 11, "Gain -6.0 dB");
+    r = run({"--simulate", "--trace", "eq", "import", "5", write("main.txt", text)});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("band 3: type 1, 50Hz, -6.0dB"), std::string::npos) << r.out;
+    std::size_t writes = 0;
+    for (std::size_t at = r.err.find("\nTX 02 85 "); at != std::string::npos;
+         at = r.err.find("\nTX 02 85 ", at + 1)) {
+        ++writes;
+    }
+    EXPECT_EQ(writes, 1u);
+}
+
+TEST_F(Cli, EqTextAndModeFileExitCodes) {
+    const std::string a = defaultModeFile("a.ev36");
+    const std::string binary = write("binary.txt", std::string("\x7F"
+                                                               "ELF\x02\x00",
+                                                               6));
+    const std::string notch = write("notch.txt", "Filter 1: ON NO Fc 50 Hz\n");
+    const std::string channels =
+        write("channels.txt",
+              "Channel: L\nFilter: ON PK Fc 100 Hz Gain 1 dB Q 1\nChannel: R\n"
+              "Filter: ON PK Fc 200 Hz Gain 1 dB Q 1\n");
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{"eq", "import", "3", channels, "--channel", "r", "--file", a, "--dry-run"}, 0},
+        {{"eq", "import", "3", "/nonexistent/room.txt", "--file", a}, 1},
+        {{"eq", "import", "3", binary, "--file", a}, 1},
+        {{"eq", "import", "3", notch, "--file", a}, 1},
+        {{"eq", "import", "3", channels, "--file", a}, 2},
+        {{"eq", "import", "3", channels, "--channel", "C", "--file", a}, 2},
+        {{"eq", "import", "12", notch, "--file", a}, 2},
+        {{"eq", "copy", "5", "2", "--file", a}, 2},
+        {{"eq", "copy", "3", "3", "--file", a}, 2},
+        {{"eq", "export", "5", "--file", a, "-o", "/nonexistent/dir/main.txt"}, 1},
+        {{"get", "micVolume", "--file", "/nonexistent/missing.ev36"}, 1},
+        {{"--simulate", "get", "micVolume", "--file", a}, 2},
+        {{"info", "--file", a}, 2},
+    };
+    for (const auto& c : cases) {
+        const Outcome r = run(c.args);
+        std::string joined;
+        for (const auto& arg : c.args)
+            joined += arg + " ";
+        EXPECT_EQ(r.exitCode, c.exitCode) << joined << "\n" << r.err;
+        if (c.exitCode != 0) {
+            EXPECT_FALSE(r.err.empty()) << joined;
+        }
+    }
+    EXPECT_NE(
+        run({"eq", "copy", "5", "2", "--file", a})
+            .err.find("MAIN EQ has 24 bands and SUB EQ has 5: copies go between EQs of the same "
+                      "number of bands"),
+        std::string::npos);
 }
 
 }  // namespace
