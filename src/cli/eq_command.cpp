@@ -248,7 +248,12 @@ int runImport(EditTarget& target, const EqArgs& args, const EqGraphModel& curren
     std::string error;
     if (!target.finish(error)) return failed(error);
     printBands(r.graph, args.eq, false);
-    std::cerr << "v36ctl: " << changed.size() << " bands changed and " << target.outcome() << "\n";
+    if (changed.empty()) {
+        std::cerr << "v36ctl: no band changed\n";
+    } else {
+        std::cerr << "v36ctl: " << changed.size() << " bands changed and " << target.outcome()
+                  << "\n";
+    }
     return kExitOk;
 }
 
