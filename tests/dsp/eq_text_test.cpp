@@ -74,7 +74,7 @@ struct Case {
 
 TEST(EqTextImport, Cases) {
     const std::string rewHeader =
-        "Filter Settings file\r\n\r\nRoom EQ V5.20.13\r\nDated: 12.03.2024 14:32:10\r\n\r\n"
+        "Filter Settings file\r\n\r\nVersion 5.20.13\r\nDated: 12.03.2024 14:32:10\r\n\r\n"
         "Notes:\r\n\r\nEqualiser: Generic\r\n12.03.2024 14:30\r\n";
     const Case cases[] = {
         {"decimal commas, thousands groups, header, OFF and None",
