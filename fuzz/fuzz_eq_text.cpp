@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "dsp/eq_text.h"
+#include "protocol/eq_text.h"
 
 namespace {
 

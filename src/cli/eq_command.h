@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "dsp/eq_text.h"
+#include "protocol/eq_text.h"
 
 namespace CLI {
 class App;

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "dsp/crossover.h"
-#include "dsp/eq_text.h"
-#include "dsp/eq_text_detail.h"
+#include "protocol/eq_text.h"
+#include "protocol/eq_text_detail.h"
 
 namespace v36 {
 

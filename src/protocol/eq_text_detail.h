@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "dsp/eq_text.h"
+#include "protocol/eq_text.h"
 
 namespace v36::eqtext {
 

@@ -1,13 +1,14 @@
 // Reading band lists as text: decoding, lines, numbers, filter conversions,
 // and the messages of the whole format.
-#include "dsp/eq_text.h"
+#include "protocol/eq_text.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
-#include "dsp/eq_text_detail.h"
+#include "protocol/eq_text_detail.h"
+#include "protocol/param_store.h"
 
 namespace v36 {
 
@@ -172,36 +173,11 @@ constexpr double kDefaultShelfSlope = 0.9;
 // ---------------------------------------------------------------------------
 // Decoding
 
-bool isHighSurrogate(char32_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool isLowSurrogate(char32_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-constexpr char32_t kReplacement = 0xFFFD;
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
 // Control characters other than the white space of text files mark a
 // binary file (UTF-16 without its mark among them).
-bool isBinaryCharacter(char32_t c) {
+bool isBinaryCharacter(unsigned char c) {
     return c == 0 || (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '\v');
 }
 
@@ -212,23 +188,13 @@ struct Decoded {
 };
 
 void decodeUtf16(std::span<const std::uint8_t> b, bool bigEndian, Decoded& d) {
-    const auto unit = [&](std::size_t i) -> char32_t {
-        return bigEndian ? static_cast<char32_t>((b[i] << 8) | b[i + 1])
-                         : static_cast<char32_t>((b[i + 1] << 8) | b[i]);
-    };
-    std::size_t i = 0;
-    for (; i + 1 < b.size(); i += 2) {
-        char32_t c = unit(i);
-        if (isHighSurrogate(c) && i + 3 < b.size() && isLowSurrogate(unit(i + 2))) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
-            i += 2;
-        } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
-            c = kReplacement;
-        }
-        if (isBinaryCharacter(c)) d.binary = true;
-        appendUtf8(d.text, c);
+    std::u16string units;
+    for (std::size_t i = 0; i + 1 < b.size(); i += 2) {
+        units += bigEndian ? static_cast<char16_t>((b[i] << 8) | b[i + 1])
+                           : static_cast<char16_t>((b[i + 1] << 8) | b[i]);
     }
-    if (i < b.size()) appendUtf8(d.text, kReplacement);  // an odd last byte
+    d.text = utf16ToUtf8(units);
+    if (b.size() % 2 != 0) d.text += kReplacement;  // an odd last byte
 }
 
 // UTF-8 with every malformed sequence replaced by U+FFFD.
@@ -254,7 +220,7 @@ void decodeUtf8(std::span<const std::uint8_t> b, Decoded& d) {
             c = lead & 0x07;
             min = 0x10000;
         } else {
-            appendUtf8(d.text, kReplacement);
+            d.text += kReplacement;
             ++i;
             continue;
         }
@@ -267,14 +233,14 @@ void decodeUtf8(std::span<const std::uint8_t> b, Decoded& d) {
                 c = (c << 6) | (cont & 0x3F);
             }
         }
-        if (!good || c < min || c > 0x10FFFF || isHighSurrogate(c) || isLowSurrogate(c)) {
-            appendUtf8(d.text, kReplacement);
+        if (!good || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            d.text += kReplacement;
             ++i;
             continue;
         }
-        if (isBinaryCharacter(c)) d.binary = true;
-        appendUtf8(d.text, c);
-        i += static_cast<std::size_t>(extra) + 1;
+        const std::size_t length = static_cast<std::size_t>(extra) + 1;
+        d.text.append(reinterpret_cast<const char*>(b.data() + i), length);
+        i += length;
     }
 }
 
@@ -292,6 +258,9 @@ Decoded decode(std::span<const std::uint8_t> b) {
     } else {
         decodeUtf8(b, d);
     }
+    // Bytes below 0x20 stand for themselves in UTF-8.
+    d.binary = std::any_of(d.text.begin(), d.text.end(),
+                           [](char c) { return isBinaryCharacter(static_cast<unsigned char>(c)); });
     return d;
 }
 

@@ -1,4 +1,4 @@
-#include "dsp/eq_text.h"
+#include "protocol/eq_text.h"
 
 #include <gtest/gtest.h>
 
