@@ -190,6 +190,9 @@ void navStandard(QPainter& p, const QSizeF& s) {
 void navSelected(QPainter& p, const QSizeF& s) {
     navButton(p, s, QColor(255, 186, 80), QColor(205, 104, 0), QColor(130, 60, 0));
 }
+void actionButton(QPainter& p, const QSizeF& s) {
+    navButton(p, s, QColor(72, 120, 172), QColor(28, 58, 104), QColor(18, 38, 70));
+}
 void backButton(QPainter& p, const QSizeF& s) {
     navButton(p, s, QColor(96, 170, 120), QColor(30, 100, 60), QColor(15, 60, 35));
     QPainterPath arrow;
@@ -219,6 +222,7 @@ constexpr PictureEntry kPictures[] = {
     {picture::kSpeaker, 28, 34, speaker},
     {picture::kDelayHandle, 25, 22, delayHandle},
     {picture::kNavButtonSelected, 161, 39, navSelected},
+    {picture::kActionButton, 100, 30, actionButton},
     {picture::kBackButton, 90, 32, backButton},
     {picture::kNavButton, 161, 39, navStandard},
     {picture::kSliderFill, 131, 22, fillH},

@@ -20,6 +20,7 @@ constexpr int kListener = 340;             // 36 x 36, seen from above, facing u
 constexpr int kSpeaker = 341;              // 28 x 34
 constexpr int kDelayHandle = 342;          // 25 x 22
 constexpr int kNavButtonSelected = 395;    // 161 x 39
+constexpr int kActionButton = 413;         // 100 x 30, a page's or dialog's own buttons
 constexpr int kBackButton = 397;           // 90 x 32
 constexpr int kNavButton = 414;            // 161 x 39
 // Pictures without a number of their own in the page templates.

@@ -17,11 +17,10 @@ TEST(Pictures, KnownNumbersLoadAtTheirSizeAndUnknownOnesLeaveTheHolderEmpty) {
         int id;
         QSize size;
     };
-    const Case cases[] = {{picture::kSliderTrack, {131, 22}},
-                          {picture::kSliderThumb, {19, 9}},
-                          {picture::kDelayHandle, {25, 22}},
-                          {picture::kNavButton, {161, 39}},
-                          {picture::kNavButtonSelected, {161, 39}}};
+    const Case cases[] = {
+        {picture::kSliderTrack, {131, 22}},       {picture::kSliderThumb, {19, 9}},
+        {picture::kDelayHandle, {25, 22}},        {picture::kNavButton, {161, 39}},
+        {picture::kNavButtonSelected, {161, 39}}, {picture::kActionButton, {100, 30}}};
     for (const Case& c : cases) {
         CGdiPlusBitmapResource holder;
         EXPECT_TRUE(holder.load(c.id)) << c.id;
