@@ -51,6 +51,53 @@ int CDelayPanel::laneHeight() const {
     return (height() - 25) / kLanes;
 }
 
+int CDelayPanel::laneTop(int lane) const {
+    return static_cast<int>(static_cast<double>(height() - 25) / kLanes * lane + 5 + 0.5);
+}
+
+int CDelayPanel::textHeight() const {
+    return QFontMetrics(font_).height();
+}
+
+bool CDelayPanel::valueBelowHandle() const {
+    // One free pixel above the handle and below the text, inside the lane lines.
+    return laneHeight() >= handle_.height() + textHeight() + 4;
+}
+
+QSize CDelayPanel::minimumSizeHint() const {
+    const int lane = handle_.height() + textHeight() + 4;
+    // Scale labels 20 ms apart, each as wide as "100.0ms" and a gap.
+    const int label = QFontMetrics(font_).horizontalAdvance(QStringLiteral("100.0ms")) + 8;
+    const auto steps = static_cast<double>(scaleMax_ - scaleMin_) / 20.0;
+    return {kLeft + kRight + static_cast<int>(std::ceil(steps * label)),
+            kLanes * lane + 25 + kLanes};
+}
+
+QRect CDelayPanel::handleRect(int lane) const {
+    const Lane& l = lanes_[static_cast<std::size_t>(lane)];
+    return QRect(QPoint(l.handleX, handleY(lane)), handle_.size());
+}
+
+QRect CDelayPanel::valueTextRect(int lane) const {
+    const Lane& l = lanes_[static_cast<std::size_t>(lane)];
+    const QFontMetrics fm(font_);
+    const int w = fm.horizontalAdvance(QString::asprintf("%.1fms", static_cast<double>(l.value)));
+    const int h = fm.height();
+    const QRect handle = handleRect(lane);
+    const int rightLimit = width() - 2;
+    if (valueBelowHandle()) {
+        // Below the handle, moved left where it would leave the control.
+        const int x = std::min(handle.left() + 2, rightLimit - w);
+        return QRect(x, handle.bottom() + 1, w, h);
+    }
+    // Beside the handle, centred on it: right of it, or left where it does
+    // not fit.
+    const int y = handle.center().y() - h / 2;
+    int x = handle.right() + 4;
+    if (x + w > rightLimit) x = handle.left() - 4 - w;
+    return QRect(x, y, w, h);
+}
+
 int CDelayPanel::valueToX(float ms) const {
     const float perMs = static_cast<float>(width() - 96) / (scaleMax_ - scaleMin_);
     return static_cast<int>(std::fabs(perMs * (ms - scaleMin_))) + kLeft;
@@ -65,7 +112,7 @@ float CDelayPanel::xToValue(int x) const {
 void CDelayPanel::layoutLanes() {
     for (int i = 0; i < kLanes; ++i) {
         Lane& l = lanes_[static_cast<std::size_t>(i)];
-        l.top = static_cast<int>(static_cast<double>(height() - 25) / kLanes * i + 5 + 0.5);
+        l.top = laneTop(i);
         l.handleX = valueToX(l.value);
     }
 }
@@ -83,11 +130,11 @@ float CDelayPanel::value(int lane) const {
     return lanes_[static_cast<std::size_t>(lane)].value;
 }
 
-// The handle and one text line below it are centred in the lane.
+// The handle and the text line below it are centred in the lane; in a lane
+// too low for both, the handle alone.
 int CDelayPanel::handleY(int lane) const {
-    const int textH = QFontMetrics(font_).height();
-    const int top = lanes_[static_cast<std::size_t>(lane)].top;
-    return top + (laneHeight() - handle_.height() - textH) / 2;
+    const int below = valueBelowHandle() ? textHeight() : 0;
+    return laneTop(lane) + std::max(1, (laneHeight() - handle_.height() - below) / 2);
 }
 
 void CDelayPanel::resizeEvent(QResizeEvent*) {
@@ -104,16 +151,14 @@ void CDelayPanel::paintEvent(QPaintEvent*) {
 
     // Lane separators, the outer two brighter.
     for (int i = 0; i <= kLanes; ++i) {
-        const int y = i < kLanes ? lanes_[static_cast<std::size_t>(i)].top
-                                 : static_cast<int>(static_cast<double>(height() - 25) + 5 + 0.5);
+        const int y = laneTop(i);
         p.setPen(QPen(i == 0 || i == kLanes ? QColor(128, 128, 128) : QColor(64, 64, 64), 1));
         p.drawLine(plot.left(), y, plot.right(), y);
     }
     // Captions right-aligned 5 px left of the plot.
     for (int i = 0; i < kLanes; ++i) {
-        const Lane& l = lanes_[static_cast<std::size_t>(i)];
         p.setPen(looks[static_cast<std::size_t>(i)].captionColour);
-        const QRect box(0, l.top, kLeft - 5, laneHeight());
+        const QRect box(0, laneTop(i), kLeft - 5, laneHeight());
         p.drawText(box, Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip,
                    QString::fromUtf8(looks[static_cast<std::size_t>(i)].caption));
     }
@@ -141,18 +186,22 @@ void CDelayPanel::paintEvent(QPaintEvent*) {
     for (int i = 0; i < kLanes; ++i) {
         const Lane& l = lanes_[static_cast<std::size_t>(i)];
         const QColor colour = looks[static_cast<std::size_t>(i)].laneColour;
-        const int hy = handleY(i);
+        const QRect handle = handleRect(i);
+        const int hy = handle.top();
         const double midY = hy + handle_.height() / 2.0;
+        const QRect text = valueTextRect(i);
+        // The lead line stops short of a value shown left of the handle.
+        const double leadEnd = text.right() < handle.left() ? text.left() - 3 : l.handleX;
         QPen dashed(colour, 1.0, Qt::DashLine);
         p.setPen(dashed);
-        p.drawLine(QPointF(plot.left(), midY), QPointF(l.handleX, midY));
+        if (leadEnd > plot.left()) p.drawLine(QPointF(plot.left(), midY), QPointF(leadEnd, midY));
         QColor drop = colour;
         drop.setAlpha(dragging_ && draggedLane_ == i ? 0x80 : 0x40);
         p.setPen(QPen(drop, 1.0));
         p.drawLine(QPointF(l.handleX + 0.5, midY), QPointF(l.handleX + 0.5, plot.bottom() + 1));
         handle_.draw(p, QPointF(l.handleX, hy));
         p.setPen(colour);
-        p.drawText(QPoint(l.handleX + 2, hy + handle_.height() + fm.ascent()),
+        p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
                    QString::asprintf("%.1fms", static_cast<double>(l.value)));
     }
 }
@@ -162,11 +211,12 @@ void CDelayPanel::mousePressEvent(QMouseEvent* event) {
     dragging_ = true;
     draggedLane_ = -1;
     const QPoint at = event->position().toPoint();
-    const int half = laneHeight() / 2;
     for (int i = 0; i < kLanes; ++i) {
-        const Lane& l = lanes_[static_cast<std::size_t>(i)];
-        const int cx = l.handleX + handle_.width() / 2;
-        const int cy = l.top + half;
+        // Within 15 px of the handle's centre; the handle sits a little
+        // above the lane's centre when its value is shown below it.
+        const QPoint c = handleRect(i).center();
+        const int cx = c.x();
+        const int cy = c.y();
         if (std::abs(cx - at.x()) <= 15 && std::abs(cy - at.y()) <= 15) {
             draggedLane_ = i;
             break;

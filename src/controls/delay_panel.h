@@ -11,7 +11,11 @@ namespace v36 {
 constexpr int WM_DELAY_DRAG = 4345;
 
 // The eight channel delays as horizontal lanes on a common millisecond scale,
-// each with a draggable handle at its delay.
+// each with a draggable handle at its delay and the value beside it. A lane
+// tall enough for the handle and a line of text shows the value below the
+// handle; a lower lane shows it beside the handle, on the side where it fits.
+// The value never leaves the control, crosses a lane line or lies under
+// another lane's handle.
 class CDelayPanel : public QWidget {
     Q_OBJECT
   public:
@@ -44,7 +48,18 @@ class CDelayPanel : public QWidget {
     float xToValue(int x) const;
     QRect plotRect() const;
 
-    QSize sizeHint() const override { return {640, 300}; }
+    // Lane i's band: its top, and the height every lane has.
+    int laneTop(int lane) const;
+    int laneHeight() const;
+    // Where lane i's handle and its value text are drawn.
+    QRect handleRect(int lane) const;
+    QRect valueTextRect(int lane) const;
+    // Whether the value text fits below the handle.
+    bool valueBelowHandle() const;
+
+    QSize sizeHint() const override { return {640, 400}; }
+    // Lanes tall enough for the handle with the value below it.
+    QSize minimumSizeHint() const override;
 
   signals:
     // WM_DELAY_DRAG: a handle was dragged to a new value.
@@ -59,8 +74,8 @@ class CDelayPanel : public QWidget {
 
   private:
     void layoutLanes();
-    int laneHeight() const;
     int handleY(int lane) const;
+    int textHeight() const;
 
     std::array<Lane, kLanes> lanes_{};
     float scaleMin_ = 0.0f;

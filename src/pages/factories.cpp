@@ -1,5 +1,7 @@
 #include "pages/factories.h"
 
+#include "pages/delay_dlg.h"
+
 namespace v36 {
 
 namespace {
@@ -21,7 +23,7 @@ CEditorPage* createPage(PageKind kind, int channel, CAppServices& app, QWidget* 
             return nullptr;
 
         case PageKind::Delay:
-            return nullptr;
+            return new CDelayDlg(app, parent);
 
         case PageKind::SoundField:
             return nullptr;

@@ -8,6 +8,7 @@
 
 #include "protocol/bytes.h"
 #include "protocol/codecs.h"
+#include "protocol/output_delay.h"
 
 namespace v36 {
 
@@ -272,7 +273,7 @@ void Senders::sendCompressor(const OutputGroup& g) {
 }
 
 void Senders::setOutputDelay(const OutputGroup& g, int channel, float ms) {
-    const float v = ms < 1.5f ? 1.5f : ms;
+    const float v = outputDelayFloor(ms);
     store_.params.setFloat(g.delayMs(channel), v);
     sendInt(g.block, g.unitDelay(channel), msToSamples(v));
 }
@@ -288,43 +289,20 @@ void Senders::setEchoPredelay(int channel, float sumMs) {
     }
 }
 
-namespace {
-constexpr int kSplitPairs = 26;
-constexpr float kSplitQ = 0.707f;
-int splitHighPassHz(int pair) {
-    return 500 + 100 * pair;
-}
-int splitLowPassHz(int pair) {
-    return 1000 + 100 * pair;
-}
-}  // namespace
-
 int Senders::splitPairOf(const OutputGroup& g, int channel) const {
-    std::array<std::uint8_t, BandRecord::kSize> bytes{};
-    store_.registers.read(static_cast<std::size_t>(recordOffset(g.block, g.splitHighPass(channel))),
-                          bytes.data(), bytes.size());
-    const int freq = BandRecord::decode(bytes.data()).freq;
-    for (int i = 0; i < kSplitPairs; ++i) {
-        if (splitHighPassHz(i) == freq) return i;
-    }
-    return 0;
+    return v36::splitPairOf(store_, g, channel);
 }
 
 void Senders::setDelayFilterMode(const OutputGroup& g, int channel, int mode) {
     store_.params.setInt(g.delayFilterMode(channel), mode);
     sendWord(g.delayFilterMode(channel));
-    const int pair = splitPairOf(g, channel);
-    const bool highFreq = mode == 0;
-    SendSection(g.block, g.splitHighPass(channel), highFreq ? kHighPass : kPeq, 0.0f,
-                splitHighPassHz(pair), kSplitQ);
-    SendSection(g.block, g.splitLowPass(channel), highFreq ? kLowPass : kPeq, 0.0f,
-                splitLowPassHz(pair), kSplitQ);
+    for (const SectionSetting& s : splitSections(g, channel, splitPairOf(g, channel), mode == 0))
+        SendSection(g.block, s.section, s.type, s.gain, s.freq, s.q);
 }
 
 void Senders::setSplitPair(const OutputGroup& g, int channel, int pair) {
-    const int i = std::clamp(pair, 0, kSplitPairs - 1);
-    SendSection(g.block, g.splitHighPass(channel), kHighPass, 0.0f, splitHighPassHz(i), kSplitQ);
-    SendSection(g.block, g.splitLowPass(channel), kLowPass, 0.0f, splitLowPassHz(i), kSplitQ);
+    for (const SectionSetting& s : splitSections(g, channel, pair, true))
+        SendSection(g.block, s.section, s.type, s.gain, s.freq, s.q);
 }
 
 UnitAddress speakerLevelAddress(int k) {

@@ -72,5 +72,37 @@ TEST_F(DelayFixture, PressingAwayFromEveryHandleDragsNothing) {
     EXPECT_FLOAT_EQ(panel.value(4), 40.0f);
 }
 
+// Every value stays readable: inside the control, clear of the lane lines
+// and of every handle, in lanes tall enough for the text below the handle
+// (the smallest size the control asks for) and in lower ones (29 px).
+TEST(DelayPanel, EveryValueIsReadableAtTheSmallestSizeAndInLowLanes) {
+    CDelayPanel panel;
+    const QSize smallest = panel.minimumSizeHint();
+    for (const QSize size : {smallest, QSize(smallest.width(), 8 * 29 + 25), QSize(1400, 900)}) {
+        panel.resize(size);
+        for (const float ms : {1.5f, 50.0f, 99.5f, 100.0f}) {
+            for (int lane = 0; lane < CDelayPanel::kLanes; ++lane)
+                panel.setValue(lane, ms);
+            for (int lane = 0; lane < CDelayPanel::kLanes; ++lane) {
+                const QRect text = panel.valueTextRect(lane);
+                SCOPED_TRACE(::testing::Message() << size.width() << "x" << size.height() << " "
+                                                  << ms << " ms, lane " << lane);
+                EXPECT_TRUE(panel.rect().contains(text));
+                for (int line = 0; line <= CDelayPanel::kLanes; ++line) {
+                    const int y = panel.laneTop(line);
+                    EXPECT_FALSE(y >= text.top() && y <= text.bottom()) << "line " << line;
+                }
+                for (int other = 0; other < CDelayPanel::kLanes; ++other)
+                    EXPECT_FALSE(text.intersects(panel.handleRect(other))) << "handle " << other;
+            }
+        }
+        test::saveArtefact(
+            test::renderControl(panel),
+            QStringLiteral("delay_values_%1x%2").arg(size.width()).arg(size.height()));
+    }
+    panel.resize(smallest);
+    EXPECT_TRUE(panel.valueBelowHandle());
+}
+
 }  // namespace
 }  // namespace v36

@@ -108,9 +108,14 @@ TEST(Senders, OutputDelayIsRaisedToOneAndAHalfMilliseconds) {
     f.ctx.senders.setOutputDelay(outMain, 0, 1.0f);
     f.ctx.senders.setOutputDelay(outCenter, 0, 12.34f);
     f.ctx.senders.setOutputDelay(outRear, 1, 100.0f);
+    // A delay that is not a number (a damaged file, a bad script value) goes
+    // out as the shortest delay, not as 0 samples.
+    f.ctx.senders.setOutputDelay(outSub, 0, std::nanf(""));
     EXPECT_EQ(f.ctx.store.params.getFloat(outMain.delayMs(0)), 1.5f);
+    EXPECT_EQ(f.ctx.store.params.getFloat(outSub.delayMs(0)), 1.5f);
     const auto sent = f.sent();
-    ASSERT_EQ(sent.size(), 3u);
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent[3], reportOf({0x02, 0x09, 0x00, 0x08, 0x1D, 0x01, 0x00, 0x00, 0x00, 0x48}));
     EXPECT_EQ(sent[0], reportOf({0x02, 0x09, 0x00, 0x05, 0x23, 0x01, 0x00, 0x00, 0x00, 0x48}));
     EXPECT_EQ(headerOf(sent[1]), (ParamHeader{7, 19, 1}));
     EXPECT_EQ(wordOf(sent[1], 0), 592u);

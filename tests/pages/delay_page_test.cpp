@@ -1,0 +1,359 @@
+// The delay page on the virtual unit: what each control sends, byte for byte.
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+
+#include "controls/bmp_slider.h"
+#include "controls/control_test_support.h"
+#include "controls/delay_panel.h"
+#include "controls/image_button.h"
+#include "controls/spin_button.h"
+#include "pages/delay_dlg.h"
+#include "pages/factories.h"
+#include "pages/page_buttons.h"
+#include "protocol/bytes.h"
+#include "protocol/codecs.h"
+#include "protocol/output_delay.h"
+#include "protocol/words.h"
+#include "shell_fixture.h"
+
+namespace v36::test {
+namespace {
+
+constexpr int kMainL = 0;
+constexpr int kCenter = 2;
+constexpr int kSub = 3;
+constexpr int kRearR = 5;
+
+class DelayPageTest : public ShellTest {
+  protected:
+    CDelayDlg* open(int language = kEnglish) {
+        start({}, language, pageFactories());
+        if (!waitIdleConnected()) return nullptr;
+        app_->ShowPage(PageKind::Delay, 0);
+        auto* page = qobject_cast<CDelayDlg*>(view().currentPage());
+        if (page) page->window()->show();
+        settle();
+        unit().clearTraffic();
+        return page;
+    }
+    void settle() {
+        QCoreApplication::processEvents();
+        app_->writer().waitIdle();
+    }
+    std::vector<Report> received() {
+        settle();
+        return unit().received();
+    }
+    // Types `text` into channel c's box and presses Enter.
+    void enter(CDelayDlg* page, int c, const QString& text) {
+        page->delayBox(c)->setText(text);
+        QTest::keyClick(page->delayBox(c), Qt::Key_Return);
+    }
+    // The two delay-mode words as the unit holds them.
+    std::vector<std::uint32_t> modeWords(int block, int index) {
+        settle();
+        const auto words = unit().paramWords(block, index);
+        return {words.begin(), words.begin() + 2};
+    }
+    // A click on the upper (+1) or lower (-1) half of channel c's spin.
+    void spinClick(CDelayDlg* page, int c, int delta) {
+        CSpinButton* spin = page->spin(c);
+        const QPoint at(spin->width() / 2, delta > 0 ? 2 : spin->height() - 3);
+        QTest::mousePress(spin, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(spin, Qt::LeftButton, {}, at);
+    }
+    // The record of a section as the unit holds it.
+    BandRecord unitRecord(int bank, int section) {
+        settle();
+        const auto regs = unit().registers();
+        return BandRecord::decode(regs.data() + recordOffset(bank, section));
+    }
+};
+
+Report paramReport(int block, int index, std::initializer_list<std::uint32_t> words) {
+    Report r{};
+    r[0] = 0x02;
+    r[1] = 0x09;
+    r[3] = static_cast<std::uint8_t>(block);
+    r[4] = static_cast<std::uint8_t>(index);
+    r[5] = static_cast<std::uint8_t>(words.size());
+    std::size_t at = 6;
+    for (const std::uint32_t w : words) {
+        putBE32(r.data() + at, w);
+        at += 4;
+    }
+    return r;
+}
+
+TEST_F(DelayPageTest, TypedDelaysAreClampedShownAndSentAsSamples) {
+    CDelayDlg* page = open();
+    ASSERT_NE(page, nullptr);
+    struct Case {
+        const char* typed;
+        const char* shown;
+        float stored;
+        std::uint32_t samples;
+    };
+    const Case cases[] = {
+        {"0.3", "1.5ms", 1.5f, 72},        // raised to the shortest delay
+        {"12.34", "12.3ms", 12.34f, 592},  // shown in tenths, sent exactly
+        {"250", "100.0ms", 100.0f, 4800},  // held at the longest
+        {"20.5ms", "20.5ms", 20.5f, 984},  // the unit may stay in the box
+        {"abc", "1.5ms", 1.5f, 72},        // not a number: the shortest delay
+    };
+    const int word = outMain.delayMs(0);
+    enter(page, kMainL, QStringLiteral("7"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        settle();
+        unit().clearTraffic();
+        enter(page, kMainL, QString::fromUtf8(c.typed));
+        EXPECT_EQ(page->delayBox(kMainL)->text(), QString::fromUtf8(c.shown));
+        EXPECT_EQ(store().params.getFloat(word), c.stored);
+        EXPECT_FLOAT_EQ(page->diagram()->value(kMainL), std::min(c.stored, 100.0f));
+        const auto sent = received();
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0], paramReport(5, 35, {c.samples}));
+    }
+    // The value already stored sends nothing and makes no step.
+    const int steps = app_->edits().count();
+    settle();
+    unit().clearTraffic();
+    enter(page, kMainL, QStringLiteral("1.5"));
+    EXPECT_TRUE(received().empty());
+    EXPECT_EQ(app_->edits().count(), steps);
+}
+
+TEST_F(DelayPageTest, TheSpinStepsTenthsFromTheTypedValueAndStopsAtTheLimits) {
+    CDelayDlg* page = open();
+    ASSERT_NE(page, nullptr);
+    enter(page, kMainL, QStringLiteral("12.34"));
+    EXPECT_EQ(page->spinPosition(kMainL), 123);
+    settle();
+    unit().clearTraffic();
+    spinClick(page, kMainL, +1);
+    EXPECT_EQ(page->delayBox(kMainL)->text(), QStringLiteral("12.4ms"));
+    EXPECT_EQ(store().params.getFloat(outMain.delayMs(0)), 12.4f);
+    EXPECT_EQ(received(),
+              std::vector<Report>{paramReport(5, 35, {595})});  // trunc(12.4 * 48 + 0.5)
+    unit().clearTraffic();
+    spinClick(page, kMainL, +1);
+    EXPECT_EQ(page->delayBox(kMainL)->text(), QStringLiteral("12.5ms"));
+    EXPECT_EQ(received(), std::vector<Report>{paramReport(5, 35, {600})});
+
+    // At the shortest delay a step down shows and stores 1.5 ms, never less.
+    enter(page, kCenter, QStringLiteral("1.6"));
+    spinClick(page, kCenter, -1);
+    spinClick(page, kCenter, -1);
+    EXPECT_EQ(page->delayBox(kCenter)->text(), QStringLiteral("1.5ms"));
+    EXPECT_EQ(page->spinPosition(kCenter), CDelayDlg::kSpinMinimum);
+    EXPECT_EQ(store().params.getFloat(outCenter.delayMs(0)), 1.5f);
+    enter(page, kCenter, QStringLiteral("99.9"));
+    spinClick(page, kCenter, +1);
+    spinClick(page, kCenter, +1);
+    EXPECT_EQ(page->delayBox(kCenter)->text(), QStringLiteral("100.0ms"));
+    EXPECT_EQ(page->spinPosition(kCenter), CDelayDlg::kSpinMaximum);
+}
+
+TEST_F(DelayPageTest, DraggingALaneIsOneStepThatUndoRestores) {
+    CDelayDlg* page = open();
+    ASSERT_NE(page, nullptr);
+    CDelayPanel* diagram = page->diagram();
+    const float before = store().params.getFloat(outSub.delayMs(0));
+    const QRect handle = diagram->handleRect(kSub);
+    const QPoint grab = handle.center();
+    QTest::mousePress(diagram, Qt::LeftButton, {}, grab);
+    for (const float ms : {20.0f, 30.0f, 42.0f}) {
+        const QPoint at(diagram->valueToX(ms) + handle.width() / 2 + 1, grab.y());
+        sendMove(diagram, at, Qt::LeftButton);
+    }
+    QTest::mouseRelease(diagram, Qt::LeftButton, {}, grab);
+    settle();
+    const float dragged = store().params.getFloat(outSub.delayMs(0));
+    EXPECT_NEAR(dragged, 42.0f, 0.5f);
+    EXPECT_EQ(page->delayBox(kSub)->text(), QString::asprintf("%.1fms", double{dragged}));
+    EXPECT_EQ(page->focusWidget(), page->delayBox(kSub));
+    EXPECT_EQ(page->spinPosition(kSub), CDelayDlg::spinPositionOf(dragged));
+    EXPECT_EQ(app_->edits().count(), 1);
+    EXPECT_EQ(unit().paramWords(8, 29).at(0), msToSamples(dragged));
+
+    app_->edits().undo();
+    settle();
+    EXPECT_EQ(store().params.getFloat(outSub.delayMs(0)), before);
+    EXPECT_EQ(page->delayBox(kSub)->text(), QString::asprintf("%.1fms", double{before}));
+    EXPECT_EQ(unit().paramWords(8, 29).at(0), msToSamples(before));
+}
+
+TEST_F(DelayPageTest, TheOnSwitchSendsTheBypassWordAndGreysTheChannel) {
+    CDelayDlg* page = open();
+    ASSERT_NE(page, nullptr);
+    page->onSwitch(kCenter)->click();
+    EXPECT_EQ(store().params.getInt(outCenter.delayBypass(0)), 1);
+    const auto sent = received();
+    ASSERT_EQ(sent.size(), 1u);
+    const std::uint8_t bytes[] = {0x02, 0x09, 0x00, 0x07, 0x14, 0x01, 0x00, 0x00, 0x00, 0x01};
+    EXPECT_TRUE(std::equal(std::begin(bytes), std::end(bytes), sent[0].begin()));
+    for (QWidget* w : {static_cast<QWidget*>(page->highFreqRadio(kCenter)),
+                       static_cast<QWidget*>(page->channelRadio(kCenter)),
+                       static_cast<QWidget*>(page->splitSlider(kCenter)),
+                       static_cast<QWidget*>(page->splitLabel(kCenter)),
+                       static_cast<QWidget*>(page->delayBox(kCenter)),
+                       static_cast<QWidget*>(page->spin(kCenter)),
+                       static_cast<QWidget*>(page->caption(kCenter))})
+        EXPECT_FALSE(w->isEnabled());
+    EXPECT_TRUE(page->onSwitch(kCenter)->isEnabled());
+    EXPECT_TRUE(page->delayBox(kMainL)->isEnabled());  // other channels untouched
+
+    page->onSwitch(kCenter)->click();
+    EXPECT_EQ(store().params.getInt(outCenter.delayBypass(0)), 0);
+    EXPECT_TRUE(page->splitSlider(kCenter)->isEnabled());
+}
+
+TEST_F(DelayPageTest, TheModeRadiosSendTheModeWordsThenTheSplitPair) {
+    CDelayDlg* page = open();
+    ASSERT_NE(page, nullptr);
+    // Rear R keeps pair 7 (1200 Hz / 1700 Hz) in its high-pass section.
+    page->splitSlider(kRearR)->setFocus();
+    for (int i = 0; i < 7; ++i)
+        QTest::keyClick(page->splitSlider(kRearR), Qt::Key_Right);
+    ASSERT_EQ(page->splitLabel(kRearR)->text(), QStringLiteral("1200Hz"));
+    settle();
+    unit().clearTraffic();
+
+    page->channelRadio(kRearR)->click();
+    EXPECT_EQ(store().params.getInt(outRear.delayFilterMode(1)), 1);
+    EXPECT_FALSE(page->splitSlider(kRearR)->isEnabled());
+    EXPECT_FALSE(page->splitLabel(kRearR)->isEnabled());
+    auto sent = received();
+    ASSERT_EQ(sent.size(), 5u);  // mode words; record and biquad of each section
+    const std::uint8_t mode[] = {0x02, 0x09, 0x00, 0x06, 0x1A, 0x02, 0x3F,
+                                 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    EXPECT_TRUE(std::equal(std::begin(mode), std::end(mode), sent[0].begin()));
+    EXPECT_EQ(sent[1][1], 0x85);
+    EXPECT_EQ(sent[3][1], 0x85);
+    EXPECT_EQ(unitRecord(6, 12).type, kPeq);
+    EXPECT_EQ(unitRecord(6, 12).freq, 1200);
+    EXPECT_EQ(unitRecord(6, 13).type, kPeq);
+    EXPECT_EQ(unitRecord(6, 13).freq, 1700);
+    EXPECT_FLOAT_EQ(unitRecord(6, 13).gain, 0.0f);
+
+    // Clicking the mode already chosen sends nothing.
+    settle();
+    unit().clearTraffic();
+    page->channelRadio(kRearR)->click();
+    EXPECT_TRUE(received().empty());
+
+    // Back to "High Freq": the pair returns as high-pass and low-pass.
+    page->highFreqRadio(kRearR)->click();
+    EXPECT_EQ(modeWords(6, 26), (std::vector<std::uint32_t>{0x3F800000u, 0x3F800000u}));
+    EXPECT_EQ(unitRecord(6, 12).type, kHighPass);
+    EXPECT_EQ(unitRecord(6, 12).freq, 1200);
+    EXPECT_EQ(unitRecord(6, 13).type, kLowPass);
+    EXPECT_EQ(unitRecord(6, 13).freq, 1700);
+    EXPECT_TRUE(page->splitSlider(kRearR)->isEnabled());
+
+    // Undo takes the mode and both sections back in one step.
+    app_->edits().undo();
+    settle();
+    EXPECT_TRUE(page->channelRadio(kRearR)->isChecked());
+    EXPECT_EQ(unitRecord(6, 12).type, kPeq);
+    EXPECT_EQ(modeWords(6, 26), (std::vector<std::uint32_t>{0x3F800000u, 0u}));
+}
+
+TEST_F(DelayPageTest, TheSplitSliderSendsThePairAndTheLabelReadsItBack) {
+    CDelayDlg* page = open();
+    ASSERT_NE(page, nullptr);
+    CXBmpSlider* slider = page->splitSlider(kSub);
+    slider->setFocus();
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(slider, Qt::Key_Right);
+    EXPECT_EQ(page->splitLabel(kSub)->text(), QStringLiteral("1000Hz"));
+    EXPECT_EQ(unitRecord(8, 20).type, kHighPass);
+    EXPECT_EQ(unitRecord(8, 20).freq, 1000);
+    EXPECT_EQ(unitRecord(8, 21).type, kLowPass);
+    EXPECT_EQ(unitRecord(8, 21).freq, 1500);
+    EXPECT_NEAR(unitRecord(8, 21).q, 0.707f, 0.001f);
+
+    // A high-pass frequency of no pair shows pair 0.
+    const auto bytes = BandRecord{0.0f, 630, 0.707f, kHighPass}.encode();
+    store().registers.write(static_cast<std::size_t>(recordOffset(8, 20)), bytes.data(),
+                            bytes.size());
+    page->RefreshFromStore();
+    EXPECT_EQ(slider->position(), 0);
+    EXPECT_EQ(page->splitLabel(kSub)->text(), QStringLiteral("500Hz"));
+}
+
+TEST_F(DelayPageTest, TheTopChannelsAndTheirButtonStayHidden) {
+    CDelayDlg* page = open();
+    ASSERT_NE(page, nullptr);
+    for (int c = 0; c < CDelayDlg::kChannels; ++c) {
+        const bool top = c >= 6;
+        EXPECT_EQ(page->delayBox(c)->isHidden(), top) << c;
+        EXPECT_EQ(page->onSwitch(c)->isHidden(), top) << c;
+        EXPECT_EQ(page->splitSlider(c)->isHidden(), top) << c;
+    }
+    EXPECT_TRUE(page->pageButtons()->button(CPageButtonRow::kTopId)->isHidden());
+    EXPECT_EQ(page->pageButtons()->currentId(), 1074);
+}
+
+// Renders the page at the smallest and the maximised size in both languages:
+// nothing overlaps or leaves the page, every text fits its control.
+TEST_F(DelayPageTest, ThePageLaysOutCleanlyInBothLanguagesAtBothSizes) {
+    for (const int language : {kChinese, kEnglish}) {
+        CDelayDlg* page = open(language);
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(page->highFreqRadio(kMainL)->text(),
+                  language == kEnglish ? QStringLiteral("High Freq ") : QStringLiteral("高频延时"));
+        EXPECT_EQ(page->caption(kRearR)->text(),
+                  language == kEnglish ? QStringLiteral("Rear R") : QStringLiteral("后置右"));
+        // The main window at its smallest and maximised on a 1920 x 1080 screen.
+        for (const QSize window : {QSize(1068, 700), QSize(1920, 1080)}) {
+            app_->mainFrame()->resize(window);
+            QCoreApplication::processEvents();
+            const QSize size = page->size();
+            EXPECT_GE(size.width(), CKorvelv13View::kMinPageWidth);
+            EXPECT_GE(size.height(), CKorvelv13View::kMinPageHeight);
+            const QImage image = page->grab().toImage();
+            image.save(QStringLiteral(V36_ARTEFACT_DIR "/delay_page_%1_%2x%3.png")
+                           .arg(language == kEnglish ? "en" : "zh")
+                           .arg(size.width())
+                           .arg(size.height()));
+            const QRect pageRect = page->rect();
+            for (int c = 0; c < 6; ++c) {
+                SCOPED_TRACE(::testing::Message() << "channel " << c << " at " << size.width());
+                std::vector<QWidget*> row = {page->caption(c),       page->onSwitch(c),
+                                             page->delayBox(c),      page->spin(c),
+                                             page->highFreqRadio(c), page->channelRadio(c),
+                                             page->splitSlider(c),   page->splitLabel(c)};
+                QRect previous;
+                for (QWidget* w : row) {
+                    const QRect r(w->mapTo(page, QPoint(0, 0)), w->size());
+                    EXPECT_TRUE(pageRect.contains(r));
+                    EXPECT_FALSE(r.intersects(previous));
+                    EXPECT_FALSE(
+                        r.intersects(QRect(page->diagram()->pos(), page->diagram()->size())));
+                    previous = r;
+                    if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+                        EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + 20, b->width());
+                    }
+                }
+                // The row sits beside its own lane.
+                const int laneMid = page->diagram()->y() + page->diagram()->laneTop(c) +
+                                    page->diagram()->laneHeight() / 2;
+                const int rowMid = page->delayBox(c)->mapTo(page, QPoint(0, 0)).y() +
+                                   page->delayBox(c)->height() / 2;
+                EXPECT_LE(std::abs(rowMid - laneMid), 2);
+            }
+            EXPECT_TRUE(page->diagram()->valueBelowHandle());
+            EXPECT_EQ(page->diagram()->geometry().right(), size.width() - 9);
+        }
+        stop();
+    }
+}
+
+}  // namespace
+}  // namespace v36::test
