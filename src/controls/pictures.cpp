@@ -6,6 +6,8 @@
 #include <QRadialGradient>
 #include <cmath>
 
+#include "controls/control_fonts.h"
+
 namespace v36 {
 
 namespace {
@@ -206,6 +208,154 @@ void backButton(QPainter& p, const QSizeF& s) {
     p.drawPath(arrow);
 }
 
+// ---- the output page's speaker pictures (drawn on a 220 x 150 grid) ----
+
+void cabinet(QPainter& p, const QRectF& r) {
+    QLinearGradient g(r.topLeft(), r.topRight());
+    g.setColorAt(0.0, QColor(52, 56, 64));
+    g.setColorAt(0.5, QColor(92, 98, 110));
+    g.setColorAt(1.0, QColor(44, 48, 54));
+    p.setPen(QPen(QColor(20, 22, 26), 1.2));
+    p.setBrush(g);
+    p.drawRoundedRect(r, 4.0, 4.0);
+}
+
+void driver(QPainter& p, const QPointF& c, double r) {
+    p.setPen(QPen(QColor(15, 15, 18), 1.0));
+    p.setBrush(QColor(30, 31, 35));
+    p.drawEllipse(c, r, r);  // surround
+    QRadialGradient cone(c - QPointF(r * 0.25, r * 0.25), r);
+    cone.setColorAt(0.0, QColor(190, 192, 200));
+    cone.setColorAt(0.5, QColor(110, 112, 120));
+    cone.setColorAt(1.0, QColor(45, 46, 52));
+    p.setBrush(cone);
+    p.drawEllipse(c, r * 0.82, r * 0.82);
+    p.setBrush(QColor(70, 72, 80));
+    p.drawEllipse(c, r * 0.28, r * 0.28);  // dust cap
+}
+
+void tweeter(QPainter& p, const QPointF& c, double r) {
+    p.setPen(QPen(QColor(15, 15, 18), 1.0));
+    p.setBrush(QColor(40, 41, 46));
+    p.drawEllipse(c, r, r);
+    QRadialGradient dome(c - QPointF(r * 0.3, r * 0.3), r * 0.7);
+    dome.setColorAt(0.0, QColor(240, 240, 245));
+    dome.setColorAt(1.0, QColor(140, 142, 150));
+    p.setBrush(dome);
+    p.drawEllipse(c, r * 0.6, r * 0.6);
+}
+
+// Sound waves leaving a point towards `angle` degrees (0 = right, 90 = down).
+void waves(QPainter& p, const QPointF& from, double angle) {
+    p.setBrush(Qt::NoBrush);
+    for (int i = 1; i <= 3; ++i) {
+        const double r = 7.0 * i;
+        p.setPen(QPen(QColor(0, 150, 230, 220 - 50 * i), 1.6, Qt::SolidLine, Qt::RoundCap));
+        p.drawArc(QRectF(from.x() - r, from.y() - r, 2 * r, 2 * r),
+                  static_cast<int>((-angle - 35.0) * 16.0), 70 * 16);
+    }
+}
+
+void tower(QPainter& p, const QRectF& r) {
+    cabinet(p, r);
+    const double cx = r.center().x();
+    tweeter(p, QPointF(cx, r.top() + 13.0), 7.0);
+    driver(p, QPointF(cx, r.top() + 42.0), 15.0);
+    driver(p, QPointF(cx, r.top() + 78.0), 15.0);
+}
+
+void bookshelf(QPainter& p, const QRectF& r) {
+    cabinet(p, r);
+    const double cx = r.center().x();
+    tweeter(p, QPointF(cx, r.top() + 13.0), 6.5);
+    driver(p, QPointF(cx, r.top() + 43.0), 17.0);
+}
+
+// The picture area above the caption band, then the caption.
+void speakerPicture(QPainter& p, const QSizeF& s, void (*art)(QPainter&), const char* caption) {
+    p.save();
+    p.scale(s.width() / 220.0, s.height() / 150.0);
+    art(p);
+    p.setFont(controlFont(FontRole::CjkBold, 15));
+    p.setPen(QColor(25, 55, 105));
+    p.drawText(QRectF(0.0, 124.0, 220.0, 26.0), Qt::AlignCenter, QString::fromUtf8(caption));
+    p.restore();
+}
+
+void mainArt(QPainter& p) {
+    tower(p, QRectF(28.0, 6.0, 46.0, 112.0));
+    tower(p, QRectF(146.0, 6.0, 46.0, 112.0));
+    waves(p, QPointF(82.0, 60.0), 0.0);
+    waves(p, QPointF(138.0, 60.0), 180.0);
+}
+void centerArt(QPainter& p) {
+    cabinet(p, QRectF(30.0, 42.0, 160.0, 52.0));
+    driver(p, QPointF(68.0, 68.0), 19.0);
+    driver(p, QPointF(152.0, 68.0), 19.0);
+    tweeter(p, QPointF(110.0, 68.0), 9.0);
+    waves(p, QPointF(110.0, 100.0), 90.0);
+}
+void subArt(QPainter& p) {
+    cabinet(p, QRectF(52.0, 8.0, 116.0, 110.0));
+    driver(p, QPointF(110.0, 56.0), 40.0);
+    p.setPen(QPen(QColor(15, 15, 18), 1.0));
+    p.setBrush(QColor(12, 12, 14));
+    p.drawRoundedRect(QRectF(72.0, 102.0, 76.0, 9.0), 4.0, 4.0);  // port
+}
+void rearArt(QPainter& p) {
+    for (const double x : {34.0, 136.0}) {
+        bookshelf(p, QRectF(x, 14.0, 50.0, 70.0));
+        p.setPen(QPen(QColor(70, 74, 82), 4.0, Qt::SolidLine, Qt::FlatCap));
+        p.drawLine(QPointF(x + 25.0, 84.0), QPointF(x + 25.0, 114.0));  // stand
+        p.drawLine(QPointF(x + 10.0, 116.0), QPointF(x + 40.0, 116.0));
+    }
+    waves(p, QPointF(88.0, 48.0), 0.0);
+    waves(p, QPointF(132.0, 48.0), 180.0);
+}
+void topArt(QPainter& p) {
+    p.setPen(QPen(QColor(120, 126, 138), 3.0));
+    p.drawLine(QPointF(10.0, 6.0), QPointF(210.0, 6.0));  // the ceiling
+    for (const double x : {60.0, 160.0}) {
+        p.save();
+        p.translate(x, 30.0);
+        p.rotate(x < 110.0 ? 20.0 : -20.0);
+        bookshelf(p, QRectF(-22.0, -20.0, 44.0, 62.0));
+        p.restore();
+        waves(p, QPointF(x + (x < 110.0 ? 10.0 : -10.0), 80.0), x < 110.0 ? 70.0 : 110.0);
+    }
+}
+
+void speakerMainZh(QPainter& p, const QSizeF& s) {
+    speakerPicture(p, s, mainArt, "前置音箱");
+}
+void speakerMainEn(QPainter& p, const QSizeF& s) {
+    speakerPicture(p, s, mainArt, "Main Speakers");
+}
+void speakerCenterZh(QPainter& p, const QSizeF& s) {
+    speakerPicture(p, s, centerArt, "中置音箱");
+}
+void speakerCenterEn(QPainter& p, const QSizeF& s) {
+    speakerPicture(p, s, centerArt, "Center Speaker");
+}
+void speakerSubZh(QPainter& p, const QSizeF& s) {
+    speakerPicture(p, s, subArt, "超低音箱");
+}
+void speakerSubEn(QPainter& p, const QSizeF& s) {
+    speakerPicture(p, s, subArt, "Subwoofer");
+}
+void speakerRearZh(QPainter& p, const QSizeF& s) {
+    speakerPicture(p, s, rearArt, "后置音箱");
+}
+void speakerRearEn(QPainter& p, const QSizeF& s) {
+    speakerPicture(p, s, rearArt, "Rear Speakers");
+}
+void speakerTopZh(QPainter& p, const QSizeF& s) {
+    speakerPicture(p, s, topArt, "顶置音箱");
+}
+void speakerTopEn(QPainter& p, const QSizeF& s) {
+    speakerPicture(p, s, topArt, "Top Speakers");
+}
+
 struct PictureEntry {
     int id;
     int width;
@@ -228,6 +378,16 @@ constexpr PictureEntry kPictures[] = {
     {picture::kSliderFill, 131, 22, fillH},
     {picture::kSliderTrackVertical, 22, 160, trackV},
     {picture::kSliderFillVertical, 22, 160, fillV},
+    {picture::kSpeakerCenterZh, 220, 150, speakerCenterZh},
+    {picture::kSpeakerMainZh, 220, 150, speakerMainZh},
+    {picture::kSpeakerRearZh, 220, 150, speakerRearZh},
+    {picture::kSpeakerSubZh, 220, 150, speakerSubZh},
+    {picture::kSpeakerCenterEn, 220, 150, speakerCenterEn},
+    {picture::kSpeakerMainEn, 220, 150, speakerMainEn},
+    {picture::kSpeakerRearEn, 220, 150, speakerRearEn},
+    {picture::kSpeakerSubEn, 220, 150, speakerSubEn},
+    {picture::kSpeakerTopZh, 220, 150, speakerTopZh},
+    {picture::kSpeakerTopEn, 220, 150, speakerTopEn},
 };
 
 }  // namespace

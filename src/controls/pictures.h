@@ -21,8 +21,19 @@ constexpr int kSpeaker = 341;              // 28 x 34
 constexpr int kDelayHandle = 342;          // 25 x 22
 constexpr int kNavButtonSelected = 395;    // 161 x 39
 constexpr int kActionButton = 413;         // 100 x 30, a page's or dialog's own buttons
-constexpr int kBackButton = 397;           // 90 x 32
-constexpr int kNavButton = 414;            // 161 x 39
+// The output page's speaker pictures, 220 x 150, Chinese / English caption.
+constexpr int kSpeakerCenterZh = 361;
+constexpr int kSpeakerMainZh = 363;
+constexpr int kSpeakerRearZh = 366;
+constexpr int kSpeakerSubZh = 368;
+constexpr int kSpeakerCenterEn = 402;
+constexpr int kSpeakerMainEn = 405;
+constexpr int kSpeakerRearEn = 406;
+constexpr int kSpeakerSubEn = 409;
+constexpr int kSpeakerTopZh = 451;
+constexpr int kSpeakerTopEn = 452;
+constexpr int kBackButton = 397;  // 90 x 32
+constexpr int kNavButton = 414;   // 161 x 39
 // Pictures without a number of their own in the page templates.
 constexpr int kSliderFill = 9001;           // 131 x 22, the filled horizontal track
 constexpr int kSliderTrackVertical = 9002;  // 22 x 160

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
@@ -28,6 +29,26 @@ TEST(Pictures, KnownNumbersLoadAtTheirSizeAndUnknownOnesLeaveTheHolderEmpty) {
         const QImage sharp = holder.toImage(3.0);
         EXPECT_EQ(sharp.size(), c.size * 3) << c.id;
     }
+    // The speaker pictures of the output page, one per channel and language.
+    QImage sheet(QSize(5 * 220, 2 * 150) * 2, QImage::Format_ARGB32_Premultiplied);
+    sheet.setDevicePixelRatio(2.0);
+    sheet.fill(QColor::fromRgb(0xF0FAFF));
+    QPainter painter(&sheet);
+    const int speakers[2][5] = {
+        {picture::kSpeakerMainZh, picture::kSpeakerCenterZh, picture::kSpeakerSubZh,
+         picture::kSpeakerRearZh, picture::kSpeakerTopZh},
+        {picture::kSpeakerMainEn, picture::kSpeakerCenterEn, picture::kSpeakerSubEn,
+         picture::kSpeakerRearEn, picture::kSpeakerTopEn}};
+    for (int language = 0; language < 2; ++language) {
+        for (int k = 0; k < 5; ++k) {
+            const CGdiPlusBitmapResource speaker(speakers[language][k]);
+            EXPECT_EQ(speaker.size(), QSize(220, 150)) << speakers[language][k];
+            speaker.draw(painter, QPointF(220 * k, 150 * language));
+        }
+    }
+    painter.end();
+    test::saveArtefact(sheet, QStringLiteral("speaker_pictures_x2"));
+
     CGdiPlusBitmapResource holder(picture::kSpeaker);
     EXPECT_FALSE(holder.load(4242));
     EXPECT_TRUE(holder.isNull());
