@@ -59,6 +59,14 @@ class CAppServices {
     virtual void startPullWithDialog() = 0;
     virtual bool levelPollEnable() const = 0;
     virtual void setLevelPollEnable(bool on) = 0;
+
+    // The input EQ the music page works on: 1 (CH A mic), 8 (CH B mic) or 0
+    // (music). It outlives the page; 1 at start.
+    int inputEqSelection() const { return inputEqSelection_; }
+    void setInputEqSelection(int eq) { inputEqSelection_ = eq; }
+
+  private:
+    int inputEqSelection_ = 1;
 };
 
 // The base of every editor page. The shell calls these operations; the

@@ -1,6 +1,8 @@
 #include "pages/factories.h"
 
 #include "pages/delay_dlg.h"
+#include "pages/dialog_efx.h"
+#include "pages/dialog_music.h"
 
 namespace v36 {
 
@@ -14,10 +16,10 @@ CEditorPage* createPage(PageKind kind, int channel, CAppServices& app, QWidget* 
     // shell shows an empty page).
     switch (kind) {
         case PageKind::Music:
-            return nullptr;
+            return new CDialogMusic(app, parent);
 
         case PageKind::Effects:
-            return nullptr;
+            return new CDialogEfx(channel, app, parent);
 
         case PageKind::Output:
             return nullptr;

@@ -44,7 +44,7 @@ TEST(LanguageFile, CutsLongValuesAt999Characters) {
 TEST(LanguageFile, BuiltInFilesCoverEveryShownTemplate) {
     const std::map<int, int> counts = {{313, 45}, {333, 40}, {334, 25}, {335, 45},
                                        {346, 33}, {372, 4},  {373, 4},  {385, 38},
-                                       {410, 4},  {421, 9},  {423, 9},  {424, 4}};
+                                       {410, 4},  {421, 10}, {423, 9},  {424, 4}};
     for (int lang : {kChinese, kEnglish}) {
         const LanguageFile file = LanguageFile::builtIn(lang);
         ASSERT_FALSE(file.isEmpty()) << "language " << lang;
@@ -62,6 +62,7 @@ TEST(LanguageFile, BuiltInFilesCoverEveryShownTemplate) {
     EXPECT_EQ(en.title(373), QStringLiteral("Learn remoter control "));
     EXPECT_EQ(en.text(423, 1178), QStringLiteral("Mic "));
     EXPECT_EQ(zh.text(313, 1068), QString::fromUtf8("话筒通道A"));
+    EXPECT_EQ(en.text(421, 1068), QStringLiteral("Back"));  // the effects page's back button
 }
 
 TEST(ApplyDialogTexts, RelabelsByControlIdAndLeavesTheRestAlone) {

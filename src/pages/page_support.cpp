@@ -1,0 +1,107 @@
+#include "pages/page_support.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QResizeEvent>
+#include <QWheelEvent>
+
+#include "app/language.h"
+#include "app/page.h"
+#include "context/device_context.h"
+#include "controls/bmp_slider.h"
+#include "protocol/bytes.h"
+
+namespace v36 {
+
+// --- Word edits ----------------------------------------------------------------------
+
+WordChange intWord(int word, std::int32_t value, bool send) {
+    return {word, static_cast<std::uint32_t>(value), send};
+}
+
+WordChange floatWord(int word, float value, bool send) {
+    return {word, floatBits(value), send};
+}
+
+int fitColumnWidth(const QWidget* view, int minimum, const QStringList& texts) {
+    // The cell's margins and the grid line.
+    constexpr int kPadding = 12;
+    const QFontMetrics fm(view->font());
+    int width = minimum;
+    for (const QString& t : texts)
+        width = std::max(width, fm.horizontalAdvance(t) + kPadding);
+    return width;
+}
+
+bool applyWords(CAppServices& app, const EditText& text, const QString& mergeKey,
+                std::span<const WordChange> words) {
+    const ParamBlock& params = app.device().store.params;
+    bool changed = false;
+    for (const WordChange& c : words)
+        changed = changed || params.getRaw(c.word) != c.raw;
+    if (!changed) return false;
+    Edit edit(text);
+    if (!mergeKey.isEmpty()) edit.merging(mergeKey);
+    for (const WordChange& c : words)
+        edit.word(c.word, c.raw, c.send);
+    app.edits().apply(std::move(edit));
+    return true;
+}
+
+// --- CWheelToFocus -------------------------------------------------------------------
+
+CWheelToFocus::CWheelToFocus(QWidget* page, Route route)
+    : QObject(page), page_(page), route_(std::move(route)) {
+    // The turn reaches whatever is under the pointer first; the application
+    // sees it before any of the page's controls does.
+    qApp->installEventFilter(this);
+}
+
+CWheelToFocus::~CWheelToFocus() {
+    if (qApp) qApp->removeEventFilter(this);
+}
+
+void CWheelToFocus::forwardWheel(QWidget* target, const QWheelEvent* event) {
+    const QPointF global = event->globalPosition();
+    QWheelEvent copy(target->mapFromGlobal(global), global, event->pixelDelta(),
+                     event->angleDelta(), event->buttons(), event->modifiers(), event->phase(),
+                     event->inverted(), event->source());
+    QApplication::sendEvent(target, &copy);
+}
+
+bool CWheelToFocus::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Wheel || !page_ || !route_) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || !(widget == page_ || page_->isAncestorOf(widget))) return false;
+    // The window's focus control (the application's while the window is active).
+    QWidget* focus = page_->window()->focusWidget();
+    if (focus == nullptr || focus == widget || !page_->isAncestorOf(focus)) return false;
+    return route_(focus, static_cast<QWheelEvent*>(event));
+}
+
+// --- CSliderColumn -------------------------------------------------------------------
+
+CSliderColumn::CSliderColumn(int controlId, QWidget* parent)
+    : QWidget(parent), slider_(new CXBmpSlider(this, CXBmpSlider::Orientation::Vertical)) {
+    slider_->setControlId(controlId);
+    setControlId(slider_, controlId);
+    slider_->setBackgroundColor(QColor(0xF0, 0xFA, 0xFF));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+}
+
+QSize CSliderColumn::sizeHint() const {
+    return {kTrackWidth, 220};
+}
+
+QSize CSliderColumn::minimumSizeHint() const {
+    return {kTrackWidth, kMinTrackHeight};
+}
+
+void CSliderColumn::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const QSize size(kTrackWidth, std::max(kMinTrackHeight, event->size().height()));
+    slider_->setTrackSize(size);
+    slider_->move((width() - kTrackWidth) / 2, 0);
+}
+
+}  // namespace v36

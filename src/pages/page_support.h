@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "app/edit_path.h"
+
+class QWheelEvent;
+
+namespace v36 {
+
+class CAppServices;
+class CXBmpSlider;
+
+// One parameter word an edit sets: its raw 32 bits, and whether the word
+// table's sender sends it (false when another word of the edit does).
+struct WordChange {
+    int word;
+    std::uint32_t raw;
+    bool send = true;
+};
+WordChange intWord(int word, std::int32_t value, bool send = true);
+WordChange floatWord(int word, float value, bool send = true);
+
+// A list column's width: at least `minimum`, and wide enough for each of
+// `texts` in `view`'s font with the cell's padding.
+int fitColumnWidth(const QWidget* view, int minimum, const QStringList& texts);
+
+// Applies the words as one edit unless the store holds every one of them
+// already (a press that moves nothing makes no step); `mergeKey` joins the
+// steps of a gesture. Returns whether an edit was made.
+bool applyWords(CAppServices& app, const EditText& text, const QString& mergeKey,
+                std::span<const WordChange> words);
+
+// Sends a wheel turn anywhere inside a page to the page's focused control:
+// `route` is asked with the focused control and the event, and returns true
+// when it took the turn (forwardWheel passes it on); otherwise the control
+// under the pointer gets it as usual.
+class CWheelToFocus : public QObject {
+    Q_OBJECT
+
+  public:
+    using Route = std::function<bool(QWidget* focus, QWheelEvent* event)>;
+
+    CWheelToFocus(QWidget* page, Route route);
+    ~CWheelToFocus() override;
+
+    // Delivers `event` to `target` as if the pointer were over it.
+    static void forwardWheel(QWidget* target, const QWheelEvent* event);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    QPointer<QWidget> page_;
+    Route route_;
+};
+
+// A vertical bitmap slider whose track stretches to the height it is given
+// (the band editor's and the value sliders of the pages).
+class CSliderColumn : public QWidget {
+    Q_OBJECT
+
+  public:
+    static constexpr int kTrackWidth = 22;
+    static constexpr int kMinTrackHeight = 90;
+
+    explicit CSliderColumn(int controlId, QWidget* parent = nullptr);
+    CXBmpSlider* slider() const { return slider_; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    CXBmpSlider* slider_;
+};
+
+}  // namespace v36
