@@ -21,15 +21,6 @@
 namespace v36::test {
 namespace {
 
-std::vector<Report> sectionTraffic(VirtualUnit& unit) {
-    std::vector<Report> out;
-    for (const Report& r : unit.received()) {
-        const bool coefficients = r[1] == cmd::kSetParam && r[5] == 5;
-        if (r[1] == cmd::kWriteRegisters || coefficients) out.push_back(r);
-    }
-    return out;
-}
-
 class EffectsPageTest : public ShellTest {
   protected:
     void startPage(int eq, int language = kEnglish) {

@@ -30,17 +30,6 @@
 namespace v36::test {
 namespace {
 
-// The filter-section reports (register writes and coefficients) the unit
-// received, without the level poll and other traffic.
-std::vector<Report> sectionTraffic(VirtualUnit& unit) {
-    std::vector<Report> out;
-    for (const Report& r : unit.received()) {
-        const bool coefficients = r[1] == cmd::kSetParam && r[5] == 5;
-        if (r[1] == cmd::kWriteRegisters || coefficients) out.push_back(r);
-    }
-    return out;
-}
-
 std::vector<Report> concat(const std::vector<std::vector<Report>>& parts) {
     std::vector<Report> out;
     for (const auto& p : parts)

@@ -37,6 +37,17 @@ inline std::vector<Report> receivedWith(VirtualUnit& unit, std::uint8_t code) {
     return out;
 }
 
+// The filter-section reports (register writes and coefficients) the unit
+// received, without the level poll and other traffic.
+inline std::vector<Report> sectionTraffic(VirtualUnit& unit) {
+    std::vector<Report> out;
+    for (const Report& r : unit.received()) {
+        const bool coefficients = r[1] == cmd::kSetParam && r[5] == 5;
+        if (r[1] == cmd::kWriteRegisters || coefficients) out.push_back(r);
+    }
+    return out;
+}
+
 // Set-parameter reports to block.index, in order.
 inline std::vector<Report> paramReports(VirtualUnit& unit, int block, int index) {
     std::vector<Report> out;
