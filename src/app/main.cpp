@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
+#include <cstdio>
 
 #include "app/app.h"
 #include "app/icons.h"
@@ -35,6 +36,17 @@ int main(int argc, char* argv[]) {
         QStringLiteral("debug-trace"),
         QStringLiteral("Write the link's debug traces to standard error."));
     parser.addOption(debugTrace);
+    const QCommandLineOption simLatency(
+        QStringLiteral("sim-latency"),
+        QStringLiteral("The virtual unit's time from a report to its answer."),
+        QStringLiteral("MS"));
+    parser.addOption(simLatency);
+    const QCommandLineOption simFault(
+        QStringLiteral("sim-fault"),
+        QStringLiteral("A fault of the virtual unit: silent, drop=PERCENT, garbage=PERCENT, "
+                       "unplug-after=N, model=TEXT or protocol=N (repeatable)."),
+        QStringLiteral("KIND"));
+    parser.addOption(simFault);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A mode file (.ev36) to open at start."), "[file]");
 
@@ -60,6 +72,24 @@ int main(int argc, char* argv[]) {
     options.debugTrace = parser.isSet(debugTrace);
     if (!parser.positionalArguments().isEmpty())
         options.openFile = parser.positionalArguments().first();
+    // The virtual unit's behaviour; a fault without --simulate means it.
+    QStringList simErrors;
+    if (parser.isSet(simLatency)) {
+        const std::string error =
+            v36::applySimLatency(options.virtualUnit, parser.value(simLatency).toStdString());
+        if (!error.empty()) simErrors.append(QString::fromStdString(error));
+        options.simulate = true;
+    }
+    for (const QString& fault : parser.values(simFault)) {
+        const std::string error = v36::applySimFault(options.virtualUnit, fault.toStdString());
+        if (!error.empty()) simErrors.append(QString::fromStdString(error));
+        options.simulate = true;
+    }
+    if (!simErrors.isEmpty()) {
+        for (const QString& e : simErrors)
+            std::fprintf(stderr, "dsp-v36: %s\n", qPrintable(e));
+        return 2;
+    }
     if (options.simulate) {
         // The virtual unit keeps no traffic log in a long run.
         options.virtualUnit.recording = false;

@@ -644,7 +644,11 @@ void CKorvelv13View::updateCommandUI() {
         status->pane(id::kPaneMode)
             ->setText(modePaneText(
                 mode, QString::fromStdU16String(store.modeNames[nameIndex].get()), lang));
-        status->pane(id::kPaneEmpty)->setText(QString());
+        // A unit that stopped answering: every write waits its whole time.
+        CMyMFCRibbonStatusBarPane* silence = status->pane(id::kPaneEmpty);
+        const bool silent = connected && ctx.link.unansweredWrites() > 0;
+        silence->setText(silent ? pick(lang, "设备无应答", "the unit does not answer") : QString());
+        silence->setTextColor(QColor(220, 0, 0));
         const bool eqPage = page_ && page_->hasEq();
         status->bypassCheck()->setText(pick(lang, "均衡旁路", "Bypass"));
         status->bypassCheck()->setEnabled(eqPage);

@@ -32,8 +32,16 @@ int Link::WriteUsbData(const std::uint8_t* report, std::size_t length) {
     Report buffer{};
     std::memcpy(buffer.data(), report, length < kReportSize ? length : kReportSize);
 
-    // Pace to the unit: the outcome of the wait is not examined.
-    responseEvent.waitFor(responseWait());
+    if (gaveUp()) return 0;
+    // Pace to the unit. Only the count of unanswered writes looks at the
+    // outcome; the write goes either way.
+    if (responseEvent.waitFor(responseWait())) {
+        unanswered_.store(0);
+    } else {
+        unanswered_.fetch_add(1);
+        trace_.write("no answer from the unit\n");
+        if (gaveUp()) return 0;
+    }
 
     int written = 0;
     {
@@ -53,6 +61,7 @@ void Link::attach(ReportTransport& transport) {
     transport_ = &transport;
     responseEvent.set();
     readThreadEnd.store(false);
+    unanswered_.store(0);
     linkOpen.store(true);
 }
 
@@ -119,6 +128,7 @@ OpenResult Link::openLink(LinkBackend& backend) {
         transport_ = device_.get();
     }
     readThreadEnd.store(false);
+    unanswered_.store(0);
     linkOpen.store(true);
     readThread_ = std::thread(&Link::ReadUsbThreadProc, this, device_);
     readThreadId_.store(readThread_.get_id());

@@ -83,6 +83,20 @@ class Link {
 
     DebugTrace& trace() { return trace_; }
 
+    // Writes in a row that found the previous report unanswered after the
+    // whole wait; 0 once an answer comes in time. Cleared on open.
+    int unansweredWrites() const { return unanswered_.load(); }
+    // A tool that must not hang on a silent unit: once `writes` writes in a
+    // row went unanswered, every further write is refused at once until the
+    // link is opened again. 0 (the default) never gives up, as the unit's
+    // own program does.
+    void setGiveUpAfter(int writes) { giveUpAfter_.store(writes); }
+    // Whether writes are being refused because the unit stopped answering.
+    bool gaveUp() const {
+        const int limit = giveUpAfter_.load();
+        return limit > 0 && unanswered_.load() >= limit;
+    }
+
     // Link flags, shared by the threads.
     std::atomic<bool> linkOpen{false};
     std::atomic<bool> readThreadEnd{false};
@@ -99,6 +113,8 @@ class Link {
 
     DebugTrace& trace_;
     std::atomic<std::chrono::milliseconds::rep> responseWaitMs_{kDefaultResponseWait.count()};
+    std::atomic<int> unanswered_{0};
+    std::atomic<int> giveUpAfter_{0};
 
     std::mutex writeLock_;
     ReportTransport* transport_ = nullptr;  // guarded by writeLock_

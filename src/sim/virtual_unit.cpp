@@ -1,6 +1,7 @@
 #include "sim/virtual_unit.h"
 
 #include <algorithm>
+#include <charconv>
 #include <condition_variable>
 #include <cstring>
 #include <map>
@@ -144,6 +145,9 @@ class UnitCore : public std::enable_shared_from_this<UnitCore> {
             mode = std::make_unique<Memory>(*factory_);
         settings_ = {0, 0, 0, 60, 60, 99, 99, 0, 0, 0, 0, 0};
         recording_ = config_.recording;
+        dropPercent_ = std::clamp(config_.dropPercent, 0, 100);
+        garbagePercent_ = std::clamp(config_.garbagePercent, 0, 100);
+        unplugAfter_ = std::max(config_.unplugAfter, 0);
         scheduler_ = std::thread(&UnitCore::runScheduler, this);
     }
 
@@ -167,6 +171,7 @@ class UnitCore : public std::enable_shared_from_this<UnitCore> {
     DeviceOpenResult open();
 
     int receive(std::uint64_t session, const std::uint8_t* data, std::size_t length) {
+        bool pullOut = false;
         {
             std::lock_guard<std::mutex> lock(m_);
             if (session != session_ || !plugged_) return 0;
@@ -174,8 +179,10 @@ class UnitCore : public std::enable_shared_from_this<UnitCore> {
             std::memcpy(r.data(), data, std::min(length, r.size()));
             if (recording_) traffic_.push_back({true, r});
             handle(r);
+            pullOut = unplugAfter_ > 0 && --unplugAfter_ == 0;
         }
         cv_.notify_all();
+        if (pullOut) unplug();
         return static_cast<int>(kReportSize);
     }
 
@@ -310,8 +317,9 @@ class UnitCore : public std::enable_shared_from_this<UnitCore> {
     std::array<std::uint8_t, 18> keys_{};
     std::optional<std::uint8_t> learnedCode_;
     bool paired_ = false;
-    bool drop_ = false;
-    bool garbage_ = false;
+    int dropPercent_ = 0;     // answers left out, 0..100
+    int garbagePercent_ = 0;  // answers replaced by random bytes, 0..100
+    int unplugAfter_ = 0;     // received reports until the unit is pulled out
     bool plugged_ = true;
     bool recording_ = true;
     std::vector<VirtualUnit::Traffic> traffic_;
@@ -324,8 +332,8 @@ class UnitCore : public std::enable_shared_from_this<UnitCore> {
 
     // Queues one report to the application (m_ held).
     void answer(Report r, Clock::duration extra = Clock::duration::zero()) {
-        if (drop_) return;
-        if (garbage_) {
+        if (dropPercent_ > 0 && static_cast<int>(nextRandom() % 100) < dropPercent_) return;
+        if (garbagePercent_ > 0 && static_cast<int>(nextRandom() % 100) < garbagePercent_) {
             for (std::size_t i = 1; i < r.size(); ++i)
                 r[i] = static_cast<std::uint8_t>(nextRandom());
             r[0] = kReportId;
@@ -754,10 +762,19 @@ void VirtualUnit::setRecording(bool on) {
     core_->locked([&] { core_->recording_ = on; });
 }
 void VirtualUnit::setDropAnswers(bool on) {
-    core_->locked([&] { core_->drop_ = on; });
+    core_->locked([&] { core_->dropPercent_ = on ? 100 : 0; });
 }
 void VirtualUnit::setGarbageAnswers(bool on) {
-    core_->locked([&] { core_->garbage_ = on; });
+    core_->locked([&] { core_->garbagePercent_ = on ? 100 : 0; });
+}
+void VirtualUnit::setDropPercent(int percent) {
+    core_->locked([&] { core_->dropPercent_ = std::clamp(percent, 0, 100); });
+}
+void VirtualUnit::setGarbagePercent(int percent) {
+    core_->locked([&] { core_->garbagePercent_ = std::clamp(percent, 0, 100); });
+}
+void VirtualUnit::unplugAfter(int reports) {
+    core_->locked([&] { core_->unplugAfter_ = std::max(reports, 0); });
 }
 void VirtualUnit::unplug() {
     core_->unplug();
@@ -825,6 +842,66 @@ void VirtualUnit::clearTraffic() {
 bool VirtualUnit::waitForReceived(std::uint8_t code, std::size_t count,
                                   std::chrono::milliseconds timeout) {
     return core_->waitForReceived(code, count, timeout);
+}
+
+}  // namespace v36
+
+namespace v36 {
+
+namespace {
+
+// A whole number within low..high, or nothing.
+std::optional<int> wholeNumber(std::string_view text, int low, int high) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || value < low || value > high) return {};
+    return value;
+}
+
+}  // namespace
+
+std::string applySimFault(VirtualUnitConfig& config, std::string_view fault) {
+    const std::size_t eq = fault.find('=');
+    const std::string_view name = fault.substr(0, eq);
+    const std::string_view value = eq == std::string_view::npos ? "" : fault.substr(eq + 1);
+    const bool hasValue = eq != std::string_view::npos;
+    if (name == "silent" && !hasValue) {
+        config.dropPercent = 100;
+        return {};
+    }
+    if (name == "drop" || name == "garbage") {
+        const auto percent = wholeNumber(value, 0, 100);
+        if (!percent) return std::string(name) + " takes a percentage from 0 to 100";
+        (name == "drop" ? config.dropPercent : config.garbagePercent) = *percent;
+        return {};
+    }
+    if (name == "unplug-after") {
+        const auto reports = wholeNumber(value, 1, 1000000000);
+        if (!reports) return "unplug-after takes a number of reports (1 or more)";
+        config.unplugAfter = *reports;
+        return {};
+    }
+    if (name == "model") {
+        if (!hasValue || value.size() > 29) return "model takes a text of up to 29 characters";
+        config.model = std::string(value);
+        return {};
+    }
+    if (name == "protocol") {
+        const auto version = wholeNumber(value, 0, 255);
+        if (!version) return "protocol takes a number from 0 to 255";
+        config.protocolVersion = static_cast<std::uint8_t>(*version);
+        return {};
+    }
+    return "unknown fault '" + std::string(fault) +
+           "' (silent, drop=PERCENT, garbage=PERCENT, unplug-after=N, model=TEXT, protocol=N)";
+}
+
+std::string applySimLatency(VirtualUnitConfig& config, std::string_view milliseconds) {
+    const auto ms = wholeNumber(milliseconds, 0, 10000);
+    if (!ms) return "the latency is a whole number of milliseconds from 0 to 10000";
+    config.latency = std::chrono::milliseconds(*ms);
+    return {};
 }
 
 }  // namespace v36

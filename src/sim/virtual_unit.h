@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/backend.h"
@@ -33,7 +34,21 @@ struct VirtualUnitConfig {
     std::array<std::u16string, 4> modeNames{u"KTV", u"Cinema", u"Music", u"Party"};
     // Keep every report in both directions (tests); off for long runs.
     bool recording = true;
+    // Faults from the start: the share of answers left out or replaced by
+    // random bytes (0..100), and the number of received reports after
+    // which the unit is pulled out (0: never).
+    int dropPercent = 0;
+    int garbagePercent = 0;
+    int unplugAfter = 0;
 };
+
+// Applies one fault named as on the command line: "silent", "drop=PERCENT",
+// "garbage=PERCENT", "unplug-after=N", "model=TEXT" or "protocol=N".
+// Returns an empty string, or what is wrong with `fault`.
+std::string applySimFault(VirtualUnitConfig& config, std::string_view fault);
+// Sets the time from a report to its answer from whole milliseconds
+// (0..10000); returns an empty string or the error.
+std::string applySimLatency(VirtualUnitConfig& config, std::string_view milliseconds);
 
 // The unit's stand-in: a link backend that answers every report the way
 // the unit does, keeps its own parameter and register spaces, memory
@@ -79,6 +94,12 @@ class VirtualUnit : public LinkBackend {
     void setDropAnswers(bool on);
     // Answer every report with random bytes (the report id stays 2).
     void setGarbageAnswers(bool on);
+    // Leave out, or answer with random bytes, this share (0..100) of answers.
+    void setDropPercent(int percent);
+    void setGarbagePercent(int percent);
+    // Pulled out (as unplug()) once `reports` more reports have come in;
+    // 0 cancels.
+    void unplugAfter(int reports);
     // Pulled out now: reads of the open session fail, writes fail, and a
     // removal is reported. plugIn() brings it back with an arrival.
     void unplug();
