@@ -145,7 +145,25 @@ struct Globals {
     bool trace = false;
     bool debugTrace = false;
     std::string simState;
+    std::string simLatency;
+    std::vector<std::string> simFaults;
 };
+
+}  // namespace
+
+CLI::Validator finiteNumber() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            char* end = nullptr;
+            const double d = std::strtod(text.c_str(), &end);
+            if (text.empty() || end != text.c_str() + text.size()) return "not a number: " + text;
+            if (!std::isfinite(d)) return "not a finite number: " + text;
+            return {};
+        },
+        "FINITE");
+}
+
+namespace {
 
 int fail(const std::string& message) {
     std::cerr << "v36ctl: " << message << "\n";
@@ -400,6 +418,11 @@ int run(int argc, char** argv) {
     app.add_flag("--simulate", globals.simulate, "Use the virtual unit instead of hardware");
     app.add_option("--sim-state", globals.simState,
                    "Start the virtual unit from a mode file (with --simulate)");
+    app.add_option("--sim-latency", globals.simLatency,
+                   "The virtual unit's time from a report to its answer, in ms (with --simulate)");
+    app.add_option("--sim-fault", globals.simFaults,
+                   "A fault of the virtual unit (with --simulate): silent, drop=PERCENT, "
+                   "garbage=PERCENT, unplug-after=N, model=TEXT or protocol=N; repeatable");
     app.add_flag("--trace", globals.trace,
                  "Print every report written (TX) and read (RX) on standard error");
     app.add_flag("--debug-trace", globals.debugTrace,
@@ -471,10 +494,15 @@ int run(int argc, char** argv) {
         ->check(CLI::Range(0, 255));
     design->add_option("--freq", designArgs.freq, "Frequency in Hz")
         ->required()
+        ->check(finiteNumber())
         ->check(CLI::Range(1.0, 23999.0));
-    design->add_option("--q", designArgs.q, "Q")->required()->check(CLI::Range(0.01, 100.0));
+    design->add_option("--q", designArgs.q, "Q")
+        ->required()
+        ->check(finiteNumber())
+        ->check(CLI::Range(0.01, 100.0));
     design->add_option("--gain", designArgs.gain, "Gain in dB")
         ->required()
+        ->check(finiteNumber())
         ->check(CLI::Range(-30.0, 30.0));
     auto* bankOpt = design->add_option("--bank", bank, "Filter bank 1..9")->check(CLI::Range(1, 9));
     auto* indexOpt = design->add_option("--index", index, "Section index in the bank")
@@ -503,6 +531,18 @@ int run(int argc, char** argv) {
 
     if (!globals.simState.empty() && !globals.simulate) {
         return usage("--sim-state needs --simulate");
+    }
+    VirtualUnitConfig unitConfig;
+    if (!globals.simLatency.empty() || !globals.simFaults.empty()) {
+        if (!globals.simulate) return usage("--sim-latency and --sim-fault need --simulate");
+        if (!globals.simLatency.empty()) {
+            const std::string why = applySimLatency(unitConfig, globals.simLatency);
+            if (!why.empty()) return usage("--sim-latency: " + why);
+        }
+        for (const std::string& fault : globals.simFaults) {
+            const std::string why = applySimFault(unitConfig, fault);
+            if (!why.empty()) return usage("--sim-fault: " + why);
+        }
     }
 
     // Offline commands.
@@ -546,44 +586,51 @@ int run(int argc, char** argv) {
     options.simState = globals.simState;
     options.trace = globals.trace;
     options.debugTrace = globals.debugTrace;
+    options.unit = unitConfig;
     Connection unit(options);
     std::string error;
     if (!unit.open(error)) return fail(error);
-
-    if (*info) {
-        if (!unit.identify(error)) return fail(error);
-        return unit.printInfo(infoJson) ? kExitOk : kExitFailure;
-    }
-    if (*pull) {
-        if (!unit.pull(error)) return fail(error);
-        const FileResult r = saveModeFile(unit.store(), pullOut);
-        if (!r) return fail(r.error.detail);
+    // Whatever the command made of a unit that stopped answering, the run
+    // says so.
+    auto onUnit = [&]() -> int {
+        if (*info) {
+            if (!unit.identify(error)) return fail(error);
+            return unit.printInfo(infoJson) ? kExitOk : kExitFailure;
+        }
+        if (*pull) {
+            if (!unit.pull(error)) return fail(error);
+            const FileResult r = saveModeFile(unit.store(), pullOut);
+            if (!r) return fail(r.error.detail);
+            return kExitOk;
+        }
+        if (*push) {
+            if (!unit.pushFile(pushIn, !noStore, error)) return fail(error);
+            return kExitOk;
+        }
+        UnitTarget target(unit);
+        if (*get || *set) return runGetSet(target, *word, value);
+        if (*recall) {
+            if (!unit.recallMode(modeNumber - 1, error)) return fail(error);
+            return kExitOk;
+        }
+        if (*store) {
+            if (!unit.storeMode(modeNumber - 1, error)) return fail(error);
+            return kExitOk;
+        }
+        if (*remoteSave) {
+            if (!unit.saveRemote(remoteFile, error)) return fail(error);
+            return kExitOk;
+        }
+        if (*remoteLoad) {
+            if (!unit.loadRemote(remoteFile, error)) return fail(error);
+            return kExitOk;
+        }
+        if (eqCommand) return runEq(target, eqArgs);
         return kExitOk;
-    }
-    if (*push) {
-        if (!unit.pushFile(pushIn, !noStore, error)) return fail(error);
-        return kExitOk;
-    }
-    UnitTarget target(unit);
-    if (*get || *set) return runGetSet(target, *word, value);
-    if (*recall) {
-        if (!unit.recallMode(modeNumber - 1, error)) return fail(error);
-        return kExitOk;
-    }
-    if (*store) {
-        if (!unit.storeMode(modeNumber - 1, error)) return fail(error);
-        return kExitOk;
-    }
-    if (*remoteSave) {
-        if (!unit.saveRemote(remoteFile, error)) return fail(error);
-        return kExitOk;
-    }
-    if (*remoteLoad) {
-        if (!unit.loadRemote(remoteFile, error)) return fail(error);
-        return kExitOk;
-    }
-    if (eqCommand) return runEq(target, eqArgs);
-    return kExitOk;
+    };
+    const int code = onUnit();
+    if (code == kExitOk && !unit.answered(error)) return fail(error);
+    return code;
 }
 
 }  // namespace v36::cli

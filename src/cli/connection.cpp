@@ -36,10 +36,11 @@ struct Connection::Impl {
     explicit Impl(const ConnectionOptions& o) : options(o) {
         if (options.debugTrace) ctx.trace.setEnabled(true);
         if (options.simulate) {
-            VirtualUnitConfig config;
+            VirtualUnitConfig config = options.unit;
             config.recording = false;
             ctx.useVirtualUnit(config);
         }
+        ctx.link.setGiveUpAfter(kGiveUpAfterWrites);
         if (options.trace) {
             ctx.link.setReportObserver([this](bool outgoing, const Report& r) {
                 const std::string line = traceLine(outgoing, r);
@@ -61,22 +62,49 @@ struct Connection::Impl {
 
     ~Impl() {
         if (opened) {
-            finishWrites();
-            ctx.senders.sendCommand({cmd::kDisconnect, -1});
-            finishWrites();
+            // No goodbye to a silent unit: it would only wait out its time.
+            if (!silent()) {
+                finishWrites();
+                ctx.senders.sendCommand({cmd::kDisconnect, -1});
+                finishWrites();
+            }
             ctx.closeLink();
             ctx.link.joinReadThread();
         }
     }
 
     void finishWrites() {
+        // Nothing to wait for from a silent or departed unit.
+        if (silent() || ctx.link.readThreadEnd.load() || !ctx.link.linkOpen.load()) return;
         // A query's write waits for the previous answer; then its own.
         ctx.senders.sendCommand({cmd::kQueryMode, -1});
         ctx.link.responseEvent.waitFor(ctx.link.responseWait());
         ctx.link.responseEvent.set();
     }
 
+    // A unit that never told its model, or left writes in a row unanswered.
+    bool silent() const { return noModel || ctx.link.gaveUp(); }
+    bool answered(std::string& error) {
+        if (ctx.link.readThreadEnd.load() || !ctx.link.linkOpen.load()) {
+            error = "the unit was disconnected";
+            return false;
+        }
+        if (!silent()) return true;
+        error = "the unit does not answer";
+        return false;
+    }
+
+    // The first half of the pull; a unit that does not even answer the
+    // model query is silent.
+    bool identifyUnit() {
+        ctx.store.deviceModel.set(u"");
+        const bool ok = sync.identify();
+        noModel = ctx.store.deviceModel.get().empty();
+        return ok;
+    }
+
     bool identified(std::string& error) {
+        if (!answered(error)) return false;
         if (!modelMatches(ctx.store.deviceModel.get())) {
             error = "the unit reports model \"" + ctx.store.deviceModel.utf8() +
                     "\", not V36; this program controls V36 units only";
@@ -96,6 +124,7 @@ struct Connection::Impl {
     std::mutex traceMutex;
     bool opened = false;
     bool pulled = false;
+    bool noModel = false;
 };
 
 Connection::Connection(const ConnectionOptions& options) : impl_(std::make_unique<Impl>(options)) {}
@@ -110,6 +139,9 @@ Senders& Connection::senders() {
 }
 void Connection::finishWrites() {
     impl_->finishWrites();
+}
+bool Connection::answered(std::string& error) {
+    return impl_->answered(error);
 }
 
 bool Connection::open(std::string& error) {
@@ -142,7 +174,7 @@ bool Connection::identify(std::string& error) {
     Impl& m = *impl_;
     std::this_thread::sleep_for(m.options.simulate ? std::chrono::milliseconds(50)
                                                    : std::chrono::milliseconds(500));
-    m.sync.identify();
+    m.identifyUnit();
     finishWrites();
     return m.identified(error);
 }
@@ -151,11 +183,23 @@ bool Connection::pull(std::string& error) {
     Impl& m = *impl_;
     if (m.pulled) return true;
     m.ctx.link.pollingEnabled = false;
-    if (!m.sync.identify()) return m.identified(error);
+    if (!m.identifyUnit()) return m.identified(error);
+    // A read whose answer never came leaves the store's old value: one is
+    // enough to spoil the set, so the rest is not waited for.
+    const int missedBefore = m.ctx.link.missedAnswers();
+    m.ctx.link.setGiveUpAfter(1);
     m.sync.readEverything();
-    finishWrites();
+    m.ctx.link.setGiveUpAfter(kGiveUpAfterWrites);
+    // The last read's answer is checked by the write that follows it.
+    if (m.ctx.link.missedAnswers() == missedBefore) finishWrites();
+    if (!m.answered(error)) return false;
+    if (m.ctx.link.missedAnswers() != missedBefore) {
+        error = "the unit left a request unanswered: what was read is incomplete";
+        return false;
+    }
+    if (!m.identified(error)) return false;
     m.pulled = true;
-    return m.identified(error);
+    return true;
 }
 
 bool Connection::pushFile(const std::filesystem::path& file, bool defaultModes,
@@ -164,7 +208,8 @@ bool Connection::pushFile(const std::filesystem::path& file, bool defaultModes,
     // The unit must be the right one before it is written to. Identifying
     // asks for its music source and HDMI input, whose answers land in the
     // store: the file is read only once they are all in.
-    if (!m.sync.identify() || !m.identified(error)) return false;
+    m.identifyUnit();
+    if (!m.identified(error)) return false;
     finishWrites();
     DefaultModeState state;
     const FileResult loaded =
@@ -175,17 +220,19 @@ bool Connection::pushFile(const std::filesystem::path& file, bool defaultModes,
     }
     m.sync.fullPush();
     finishWrites();
+    if (!m.answered(error)) return false;
     if (state.storeAfterPush(m.ctx.senders)) {
         std::cerr << "v36ctl: stored into memory mode M" << (m.ctx.store.currentMode.load() + 1)
                   << "\n";
         finishWrites();
     }
-    return true;
+    return m.answered(error);
 }
 
 bool Connection::recallMode(int mode, std::string& error) {
     Impl& m = *impl_;
-    if (!m.sync.identify() || !m.identified(error)) return false;
+    m.identifyUnit();
+    if (!m.identified(error)) return false;
     m.ctx.senders.sendCommand({cmd::kRecallMode, mode, -1});
     m.pulled = false;
     return pull(error);
@@ -193,11 +240,12 @@ bool Connection::recallMode(int mode, std::string& error) {
 
 bool Connection::storeMode(int mode, std::string& error) {
     Impl& m = *impl_;
-    if (!m.sync.identify() || !m.identified(error)) return false;
+    m.identifyUnit();
+    if (!m.identified(error)) return false;
     m.ctx.senders.sendCommand({cmd::kStoreMode, mode, -1});
     m.ctx.dispatcher.paramsChanged = 0;
     finishWrites();
-    return true;
+    return m.answered(error);
 }
 
 bool Connection::saveRemote(const std::filesystem::path& file, std::string& error) {
@@ -212,14 +260,15 @@ bool Connection::saveRemote(const std::filesystem::path& file, std::string& erro
 
 bool Connection::loadRemote(const std::filesystem::path& file, std::string& error) {
     Impl& m = *impl_;
-    if (!m.sync.identify() || !m.identified(error)) return false;
+    m.identifyUnit();
+    if (!m.identified(error)) return false;
     const FileResult r = loadRemoteFile(m.ctx.senders, file);
     if (!r) {
         error = r.error.detail;
         return false;
     }
     finishWrites();
-    return true;
+    return m.answered(error);
 }
 
 bool Connection::printInfo(bool json) {

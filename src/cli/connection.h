@@ -6,6 +6,7 @@
 
 #include "protocol/param_store.h"
 #include "protocol/senders.h"
+#include "sim/virtual_unit.h"
 
 namespace v36::cli {
 
@@ -14,7 +15,12 @@ struct ConnectionOptions {
     std::string simState;     // a mode file the virtual unit starts from
     bool trace = false;       // TX/RX lines on standard error
     bool debugTrace = false;  // the link's debug traces on standard error
+    VirtualUnitConfig unit;   // the virtual unit's latency and faults
 };
+
+// A unit that left this many writes in a row unanswered (2.5 s each) is
+// given up: the run ends instead of waiting on every report.
+constexpr int kGiveUpAfterWrites = 3;
 
 // One run's link to the unit (or to the virtual unit): opens it, runs the
 // connection sequence's steps and closes it again, telling the unit so.
@@ -44,6 +50,8 @@ class Connection {
     bool printInfo(bool json);
     // Waits until the unit has answered everything sent so far.
     void finishWrites();
+    // False, with "the unit does not answer", once the unit was given up.
+    bool answered(std::string& error);
 
     ParamStore& store();
     Senders& senders();

@@ -57,9 +57,9 @@ void addEqCommands(CLI::App& app, EqArgs& args, std::string& modeFile) {
     set->add_option("EQ", args.eq, "EQ number 0..11")->required();
     set->add_option("BAND", args.band, "Band number, from 1")->required();
     args.typeOpt = set->add_option("--type", args.type, "Filter type code");
-    args.freqOpt = set->add_option("--freq", args.freq, "Frequency in Hz");
-    args.gainOpt = set->add_option("--gain", args.gain, "Gain in dB");
-    args.qOpt = set->add_option("--q", args.q, "Q");
+    args.freqOpt = set->add_option("--freq", args.freq, "Frequency in Hz")->check(finiteNumber());
+    args.gainOpt = set->add_option("--gain", args.gain, "Gain in dB")->check(finiteNumber());
+    args.qOpt = set->add_option("--q", args.q, "Q")->check(finiteNumber());
     set->add_flag("--json", args.json, "Print JSON");
     addFileOption(set, modeFile);
 

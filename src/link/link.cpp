@@ -39,6 +39,7 @@ int Link::WriteUsbData(const std::uint8_t* report, std::size_t length) {
         unanswered_.store(0);
     } else {
         unanswered_.fetch_add(1);
+        missed_.fetch_add(1);
         trace_.write("no answer from the unit\n");
         if (gaveUp()) return 0;
     }
@@ -62,6 +63,7 @@ void Link::attach(ReportTransport& transport) {
     responseEvent.set();
     readThreadEnd.store(false);
     unanswered_.store(0);
+    missed_.store(0);
     linkOpen.store(true);
 }
 
@@ -129,6 +131,7 @@ OpenResult Link::openLink(LinkBackend& backend) {
     }
     readThreadEnd.store(false);
     unanswered_.store(0);
+    missed_.store(0);
     linkOpen.store(true);
     readThread_ = std::thread(&Link::ReadUsbThreadProc, this, device_);
     readThreadId_.store(readThread_.get_id());

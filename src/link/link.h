@@ -86,6 +86,9 @@ class Link {
     // Writes in a row that found the previous report unanswered after the
     // whole wait; 0 once an answer comes in time. Cleared on open.
     int unansweredWrites() const { return unanswered_.load(); }
+    // Every write that found the previous report unanswered since the link
+    // was opened: a read whose answer never came.
+    int missedAnswers() const { return missed_.load(); }
     // A tool that must not hang on a silent unit: once `writes` writes in a
     // row went unanswered, every further write is refused at once until the
     // link is opened again. 0 (the default) never gives up, as the unit's
@@ -114,6 +117,7 @@ class Link {
     DebugTrace& trace_;
     std::atomic<std::chrono::milliseconds::rep> responseWaitMs_{kDefaultResponseWait.count()};
     std::atomic<int> unanswered_{0};
+    std::atomic<int> missed_{0};
     std::atomic<int> giveUpAfter_{0};
 
     std::mutex writeLock_;

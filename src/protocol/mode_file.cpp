@@ -132,6 +132,12 @@ FileResult replaceFile(const fs::path& target, std::span<const std::uint8_t> byt
         errno = 0;
         if (::access(dest.c_str(), W_OK) != 0)
             return FileResult::failure(cannotWriteError(target, lastError(EACCES)));
+        // A file nobody may write is write-protected for an administrator
+        // too, as a read-only file is on other systems.
+        constexpr fs::perms anyWrite =
+            fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+        if ((old.permissions() & anyWrite) == fs::perms::none)
+            return FileResult::failure(cannotWriteError(target, EACCES));
 #else
         if ((old.permissions() & fs::perms::owner_write) == fs::perms::none)
             return FileResult::failure(cannotWriteError(target, EACCES));
