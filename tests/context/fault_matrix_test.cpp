@@ -16,24 +16,13 @@
 #include "protocol/mode_file.h"
 #include "protocol/sync.h"
 #include "protocol/words.h"
+#include "support/quick_timings.h"
 
 namespace v36::test {
 namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-SyncTimings quickTimings() {
-    SyncTimings t;
-    t.pullStart = 1ms;
-    t.afterRead = 1ms;
-    t.beforeDone = 1ms;
-    t.afterDone = 1ms;
-    t.pushStart = 1ms;
-    t.pushEnd = 1ms;
-    t.musicFadeStep = 0ms;
-    return t;
-}
 
 struct UnitFault {
     const char* fault;
@@ -72,7 +61,7 @@ TEST(FaultMatrix, BrokenUnitsEndInTimeAndSayWhatHappened) {
         const auto params = ctx.store.params.toBytes();
 
         SyncWorker sync(ctx.store, ctx.link, ctx.dispatcher.paramsChanged);
-        sync.setTimings(quickTimings());
+        sync.setTimings(quickSyncTimings());
         std::atomic<bool> done{false};
         sync.setDoneHandler([&](SyncKind) { done.store(true); });
         const auto start = std::chrono::steady_clock::now();

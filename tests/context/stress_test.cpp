@@ -17,6 +17,7 @@
 #include "protocol/sync.h"
 #include "protocol/words.h"
 #include "protocol/write_queue.h"
+#include "support/quick_timings.h"
 
 namespace v36::test {
 namespace {
@@ -32,16 +33,8 @@ TEST(Stress, EditsPullsPushesAndPollsAtOnce) {
     ctx.link.setResponseWait(50ms);
     ASSERT_TRUE(ctx.openLink());
 
-    SyncTimings fast;
-    fast.pullStart = 1ms;
-    fast.afterRead = 1ms;
-    fast.beforeDone = 1ms;
-    fast.afterDone = 1ms;
-    fast.pushStart = 1ms;
-    fast.pushEnd = 1ms;
-    fast.musicFadeStep = 0ms;
     SyncWorker sync(ctx.store, ctx.link, ctx.dispatcher.paramsChanged);
-    sync.setTimings(fast);
+    sync.setTimings(quickSyncTimings());
     std::atomic<int> syncsDone{0};
     sync.setDoneHandler([&](SyncKind) { syncsDone.fetch_add(1); });
 
