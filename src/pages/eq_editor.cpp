@@ -522,12 +522,12 @@ void CEqEditor::onGridEdited(int row, int column, const QString& text) {
     if (row == selected_) showBand(row);
 }
 
-void CEqEditor::applyCrossoverFamily(int family) {
-    if (eq_ != kEqSub || selected_ < 0) return;
-    panel_->applyCrossoverFamily(selected_, family);
-    commit(selected_, QString());
-    showBand(selected_);
-    writeGridRow(selected_);
+void CEqEditor::applyCrossoverFamily(int family, int point) {
+    if (eq_ != kEqSub || point < 0 || point >= kSubPoints) return;
+    panel_->applyCrossoverFamily(point, family);
+    commit(point, QString());
+    if (point == selected_) showBand(point);
+    writeGridRow(point);
 }
 
 void CEqEditor::applyBands(const EqGraphModel& after, std::span<const int> bands,

@@ -102,7 +102,9 @@ class CEqEditor : public QWidget {
     // ---- edits for the pages' own controls -----------------------------------------
     int selectedBand() const { return selected_; }
     // Gives the selected subwoofer point the crossover family (0..10), one edit.
-    void applyCrossoverFamily(int family);
+    void applyCrossoverFamily(int family) { applyCrossoverFamily(family, selected_); }
+    // The same for point `point` (a row clicked in the grid, say).
+    void applyCrossoverFamily(int family, int point);
     // Takes `after` (the shown EQ changed elsewhere: an import, a copy) as the
     // working copy and sends `bands` of it as one edit named `text`.
     void applyBands(const EqGraphModel& after, std::span<const int> bands, const EditText& text);
