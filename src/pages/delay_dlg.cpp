@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -20,6 +21,7 @@
 #include "controls/pictures.h"
 #include "controls/spin_button.h"
 #include "pages/page_buttons.h"
+#include "pages/page_support.h"
 #include "protocol/output_delay.h"
 #include "protocol/words.h"
 
@@ -105,6 +107,24 @@ CDelayDlg::CDelayDlg(CAppServices& app, QWidget* parent)
     diagram_->installEventFilter(this);
     connect(diagram_, &CDelayPanel::delayDrag, this, &CDelayDlg::onDrag);
     body->addWidget(diagram_, 1);
+
+    // The wheel turns the focused split slider, or steps the focused delay
+    // box like its spin.
+    new CWheelToFocus(this, [this](QWidget* focus, QWheelEvent* event) {
+        for (int c = 0; c < kChannels; ++c) {
+            const Row& r = rows_.at(index(c));
+            if (focus == r.slider) {
+                CWheelToFocus::forwardWheel(focus, event);
+                return true;
+            }
+            if (focus == r.box) {
+                const int delta = event->angleDelta().y();
+                if (delta != 0 && r.box->isEnabled()) onSpin(c, delta > 0 ? 1 : -1);
+                return true;
+            }
+        }
+        return false;
+    });
 
     RefreshFromStore();
     ApplyLanguage();

@@ -3,6 +3,7 @@
 #include "pages/delay_dlg.h"
 #include "pages/dialog_efx.h"
 #include "pages/dialog_music.h"
+#include "pages/dialog_output.h"
 
 namespace v36 {
 
@@ -22,7 +23,7 @@ CEditorPage* createPage(PageKind kind, int channel, CAppServices& app, QWidget* 
             return new CDialogEfx(channel, app, parent);
 
         case PageKind::Output:
-            return nullptr;
+            return new CDialogOutput(app, channel, parent);
 
         case PageKind::Delay:
             return new CDelayDlg(app, parent);

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "controls/bmp_slider.h"
 #include "controls/control_test_support.h"
@@ -157,6 +158,32 @@ TEST_F(DelayPageTest, TheSpinStepsTenthsFromTheTypedValueAndStopsAtTheLimits) {
     spinClick(page, kCenter, +1);
     EXPECT_EQ(page->delayBox(kCenter)->text(), QStringLiteral("100.0ms"));
     EXPECT_EQ(page->spinPosition(kCenter), CDelayDlg::kSpinMaximum);
+}
+
+// A wheel turn anywhere on the page goes to the focused delay box (a spin
+// step) or split slider.
+TEST_F(DelayPageTest, TheWheelTurnsTheFocusedBoxOrSlider) {
+    CDelayDlg* page = open();
+    ASSERT_NE(page, nullptr);
+    auto turn = [page](int delta) {
+        QWidget* under = page->diagram();
+        const QPointF at(10, 10);
+        QWheelEvent wheel(at, under->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(under, &wheel);
+    };
+    enter(page, kCenter, QStringLiteral("10"));
+    turn(120);
+    turn(120);
+    EXPECT_EQ(page->delayBox(kCenter)->text(), QStringLiteral("10.2ms"));
+    turn(-120);
+    EXPECT_EQ(store().params.getFloat(outCenter.delayMs(0)), 10.1f);
+
+    page->splitSlider(kSub)->setFocus();
+    turn(120);
+    EXPECT_EQ(page->splitSlider(kSub)->position(), 1);
+    EXPECT_EQ(page->splitLabel(kSub)->text(), QStringLiteral("600Hz"));
+    EXPECT_EQ(unitRecord(8, 20).freq, 600);
 }
 
 TEST_F(DelayPageTest, DraggingALaneIsOneStepThatUndoRestores) {
