@@ -1,6 +1,7 @@
 #include "controls/image_button.h"
 
 #include <QEnterEvent>
+#include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 
@@ -93,6 +94,12 @@ QColor CGdipButton::paintedCaptionColor() const {
     // The disabled picture is a light grey, on which a white caption vanishes.
     if (state() == State::Disabled) return kDisabledCaption;
     return captionColour_;
+}
+
+QSize CGdipButton::minimumSizeHint() const {
+    constexpr int kCaptionMargin = 12;
+    const int caption = QFontMetrics(captionFont_).horizontalAdvance(text()) + 2 * kCaptionMargin;
+    return {caption, sizeHint().height()};
 }
 
 const QImage& CGdipButton::rendering(const CGdiPlusBitmap& picture, Renderings& cache, State state,

@@ -37,7 +37,10 @@ class CGdipButton : public QAbstractButton {
     State state() const;
     // The caption colour of the current state (dark on a disabled button).
     QColor paintedCaptionColor() const;
+    // The picture's size.
     QSize sizeHint() const override;
+    // As narrow as the caption allows (the picture follows the button's size).
+    QSize minimumSizeHint() const override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

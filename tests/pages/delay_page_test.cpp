@@ -12,6 +12,8 @@
 #include "controls/delay_panel.h"
 #include "controls/image_button.h"
 #include "controls/spin_button.h"
+#include "page_fixture.h"
+#include "page_look.h"
 #include "pages/delay_dlg.h"
 #include "pages/factories.h"
 #include "pages/page_buttons.h"
@@ -19,7 +21,6 @@
 #include "protocol/codecs.h"
 #include "protocol/output_delay.h"
 #include "protocol/words.h"
-#include "shell_fixture.h"
 
 namespace v36::test {
 namespace {
@@ -29,36 +30,15 @@ constexpr int kCenter = 2;
 constexpr int kSub = 3;
 constexpr int kRearR = 5;
 
-class DelayPageTest : public ShellTest {
+class DelayPageTest : public PageTest {
   protected:
     CDelayDlg* open(int language = kEnglish) {
-        start({}, language, pageFactories());
-        if (!waitIdleConnected()) return nullptr;
-        app_->ShowPage(PageKind::Delay, 0);
-        auto* page = qobject_cast<CDelayDlg*>(view().currentPage());
-        if (page) page->window()->show();
-        settle();
-        unit().clearTraffic();
-        return page;
-    }
-    void settle() {
-        QCoreApplication::processEvents();
-        app_->writer().waitIdle();
-    }
-    std::vector<Report> received() {
-        settle();
-        return unit().received();
+        return openPage<CDelayDlg>(PageKind::Delay, 0, language);
     }
     // Types `text` into channel c's box and presses Enter.
     void enter(CDelayDlg* page, int c, const QString& text) {
         page->delayBox(c)->setText(text);
         QTest::keyClick(page->delayBox(c), Qt::Key_Return);
-    }
-    // The two delay-mode words as the unit holds them.
-    std::vector<std::uint32_t> modeWords(int block, int index) {
-        settle();
-        const auto words = unit().paramWords(block, index);
-        return {words.begin(), words.begin() + 2};
     }
     // A click on the upper (+1) or lower (-1) half of channel c's spin.
     void spinClick(CDelayDlg* page, int c, int delta) {
@@ -67,11 +47,11 @@ class DelayPageTest : public ShellTest {
         QTest::mousePress(spin, Qt::LeftButton, {}, at);
         QTest::mouseRelease(spin, Qt::LeftButton, {}, at);
     }
-    // The record of a section as the unit holds it.
-    BandRecord unitRecord(int bank, int section) {
+    // The two delay-mode words as the unit holds them.
+    std::vector<std::uint32_t> modeWords(int block, int index) {
         settle();
-        const auto regs = unit().registers();
-        return BandRecord::decode(regs.data() + recordOffset(bank, section));
+        const auto words = unit().paramWords(block, index);
+        return {words.begin(), words.begin() + 2};
     }
 };
 
@@ -165,13 +145,7 @@ TEST_F(DelayPageTest, TheSpinStepsTenthsFromTheTypedValueAndStopsAtTheLimits) {
 TEST_F(DelayPageTest, TheWheelTurnsTheFocusedBoxOrSlider) {
     CDelayDlg* page = open();
     ASSERT_NE(page, nullptr);
-    auto turn = [page](int delta) {
-        QWidget* under = page->diagram();
-        const QPointF at(10, 10);
-        QWheelEvent wheel(at, under->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(under, &wheel);
-    };
+    auto turn = [page](int delta) { turnWheel(page->diagram(), delta); };
     enter(page, kCenter, QStringLiteral("10"));
     turn(120);
     turn(120);
@@ -327,8 +301,9 @@ TEST_F(DelayPageTest, TheTopChannelsAndTheirButtonStayHidden) {
     EXPECT_EQ(page->pageButtons()->currentId(), 1074);
 }
 
-// Renders the page at the smallest and the maximised size in both languages:
-// nothing overlaps or leaves the page, every text fits its control.
+// The page at the main window's smallest size and maximised, in both
+// languages: nothing cut or covered, each row beside its lane, every value
+// of the diagram below its handle.
 TEST_F(DelayPageTest, ThePageLaysOutCleanlyInBothLanguagesAtBothSizes) {
     for (const int language : {kChinese, kEnglish}) {
         CDelayDlg* page = open(language);
@@ -337,46 +312,25 @@ TEST_F(DelayPageTest, ThePageLaysOutCleanlyInBothLanguagesAtBothSizes) {
                   language == kEnglish ? QStringLiteral("High Freq ") : QStringLiteral("高频延时"));
         EXPECT_EQ(page->caption(kRearR)->text(),
                   language == kEnglish ? QStringLiteral("Rear R") : QStringLiteral("后置右"));
-        // The main window at its smallest and maximised on a 1920 x 1080 screen.
+        enter(page, kSub, QStringLiteral("100"));
         for (const QSize window : {QSize(1068, 700), QSize(1920, 1080)}) {
             app_->mainFrame()->resize(window);
-            QCoreApplication::processEvents();
-            const QSize size = page->size();
-            EXPECT_GE(size.width(), CKorvelv13View::kMinPageWidth);
-            EXPECT_GE(size.height(), CKorvelv13View::kMinPageHeight);
-            const QImage image = page->grab().toImage();
-            image.save(QStringLiteral(V36_ARTEFACT_DIR "/delay_page_%1_%2x%3.png")
-                           .arg(language == kEnglish ? "en" : "zh")
-                           .arg(size.width())
-                           .arg(size.height()));
-            const QRect pageRect = page->rect();
+            settleLayouts();
+            const QString state = QStringLiteral("delay_page_%1_%2")
+                                      .arg(language == kEnglish ? "en" : "zh")
+                                      .arg(window.width());
+            saveWindow(*app_->mainFrame(), state);
+            expectLaidOutCleanly(page, state);
+            CDelayPanel* diagram = page->diagram();
+            EXPECT_TRUE(diagram->valueBelowHandle());
+            EXPECT_EQ(diagram->geometry().right(), page->width() - 9);
+            EXPECT_TRUE(diagram->rect().contains(diagram->valueTextRect(kSub)));
             for (int c = 0; c < 6; ++c) {
-                SCOPED_TRACE(::testing::Message() << "channel " << c << " at " << size.width());
-                std::vector<QWidget*> row = {page->caption(c),       page->onSwitch(c),
-                                             page->delayBox(c),      page->spin(c),
-                                             page->highFreqRadio(c), page->channelRadio(c),
-                                             page->splitSlider(c),   page->splitLabel(c)};
-                QRect previous;
-                for (QWidget* w : row) {
-                    const QRect r(w->mapTo(page, QPoint(0, 0)), w->size());
-                    EXPECT_TRUE(pageRect.contains(r));
-                    EXPECT_FALSE(r.intersects(previous));
-                    EXPECT_FALSE(
-                        r.intersects(QRect(page->diagram()->pos(), page->diagram()->size())));
-                    previous = r;
-                    if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-                        EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + 20, b->width());
-                    }
-                }
-                // The row sits beside its own lane.
-                const int laneMid = page->diagram()->y() + page->diagram()->laneTop(c) +
-                                    page->diagram()->laneHeight() / 2;
-                const int rowMid = page->delayBox(c)->mapTo(page, QPoint(0, 0)).y() +
-                                   page->delayBox(c)->height() / 2;
-                EXPECT_LE(std::abs(rowMid - laneMid), 2);
+                const int laneMid = diagram->y() + diagram->laneTop(c) + diagram->laneHeight() / 2;
+                const QRect box = rectIn(page->delayBox(c), page);
+                EXPECT_LE(std::abs(box.center().y() - laneMid), 2) << c;
+                EXPECT_FALSE(box.intersects(diagram->geometry())) << c;
             }
-            EXPECT_TRUE(page->diagram()->valueBelowHandle());
-            EXPECT_EQ(page->diagram()->geometry().right(), size.width() - 9);
         }
         stop();
     }

@@ -12,61 +12,37 @@
 #include "controls/eq_panel.h"
 #include "controls/grid_list.h"
 #include "controls/image_button.h"
+#include "page_fixture.h"
+#include "page_look.h"
+#include "page_wire.h"
 #include "pages/dialog_output.h"
 #include "pages/eq_editor.h"
 #include "pages/factories.h"
 #include "pages/page_buttons.h"
 #include "protocol/bytes.h"
 #include "protocol/words.h"
-#include "shell_fixture.h"
 
 namespace v36::test {
 namespace {
 
-class OutputPageTest : public ShellTest {
+class OutputPageTest : public PageTest {
   protected:
     CDialogOutput* open(int channel, int language = kEnglish) {
-        start({}, language, pageFactories());
-        if (!waitIdleConnected()) return nullptr;
-        app_->ShowPage(PageKind::Output, channel);
-        auto* page = qobject_cast<CDialogOutput*>(view().currentPage());
-        if (page) page->window()->show();
-        settle();
-        unit().clearTraffic();
-        return page;
-    }
-    void settle() {
-        QCoreApplication::processEvents();
-        app_->writer().waitIdle();
-    }
-    std::vector<Report> received() {
-        settle();
-        return unit().received();
+        return openPage<CDialogOutput>(PageKind::Output, channel, language);
     }
     // The set-parameter reports to block.index: their word counts and first words.
     std::vector<std::pair<int, std::uint32_t>> paramsTo(int block, int index) {
-        std::vector<std::pair<int, std::uint32_t>> out;
-        for (const Report& r : received()) {
-            if (r[1] == 0x09 && r[3] == block && r[4] == index)
-                out.emplace_back(r[5], getBE32(r.data() + 6));
-        }
-        return out;
-    }
-    BandRecord unitRecord(int bank, int section) {
         settle();
-        const auto regs = unit().registers();
-        return BandRecord::decode(regs.data() + recordOffset(bank, section));
+        std::vector<std::pair<int, std::uint32_t>> out;
+        for (const Report& r : paramReports(unit(), block, index))
+            out.emplace_back(r[5], firstWord(r));
+        return out;
     }
     std::array<int, 4> unitPointTypes(int point) {
         std::array<int, 4> types{};
         for (int j = 0; j < 4; ++j)
             types[static_cast<std::size_t>(j)] = unitRecord(8, 4 * point + j).type;
         return types;
-    }
-    void storeRecord(int bank, int section, const BandRecord& record) {
-        const auto bytes = record.encode();
-        store().registers.write(static_cast<std::size_t>(recordOffset(bank, section)), bytes.data(),
-                                bytes.size());
     }
     // A click on band b's marker on the panel.
     void selectBand(CDialogOutput* page, int band) {
@@ -125,10 +101,7 @@ TEST_F(OutputPageTest, LevelSlidersStoreAndSendTheirLevelTheSubwooferMusicTimesT
     // A wheel turn anywhere on the page moves the focused level slider.
     page->levelSlider(0)->setFocus();
     const int before = page->levelSlider(0)->position();
-    const QPointF at(5, 5);
-    QWheelEvent wheel(at, page->speakerPicture()->mapToGlobal(at), QPoint(), QPoint(0, -120),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(page->speakerPicture(), &wheel);
+    turnWheel(page->speakerPicture(), -120);
     EXPECT_EQ(page->levelSlider(0)->position(), before - 1);
     EXPECT_EQ(store().params.getInt(outRear.level(0)), before - 1);
 
@@ -313,15 +286,14 @@ TEST_F(OutputPageTest, SwitchingChannelsOnALivePageReloadsEverything) {
     unit().clearTraffic();
     CEqPanel* panel = page->eqEditor()->panel();
     panel->setFocus();
-    const QPointF at = panel->rect().center();
-    QWheelEvent wheel(at, panel->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(panel, &wheel);
+    turnWheel(panel, 120);
     settle();
     for (const Report& r : unit().received())
         EXPECT_NE(r[1], 0x85) << "a section was written";
 }
 
+// Main and Sub (its family list shown) at the main window's smallest size and
+// maximised, in both languages: nothing cut or covered.
 TEST_F(OutputPageTest, ThePageLaysOutCleanlyInBothLanguagesAtBothSizes) {
     for (const int language : {kChinese, kEnglish}) {
         CDialogOutput* page = open(5, language);
@@ -338,39 +310,13 @@ TEST_F(OutputPageTest, ThePageLaysOutCleanlyInBothLanguagesAtBothSizes) {
             }
             for (const QSize window : {QSize(1068, 700), QSize(1920, 1080)}) {
                 app_->mainFrame()->resize(window);
-                QCoreApplication::processEvents();
-                const QSize size = page->size();
-                page->grab().toImage().save(
-                    QStringLiteral(V36_ARTEFACT_DIR "/output_page_%1_ch%2_%3x%4.png")
-                        .arg(language == kEnglish ? "en" : "zh")
-                        .arg(channel)
-                        .arg(size.width())
-                        .arg(size.height()));
-                const QRect pageRect = page->rect();
-                std::vector<QWidget*> parts{page->speakerPicture(), page->eqEditor()};
-                for (int k = 0; k < 4; ++k) {
-                    parts.push_back(page->levelCaption(k));
-                    parts.push_back(page->levelSlider(k));
-                    parts.push_back(page->levelLabel(k));
-                }
-                for (int i = 0; i < 4; ++i)
-                    parts.push_back(page->muteSwitch(i));
-                for (std::size_t i = 0; i < parts.size(); ++i) {
-                    const QRect r(parts[i]->mapTo(page, QPoint(0, 0)), parts[i]->size());
-                    EXPECT_TRUE(pageRect.contains(r)) << i << " at " << window.width();
-                    for (std::size_t j = i + 1; j < parts.size(); ++j) {
-                        const QRect other(parts[j]->mapTo(page, QPoint(0, 0)), parts[j]->size());
-                        EXPECT_FALSE(r.intersects(other)) << i << " / " << j;
-                    }
-                    if (auto* label = qobject_cast<QLabel*>(parts[i])) {
-                        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()),
-                                  label->width());
-                    }
-                    if (auto* box = qobject_cast<QCheckBox*>(parts[i])) {
-                        EXPECT_LE(box->fontMetrics().horizontalAdvance(box->text()) + 20,
-                                  box->width());
-                    }
-                }
+                settleLayouts();
+                const QString state = QStringLiteral("output_page_%1_ch%2_%3")
+                                          .arg(language == kEnglish ? "en" : "zh")
+                                          .arg(channel)
+                                          .arg(window.width());
+                saveWindow(*app_->mainFrame(), state);
+                expectLaidOutCleanly(page, state);
             }
         }
         stop();
