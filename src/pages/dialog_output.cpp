@@ -45,23 +45,20 @@ const ChannelInfo& infoOf(int channel) {
     return kChannelInfo[0];
 }
 
-struct LevelText {
+// A text in Chinese and English.
+struct Texts {
     const char* zh;
     const char* en;
 };
-constexpr std::array<LevelText, 4> kLevelNames{
+constexpr std::array<Texts, 4> kLevelNames{
     {{"直达音量", "Direct"}, {"混响音量", "Reverb"}, {"回声音量", "Echo"}, {"音乐音量", "Music"}}};
 
-struct MuteText {
-    const char* zh;
-    const char* en;
-};
 // Until the language file relabels them; in the order of kMuteIds.
-constexpr std::array<MuteText, 5> kMuteNames{{{"前置静音", "Main Mute"},
-                                              {"中置静音", "Center Mute"},
-                                              {"超低静音", "Sub Mute"},
-                                              {"后置静音", "Rear Mute"},
-                                              {"顶置静音", "Top Mute"}}};
+constexpr std::array<Texts, 5> kMuteNames{{{"前置静音", "Main Mute"},
+                                           {"中置静音", "Center Mute"},
+                                           {"超低静音", "Sub Mute"},
+                                           {"后置静音", "Rear Mute"},
+                                           {"顶置静音", "Top Mute"}}};
 
 // The subwoofer's music level is held three times the slider's value.
 constexpr int kSubMusicFactor = 3;
