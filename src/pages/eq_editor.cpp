@@ -100,6 +100,7 @@ CEqEditor::CEqEditor(CAppServices& app, QWidget* parent) : QWidget(parent), app_
     connect(panel_, &CEqPanel::selectionCleared, this, &CEqEditor::onPanelCleared);
     panel_->setEqNumber(eq_);
     panel_->setBandCount(eqBandCount(eq_));
+    grid_->setAllRowColors(style_.rowText, style_.rowBackground);
     ApplyLanguage();
 }
 
@@ -191,9 +192,11 @@ void CEqEditor::buildBandEditor() {
 }
 
 void CEqEditor::setGridStyle(const EqGridStyle& style) {
+    const EqGridStyle old = style_;
     style_ = style;
-    grid_->setAllRowColors(style_.rowText, style_.rowBackground);
-    fitGridWidth();
+    if (style.typeColumnWidth != old.typeColumnWidth) ApplyLanguage();
+    if (style.rowText != old.rowText || style.rowBackground != old.rowBackground)
+        grid_->setAllRowColors(style_.rowText, style_.rowBackground);
 }
 
 // The grid is as wide as its columns; the band editor takes its place.
@@ -291,7 +294,7 @@ void CEqEditor::ApplyLanguage() {
         columns.push_back(extra.column);
     grid_->setColumns(columns);
     fitGridWidth();
-    RefreshFromStore();
+    writeGridRows();
 }
 
 void CEqEditor::RefreshFromStore() {
@@ -305,8 +308,7 @@ void CEqEditor::loadFromStore() {
     loadEqFromStore(store, panel_->model(), eq_);
     panel_->clearSelection();
     panel_->setBypass(isEqBypassed(store, eq_));
-    grid_->setRows(eqPointCount(eq_));
-    grid_->setAllRowColors(style_.rowText, style_.rowBackground);
+    if (grid_->rowCount() != eqPointCount(eq_)) grid_->setRows(eqPointCount(eq_));
     writeGridRows();
     rememberSent();
     loading_ = false;

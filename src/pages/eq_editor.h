@@ -84,7 +84,8 @@ class CEqEditor : public QWidget {
     // Reloads the bands, the grid and the bypass mark from the store; the
     // selection is cleared and the grid shown. Nothing is sent, no edit made.
     void RefreshFromStore();
-    // The panel's language, the grid's titles and type names, then a reload.
+    // The panel's language, the grid's titles and type names (the store is
+    // not read again: the page reloads the editor with its own refresh).
     void ApplyLanguage();
     // A row under the grid for the page's own buttons (hidden while empty).
     QBoxLayout* buttonRow() const { return buttonRow_; }

@@ -452,6 +452,28 @@ TEST_F(MusicPageTest, TheWheelGoesToTheFocusedControl) {
               sectionReports(1, 5, kPeq, before.gain, static_cast<int>(after.freq), before.q));
 }
 
+TEST_F(MusicPageTest, ALanguageSwitchRelabelsThePageAndItsLists) {
+    startPage(kEnglish);
+    page()->selectRow(8);
+    view().switchLanguage();
+    EXPECT_EQ(page()->portButton(1190)->text(), QString::fromUtf8("通道A"));
+    EXPECT_EQ(page()->selectorButton(CDialogMusic::kMusic)->caption(), QString::fromUtf8("音乐"));
+    EXPECT_EQ(page()->paramList()->cellText(8, 2), QString::fromUtf8("话筒移频"));
+    EXPECT_EQ(page()->paramList()->horizontalHeaderItem(2)->text(), QString::fromUtf8("参数名"));
+    EXPECT_EQ(page()->rowName()->text(), QString::fromUtf8("话筒移频"));
+    EXPECT_EQ(editor()->grid()->cellText(7, CEqEditor::kTypeColumn), QString::fromUtf8("低架"));
+    EXPECT_EQ(editor()->typeButton(kLowShelf)->text(), QString::fromUtf8("低架"));
+    EXPECT_EQ(editor()->panel()->language(), kChinese);
+    // The hidden "Mic Pair" button starts the pairing.
+    unit().clearTraffic();
+    page()->selectorButton(CDialogMusic::kMicPair)->click();
+    settle();
+    const auto pair = receivedWith(unit(), cmd::kMicPair);
+    ASSERT_EQ(pair.size(), 1u);
+    EXPECT_EQ(pair[0][2], 1);
+    EXPECT_FALSE(page()->selectorButton(CDialogMusic::kMicPair)->isVisible());
+}
+
 TEST_F(MusicPageTest, LooksCleanInBothLanguagesAtBothSizes) {
     for (const int lang : {kEnglish, kChinese}) {
         startPage(lang);
