@@ -189,8 +189,8 @@ CDialogMusic::CDialogMusic(CAppServices& app, QWidget* parent)
     auto* top = new QHBoxLayout;
     top->setSpacing(8);
     top->addWidget(buildEffects());
-    top->addStretch(1);
     top->addWidget(buildSelectors(), 0, Qt::AlignTop);
+    top->addStretch(1);
 
     auto* right = new QVBoxLayout;
     right->setSpacing(6);
@@ -252,7 +252,7 @@ QWidget* CDialogMusic::buildPorts() {
             auto* slider = new CXBmpSlider(box);
             slider->setControlId(sliderId);
             setControlId(slider, sliderId);
-            slider->setBackgroundColor(QColor::fromRgb(kPageBackground));
+            slider->setBackgroundColor(Qt::transparent);  // the group box shows through
             slider->setRange(0, 100);
             connect(slider, &CXBmpSlider::sliderChanged, this, &CDialogMusic::onPortSlider);
             grid->addWidget(slider, 1 + k, 1);

@@ -85,7 +85,7 @@ CSliderColumn::CSliderColumn(int controlId, QWidget* parent)
     : QWidget(parent), slider_(new CXBmpSlider(this, CXBmpSlider::Orientation::Vertical)) {
     slider_->setControlId(controlId);
     setControlId(slider_, controlId);
-    slider_->setBackgroundColor(QColor(0xF0, 0xFA, 0xFF));
+    slider_->setBackgroundColor(Qt::transparent);  // its parent shows through
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
 }
 

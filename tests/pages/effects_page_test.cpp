@@ -122,6 +122,7 @@ TEST_F(EffectsPageTest, LooksCleanInBothLanguagesAtBothSizes) {
             // The back button keeps 2 px from the right edge at the top.
             EXPECT_EQ(page()->width() - rectIn(page()->backButton(), page()).right() - 1, 2);
             saveWindow(frame, QStringLiteral("effects_%1_%2").arg(tag, size));
+            if (!maximised) savePageAt2x(*page(), QStringLiteral("effects_%1_x2").arg(tag));
         }
         stop();
     }

@@ -486,6 +486,7 @@ TEST_F(MusicPageTest, LooksCleanInBothLanguagesAtBothSizes) {
             const QString size = maximised ? QStringLiteral("max") : QStringLiteral("min");
             expectLaidOutCleanly(page(), tag + QLatin1Char(' ') + size);
             saveWindow(frame, QStringLiteral("music_%1_%2").arg(tag, size));
+            if (!maximised) savePageAt2x(*page(), QStringLiteral("music_%1_x2").arg(tag));
         }
         stop();
     }

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QString>
@@ -36,6 +37,17 @@ inline QRect rectIn(const QWidget* w, const QWidget* ancestor) {
 inline void saveWindow(CMainFrame& frame, const QString& name) {
     QDir().mkpath(QStringLiteral(V36_ARTEFACT_DIR));
     EXPECT_TRUE(frame.grab().save(QStringLiteral(V36_ARTEFACT_DIR "/%1.png").arg(name)));
+}
+
+// Saves a page drawn at twice the pixel density (the drawn pictures and
+// controls must stay sharp).
+inline void savePageAt2x(QWidget& page, const QString& name) {
+    QImage image(page.size() * 2, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2.0);
+    image.fill(Qt::white);
+    page.render(&image);
+    QDir().mkpath(QStringLiteral(V36_ARTEFACT_DIR));
+    EXPECT_TRUE(image.save(QStringLiteral(V36_ARTEFACT_DIR "/%1.png").arg(name)));
 }
 
 // Every visible control of the page lies inside its parent, takes the width
