@@ -46,23 +46,7 @@ done
 
 if [ -f fuzz/CMakeLists.txt ]; then
   step "fuzzing (${FUZZ_SECONDS} s per target)"
-  if CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-       -DV36_CORE_ONLY=ON -DV36_BUILD_FUZZ=ON >/dev/null &&
-     cmake --build build-fuzz --target fuzz_targets; then
-    for target in build-fuzz/fuzz/fuzz_*; do
-      [ -x "$target" ] || continue
-      corpus=$(mktemp -d)
-      echo "fuzzing $(basename "$target")"
-      if ! "$target" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 "$corpus" \
-           >"build-fuzz/$(basename "$target").log" 2>&1; then
-        tail -n 40 "build-fuzz/$(basename "$target").log"
-        failures+=("fuzz $(basename "$target")")
-      fi
-      rm -rf "$corpus"
-    done
-  else
-    failures+=("fuzz build")
-  fi
+  scripts/fuzz.sh "$FUZZ_SECONDS" || failures+=("fuzzing")
 fi
 
 echo

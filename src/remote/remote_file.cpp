@@ -1,5 +1,7 @@
 #include "remote/remote_file.h"
 
+#include <algorithm>
+
 #include "protocol/report.h"
 
 namespace v36 {
@@ -21,8 +23,13 @@ FileResult saveRemoteFile(const ParamStore& store, const fs::path& path) {
 FileResult loadRemoteFile(ParamStore& store, const fs::path& path) {
     const FileRead read = readFileHead(path, kRemoteFileSize);
     if (!read.result) return read.result;
-    if (!read.bytes.empty()) store.remoteKeyTable.write(0, read.bytes.data(), read.bytes.size());
+    applyRemoteFileBytes(store, read.bytes);
     return FileResult::success();
+}
+
+void applyRemoteFileBytes(ParamStore& store, std::span<const std::uint8_t> bytes) {
+    const std::size_t n = std::min(bytes.size(), kRemoteFileSize);
+    if (n > 0) store.remoteKeyTable.write(0, bytes.data(), n);
 }
 
 FileResult loadRemoteFile(Senders& senders, const fs::path& path) {
@@ -31,12 +38,32 @@ FileResult loadRemoteFile(Senders& senders, const fs::path& path) {
     return result;
 }
 
-int sendRemoteKeyTable(Senders& senders) {
-    const auto table = senders.store().remoteKeyTable.snapshot();
+Report remoteKeyTableReport(const std::array<std::uint8_t, kRemoteFileSize>& table) {
     Report report = makeReport(cmd::kStoreKeys);
     for (std::size_t i = 0; i < table.size(); ++i)
         report[2 + i] = table[i];
-    return senders.write(report);
+    return report;
+}
+
+int sendRemoteKeyTable(Senders& senders) {
+    return senders.write(remoteKeyTableReport(senders.store().remoteKeyTable.snapshot()));
+}
+
+void fuzzRemoteFile(std::span<const std::uint8_t> data) {
+    ParamStore store;
+    store.resetToDefaults();
+    const auto before = store.remoteKeyTable.snapshot();
+    applyRemoteFileBytes(store, data);
+    const auto table = store.remoteKeyTable.snapshot();
+    const Report report = remoteKeyTableReport(table);
+    for (std::size_t i = 0; i < kRemoteFileSize; ++i) {
+        const std::uint8_t expected = i < data.size() ? data[i] : before[i];
+        if (table[i] != expected || report[2 + i] != expected) __builtin_trap();
+    }
+    if (report[0] != kReportId || report[1] != cmd::kStoreKeys) __builtin_trap();
+    for (std::size_t i = 2 + kRemoteFileSize; i < report.size(); ++i) {
+        if (report[i] != 0) __builtin_trap();
+    }
 }
 
 }  // namespace v36
