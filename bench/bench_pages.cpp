@@ -1,9 +1,10 @@
 // The editor pages' speed, offscreen, on the virtual unit after a full pull.
 //
-//   BM_ShowPage        the music page created (refreshed from the store as it
-//                      is built), laid out on the page area and painted: what
-//                      the user waits for when switching to it (target: a
-//                      frame, median < 16 ms).
+//   BM_ShowPage        a page created (refreshed from the store as it is
+//                      built), laid out on the page area and painted: what the
+//                      user waits for when switching to it (target: a frame,
+//                      median < 16 ms). /music: the music page; /output_main:
+//                      the output page on the Main channel with its 24 bands.
 //   BM_PageRefresh     RefreshFromStore of the live music page, as after a
 //                      pull, a mode recall or an undo (target < 2 ms).
 //   BM_EqDragToWire    one pointer move on the music page's EQ panel until the
@@ -28,6 +29,7 @@
 #include "app/main_view.h"
 #include "controls/eq_panel.h"
 #include "pages/dialog_music.h"
+#include "pages/dialog_output.h"
 #include "pages/eq_editor.h"
 #include "pages/factories.h"
 #include "protocol/report.h"
@@ -109,7 +111,18 @@ class Times {
     std::vector<qint64> ns_;
 };
 
-void BM_ShowPage(benchmark::State& state) {
+// Makes the page under test as a child of the view.
+using PageMaker = v36::CEditorPage* (*)(v36::CKorvelv13App& app, QWidget* view);
+
+v36::CEditorPage* musicPage(v36::CKorvelv13App& app, QWidget* view) {
+    return new v36::CDialogMusic(app, view);
+}
+
+v36::CEditorPage* outputMainPage(v36::CKorvelv13App& app, QWidget* view) {
+    return new v36::CDialogOutput(app, v36::kEqMain, view);
+}
+
+void BM_ShowPage(benchmark::State& state, PageMaker make) {
     Session& s = session();
     if (!s.ready()) {
         state.SkipWithError("the virtual unit was not read");
@@ -121,7 +134,7 @@ void BM_ShowPage(benchmark::State& state) {
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        auto* page = new v36::CDialogMusic(s.app(), &view);
+        v36::CEditorPage* page = make(s.app(), &view);
         page->setGeometry(view.pageRect());
         page->show();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
@@ -135,7 +148,14 @@ void BM_ShowPage(benchmark::State& state) {
     }
     times.report(state);
 }
-BENCHMARK(BM_ShowPage)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(BM_ShowPage, music, musicPage)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(30);
+BENCHMARK_CAPTURE(BM_ShowPage, output_main, outputMainPage)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(30);
 
 void BM_PageRefresh(benchmark::State& state) {
     Session& s = session();
