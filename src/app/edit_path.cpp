@@ -262,6 +262,15 @@ void EditPath::post(const Edit& edit, bool forward) {
         std::array<std::uint8_t, kSpeakerBlockSize> speakers{};
         Edit::Job job;
     };
+    // An undo writes the room and the speaker block as the edit found them,
+    // whichever of its items sends them: an edit that changes several trims
+    // (or the room twice) holds a different old block in each item.
+    const Edit::Item* firstRoom = nullptr;
+    const Edit::Item* firstSpeaker = nullptr;
+    for (const Edit::Item& item : edit.items_) {
+        if (item.kind == Edit::Kind::SoundField && !firstRoom) firstRoom = &item;
+        if (item.kind == Edit::Kind::Speaker && !firstSpeaker) firstSpeaker = &item;
+    }
     std::vector<Send> sends;
     for (const Edit::Item& item : edit.items_) {
         Send s{item.kind, item.index, item.send, {}, {}, {}, item.job};
@@ -270,10 +279,10 @@ void EditPath::post(const Edit& edit, bool forward) {
                 s.section = forward ? item.sectionValue : item.oldSection;
                 break;
             case Edit::Kind::SoundField:
-                s.room = encodeSoundFieldBytes(forward ? item.geometry : item.oldGeometry);
+                s.room = encodeSoundFieldBytes(forward ? item.geometry : firstRoom->oldGeometry);
                 break;
             case Edit::Kind::Speaker:
-                s.speakers = forward ? item.speakers : item.oldSpeakers;
+                s.speakers = forward ? item.speakers : firstSpeaker->oldSpeakers;
                 break;
             default:
                 break;

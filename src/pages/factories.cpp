@@ -4,6 +4,7 @@
 #include "pages/dialog_efx.h"
 #include "pages/dialog_music.h"
 #include "pages/dialog_output.h"
+#include "pages/sound_field_page.h"
 
 namespace v36 {
 
@@ -29,7 +30,7 @@ CEditorPage* createPage(PageKind kind, int channel, CAppServices& app, QWidget* 
             return new CDelayDlg(app, parent);
 
         case PageKind::SoundField:
-            return nullptr;
+            return new CSSVCDlg(app, parent);
 
         case PageKind::Compressor:
             return nullptr;

@@ -236,8 +236,7 @@ void ParamStore::resetToDefaults() {
     modeNames[2].set(u"Mode3");
     modeNames[3].set(u"Mode4");
 
-    soundFieldBlock.assign({0x04, 0x04, 0x00, 0x00, 0x8A, 0x0A, 0x00, 0x0A, 0x0A, 0x0A,
-                            0x8A, 0x8A, 0x00, 0x8A, 0x0A, 0x8A, 0x85, 0x00, 0x05, 0x00});
+    soundFieldBlock.assign(kDefaultSoundField);
     decodeSoundField();
 
     settingsEdit.fill(0);

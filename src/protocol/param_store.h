@@ -163,6 +163,12 @@ std::uint8_t encodeTenths(float value);
 float decodeTenths(std::uint8_t byte);
 
 constexpr std::size_t kSoundFieldBytes = 20;
+// The start-up room: 4 x 4 m, the listener in the middle, Main L (-1, +1),
+// Center (0, +1), Main R (+1, +1), Rear L (-1, -1), Sub (0, -1), Rear R
+// (+1, -1), Top L (-0.5, 0), Top R (+0.5, 0).
+inline constexpr std::array<std::uint8_t, kSoundFieldBytes> kDefaultSoundField{
+    0x04, 0x04, 0x00, 0x00, 0x8A, 0x0A, 0x00, 0x0A, 0x0A, 0x0A,
+    0x8A, 0x8A, 0x00, 0x8A, 0x0A, 0x8A, 0x85, 0x00, 0x05, 0x00};
 SoundFieldGeometry decodeSoundFieldBytes(const std::uint8_t* bytes);
 std::array<std::uint8_t, kSoundFieldBytes> encodeSoundFieldBytes(const SoundFieldGeometry& g);
 

@@ -9,6 +9,7 @@
 #include "app/edit_path.h"
 #include "app/ribbon_texts.h"
 #include "protocol/bytes.h"
+#include "protocol/codecs.h"
 #include "protocol/eq_access.h"
 #include "protocol/mode_file.h"
 #include "protocol/report.h"
@@ -144,6 +145,37 @@ TEST_F(EditPathTest, GesturesAndGroupedActionsAreSingleSteps) {
     EXPECT_EQ(receivedWith(unit(), cmd::kWriteRegisters).size(), sections.size());
     edits().undo();
     EXPECT_EQ(store().registers.snapshot(), registersBefore);
+}
+
+// Several items of one block in one step (every trim of a recomputed sound
+// field, the room written twice): the undo leaves the unit with the blocks
+// the edit found, and the redo with the edit's last ones.
+TEST_F(EditPathTest, UndoOfManyItemsOfOneBlockPutsBackTheBlockTheEditFound) {
+    start();
+    ASSERT_TRUE(waitIdleConnected());
+    const auto before = unit().registers();
+    SoundFieldGeometry g = store().soundField.get();
+    Edit edit({QString::fromUtf8("声场"), QStringLiteral("Sound field")});
+    g.listenerY = 1.0f;
+    edit.soundField(g);
+    g.listenerX = -1.0f;
+    edit.soundField(g);
+    for (int k = 0; k < 8; ++k)
+        edit.speakerLevel(k, -1.5f * static_cast<float>(k + 1));
+    edits().apply(std::move(edit));
+    settle();
+    const auto after = unit().registers();
+    EXPECT_EQ(after[1141 + 2], 0x8A);  // listener X -1.0
+    EXPECT_EQ(bitsFloat(getBE32(after.data() + 1161 + 28)), -12.0f);
+
+    edits().undo();
+    settle();
+    EXPECT_EQ(unit().registers(), before);
+    const std::uint32_t trim0 = speakerLevelWords(store().speakerLevel(0))[1];
+    EXPECT_EQ(unit().paramWords(5, 42)[1], trim0);
+    edits().redo();
+    settle();
+    EXPECT_EQ(unit().registers(), after);
 }
 
 TEST_F(EditPathTest, PullClearsTheHistory) {
