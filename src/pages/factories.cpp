@@ -1,5 +1,6 @@
 #include "pages/factories.h"
 
+#include "pages/compressor_page.h"
 #include "pages/delay_dlg.h"
 #include "pages/dialog_efx.h"
 #include "pages/dialog_music.h"
@@ -33,7 +34,7 @@ CEditorPage* createPage(PageKind kind, int channel, CAppServices& app, QWidget* 
             return new CSSVCDlg(app, parent);
 
         case PageKind::Compressor:
-            return nullptr;
+            return new CCompDlg(app, parent);
     }
     return nullptr;
 }

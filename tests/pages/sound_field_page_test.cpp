@@ -16,6 +16,7 @@
 #include "controls/image_button.h"
 #include "controls/spin_button.h"
 #include "controls/ss_volume_panel.h"
+#include "page_test_support.h"
 #include "pages/factories.h"
 #include "pages/page_buttons.h"
 #include "pages/sound_field_page.h"
@@ -27,20 +28,8 @@
 namespace v36::test {
 namespace {
 
-class SoundFieldPageTest : public ShellTest {
+class SoundFieldPageTest : public PageTest<CSSVCDlg, PageKind::SoundField> {
   protected:
-    CSSVCDlg& open(int language = kEnglish) {
-        start({}, language, pageFactories());
-        EXPECT_TRUE(waitIdleConnected());
-        app_->ShowPage(PageKind::SoundField, 0);
-        auto* page = dynamic_cast<CSSVCDlg*>(view().currentPage());
-        EXPECT_NE(page, nullptr);
-        return *page;
-    }
-    void settle() {
-        QCoreApplication::processEvents();
-        app_->writer().waitIdle();
-    }
     // Types into an edit and confirms with Enter.
     void enter(CSSVCDlg& page, int id, const QString& text) {
         QLineEdit* e = page.edit(id);
@@ -289,31 +278,6 @@ TEST_F(SoundFieldPageTest, ResetAllZeroesEveryLevelAndRestoresTheStartRoomAsOneS
     EXPECT_EQ(app_->edits().count(), steps + 1);
 }
 
-// Every text of the page fits its control and stays inside the page.
-void expectTextsFit(const QWidget& page) {
-    for (const QWidget* w : page.findChildren<QWidget*>()) {
-        if (!w->isVisibleTo(&page)) continue;
-        const QRect r(w->mapTo(&page, QPoint(0, 0)), w->size());
-        EXPECT_TRUE(page.rect().contains(r)) << controlId(w);
-        // The text and the room it needs beside it.
-        QString text;
-        int padding = 0;
-        if (const auto* l = qobject_cast<const QLabel*>(w)) text = l->text();
-        if (const auto* b = qobject_cast<const CGdipButton*>(w)) {
-            text = b->caption();
-            padding = 8;
-        }
-        if (const auto* e = qobject_cast<const QLineEdit*>(w)) {
-            text = e->text();
-            padding = 6;
-        }
-        if (!text.isEmpty()) {
-            EXPECT_LE(w->fontMetrics().horizontalAdvance(text) + padding, w->width())
-                << text.toStdString() << " " << controlId(w);
-        }
-    }
-}
-
 TEST_F(SoundFieldPageTest, BothLanguagesFitTheSmallestAndTheMaximisedWindow) {
     for (const int language : {kChinese, kEnglish}) {
         CSSVCDlg& page = open(language);
@@ -328,10 +292,7 @@ TEST_F(SoundFieldPageTest, BothLanguagesFitTheSmallestAndTheMaximisedWindow) {
             SCOPED_TRACE(::testing::Message() << language << " " << size.width());
             EXPECT_GE(page.width(), 1024);
             expectTextsFit(page);
-            QDir().mkpath(QStringLiteral(V36_ARTEFACT_DIR));
-            page.grab().save(QStringLiteral(V36_ARTEFACT_DIR "/sound_field_%1_%2.png")
-                                 .arg(language == kEnglish ? "en" : "zh")
-                                 .arg(size.width()));
+            savePage(page, QStringLiteral("sound_field"), language);
         }
         stop();
     }
