@@ -1,6 +1,7 @@
 // The compressor page on the virtual unit: what the sliders and switches
 // store and send, what a reload shows, and how the page looks.
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QTest>
 #include <vector>
@@ -9,7 +10,9 @@
 #include "app/language.h"
 #include "controls/bmp_slider.h"
 #include "controls/compress_panel.h"
+#include "page_look.h"
 #include "page_test_support.h"
+#include "page_wire.h"
 #include "pages/compressor_page.h"
 #include "pages/factories.h"
 #include "pages/page_buttons.h"
@@ -33,12 +36,7 @@ class CompressorPageTest : public PageTest<CCompDlg, PageKind::Compressor> {
         emit s->sliderChanged(s->controlId(), s->position());
         settle();
     }
-    std::vector<Report> sets() {
-        std::vector<Report> out;
-        for (const Report& r : unit().received())
-            if (r[1] == cmd::kSetParam) out.push_back(r);
-        return out;
-    }
+    std::vector<Report> sets() { return receivedWith(unit(), cmd::kSetParam); }
     static std::uint32_t word(const Report& r, int i) { return getBE32(r.data() + 6 + 4 * i); }
 };
 
@@ -175,7 +173,7 @@ TEST_F(CompressorPageTest, BothLanguagesFitTheSmallestAndTheMaximisedWindow) {
             app_->mainFrame()->resize(size);
             QCoreApplication::processEvents();
             SCOPED_TRACE(::testing::Message() << language << " " << size.width());
-            expectTextsFit(page);
+            expectLaidOutCleanly(&page, QStringLiteral("%1 %2").arg(language).arg(size.width()));
             for (int group = 0; group < CCompDlg::kShownGroups; ++group) {
                 // Both ends of both axes stay labelled on every curve.
                 int ends = 0;
@@ -185,7 +183,10 @@ TEST_F(CompressorPageTest, BothLanguagesFitTheSmallestAndTheMaximisedWindow) {
                             label.text == QStringLiteral("6dB");
                 EXPECT_EQ(ends, 4) << group;
             }
-            savePage(page, QStringLiteral("compressor"), language);
+            QDir().mkpath(QStringLiteral(V36_ARTEFACT_DIR));
+            page.grab().save(QStringLiteral(V36_ARTEFACT_DIR "/compressor_page_%1_%2.png")
+                                 .arg(language == kEnglish ? "en" : "zh")
+                                 .arg(size.width()));
         }
         stop();
     }
