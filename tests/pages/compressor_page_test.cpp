@@ -10,8 +10,8 @@
 #include "app/language.h"
 #include "controls/bmp_slider.h"
 #include "controls/compress_panel.h"
+#include "page_fixture.h"
 #include "page_look.h"
-#include "page_test_support.h"
 #include "page_wire.h"
 #include "pages/compressor_page.h"
 #include "pages/factories.h"
@@ -27,8 +27,13 @@ namespace {
 constexpr int kMain = 0;
 constexpr int kSub = 3;
 
-class CompressorPageTest : public PageTest<CCompDlg, PageKind::Compressor> {
+class CompressorPageTest : public PageTest {
   protected:
+    CCompDlg& open(int language = kEnglish) {
+        CCompDlg* page = openPage<CCompDlg>(PageKind::Compressor, 0, language);
+        EXPECT_NE(page, nullptr);
+        return *page;
+    }
     // The slider reports a new position as a drag or a key would.
     void slide(CCompDlg& page, int group, CCompDlg::Param param, int position) {
         CXBmpSlider* s = page.slider(group, param);

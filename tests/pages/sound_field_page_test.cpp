@@ -16,8 +16,8 @@
 #include "controls/image_button.h"
 #include "controls/spin_button.h"
 #include "controls/ss_volume_panel.h"
+#include "page_fixture.h"
 #include "page_look.h"
-#include "page_test_support.h"
 #include "pages/factories.h"
 #include "pages/page_buttons.h"
 #include "pages/sound_field_page.h"
@@ -29,8 +29,13 @@
 namespace v36::test {
 namespace {
 
-class SoundFieldPageTest : public PageTest<CSSVCDlg, PageKind::SoundField> {
+class SoundFieldPageTest : public PageTest {
   protected:
+    CSSVCDlg& open(int language = kEnglish) {
+        CSSVCDlg* page = openPage<CSSVCDlg>(PageKind::SoundField, 0, language);
+        EXPECT_NE(page, nullptr);
+        return *page;
+    }
     // Types into an edit and confirms with Enter.
     void enter(CSSVCDlg& page, int id, const QString& text) {
         QLineEdit* e = page.edit(id);
