@@ -307,9 +307,16 @@ void CKorvelv13App::runToolDialog(ToolDialog kind) {
     if (!options_.factories.toolDialog) return;
     CToolDialog* dialog = options_.factories.toolDialog(kind, *this, frame_);
     if (!dialog) return;
-    toolDialogs_.insert(static_cast<int>(kind), dialog);
-    dialog->exec();
+    execToolDialog(*dialog);
     delete dialog;
+}
+
+int CKorvelv13App::execToolDialog(CToolDialog& dialog) {
+    const int key = static_cast<int>(dialog.kind());
+    toolDialogs_.insert(key, &dialog);
+    const int result = dialog.exec();
+    if (toolDialogs_.value(key) == &dialog) toolDialogs_.remove(key);
+    return result;
 }
 
 void CKorvelv13App::destroyToolDialogs() {
@@ -343,11 +350,13 @@ void CKorvelv13App::showFileError(const FileError& error) {
 
 QString CKorvelv13App::fileDialog(const FileDialogRequest& request) {
     if (fileDialogHandler_) return fileDialogHandler_(request);
-    const QString filter = QLatin1String(kModeFilter);
+    const QString filter =
+        request.filter.isEmpty() ? QLatin1String(kModeFilter) : request.filter;
     if (!request.save) return QFileDialog::getOpenFileName(frame_, QString(), QString(), filter);
     QFileDialog dialog(frame_, QString(), request.defaultName, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("ev36"));
+    dialog.setDefaultSuffix(request.defaultSuffix.isEmpty() ? QStringLiteral("ev36")
+                                                            : request.defaultSuffix);
     dialog.selectFile(request.defaultName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().first();

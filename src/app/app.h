@@ -65,12 +65,6 @@ struct MessageBoxRequest {
 };
 using MessageBoxHandler = std::function<QMessageBox::StandardButton(const MessageBoxRequest&)>;
 
-// A file dialog request: open or save, the default name; returns the chosen
-// path or an empty string for a cancel.
-struct FileDialogRequest {
-    bool save = false;
-    QString defaultName;
-};
 using FileDialogHandler = std::function<QString(const FileDialogRequest&)>;
 
 // The process object: owns the device context, the writer thread, the
@@ -143,6 +137,7 @@ class CKorvelv13App : public QObject, public CAppServices {
     CToolDialog* showToolDialog(ToolDialog kind);
     // Runs a modal tool dialog (the noise gate dialog).
     void runToolDialog(ToolDialog kind);
+    int execToolDialog(CToolDialog& dialog) override;
     // Destroys the windows of the open modeless tool dialogs.
     void destroyToolDialogs();
     // The open modeless tool dialogs.
@@ -155,8 +150,8 @@ class CKorvelv13App : public QObject, public CAppServices {
         messageBoxHandler_ = std::move(handler);
     }
     // The warning box of a failed file operation, when it has one.
-    void showFileError(const FileError& error);
-    QString fileDialog(const FileDialogRequest& request);
+    void showFileError(const FileError& error) override;
+    QString fileDialog(const FileDialogRequest& request) override;
     void setFileDialogHandler(FileDialogHandler handler) {
         fileDialogHandler_ = std::move(handler);
     }

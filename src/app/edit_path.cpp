@@ -128,6 +128,8 @@ class EditCommand : public QUndoCommand {
         for (std::size_t i = 0; i < mine.size(); ++i) {
             Edit::Item& m = mine[i];
             const Edit::Item& t = theirs[i];
+            // A word that any edit of the gesture sent goes out on undo and redo.
+            m.send = m.send || t.send;
             m.raw = t.raw;
             m.sectionValue = t.sectionValue;
             m.geometry = t.geometry;

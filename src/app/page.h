@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <utility>
 
 #include "app/language.h"
 
@@ -12,6 +13,8 @@ namespace v36 {
 class DeviceContext;
 class EditPath;
 class Senders;
+class CToolDialog;
+struct FileError;
 
 // The editor pages the main view hosts, one at a time.
 enum class PageKind { Music, Output, Effects, SoundField, Delay, Compressor };
@@ -29,6 +32,22 @@ enum class ToolDialog {
     MusicAgc
 };
 int toolDialogTemplate(ToolDialog kind);
+
+// A file dialog request: open or save, the default name, the filter and
+// the default extension (empty: mode files). The answer is the chosen path
+// or an empty string for a cancel.
+struct FileDialogRequest {
+    FileDialogRequest(bool saving = false, QString name = {}, QString fileFilter = {},
+                      QString suffix = {})
+        : save(saving),
+          defaultName(std::move(name)),
+          filter(std::move(fileFilter)),
+          defaultSuffix(std::move(suffix)) {}
+    bool save;
+    QString defaultName;
+    QString filter;
+    QString defaultSuffix;
+};
 
 // What the shell offers the pages and tool dialogs.
 class CAppServices {
@@ -59,6 +78,14 @@ class CAppServices {
     virtual void startPullWithDialog() = 0;
     virtual bool levelPollEnable() const = 0;
     virtual void setLevelPollEnable(bool on) = 0;
+    // The application's file dialogs and the warning box of a failed file
+    // operation.
+    virtual QString fileDialog(const FileDialogRequest& request) = 0;
+    virtual void showFileError(const FileError& error) = 0;
+    // Runs a modal tool dialog that a page or dialog made; while it runs
+    // the application knows it as its kind's dialog (a learned remote key
+    // reaches it).
+    virtual int execToolDialog(CToolDialog& dialog) = 0;
 
     // The input EQ the music page works on: 1 (CH A mic), 8 (CH B mic) or 0
     // (music). It outlives the page; 1 at start.

@@ -1,11 +1,16 @@
 #include "pages/factories.h"
 
+#include "pages/auto_music_vol_dlg.h"
+#include "pages/auto_sub_dlg.h"
 #include "pages/compressor_page.h"
 #include "pages/delay_dlg.h"
 #include "pages/dialog_efx.h"
 #include "pages/dialog_music.h"
 #include "pages/dialog_output.h"
+#include "pages/noise_gate_dlg.h"
+#include "pages/set_dlg.h"
 #include "pages/sound_field_page.h"
+#include "remote/remote_dlg.h"
 
 namespace v36 {
 
@@ -40,25 +45,24 @@ CEditorPage* createPage(PageKind kind, int channel, CAppServices& app, QWidget* 
 }
 
 CToolDialog* createToolDialog(ToolDialog kind, CAppServices& app, QWidget* parent) {
-    (void)app;
-    (void)parent;
     switch (kind) {
         case ToolDialog::MachineSettings:
-            return nullptr;
+            return new CSetDlg(app, parent);
 
         case ToolDialog::NoiseGate:
-            return nullptr;
+            return new CDialogNG(app, parent);
 
         case ToolDialog::AutoSub:
-            return nullptr;
+            return new CAutoSubDlg(app, parent);
 
         case ToolDialog::MusicAgc:
-            return nullptr;
+            return new CAutoMusicVolDlg(app, parent);
 
         case ToolDialog::RemoteLearning:
-            return nullptr;
+            return new CRemoteDlg(app, parent);
 
         case ToolDialog::RemoteKeyLearning:
+            // Made by the remote learning dialog for the key it learns.
             return nullptr;
     }
     return nullptr;

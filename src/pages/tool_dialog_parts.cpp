@@ -1,0 +1,62 @@
+#include "pages/tool_dialog_parts.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+
+#include "app/language.h"
+#include "app/page.h"
+#include "controls/bmp_slider.h"
+
+namespace v36 {
+
+namespace {
+
+constexpr int kSliderHeight = 22;
+
+class WrappedText : public QLabel {
+  public:
+    WrappedText(QWidget* parent, int width) : QLabel(parent), width_(width) {
+        setWordWrap(true);
+        setFixedWidth(width);
+        setAttribute(Qt::WA_TranslucentBackground);
+    }
+    QSize sizeHint() const override { return {width_, heightForWidth(width_)}; }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+  private:
+    int width_;
+};
+
+}  // namespace
+
+QLabel* staticText(QWidget* parent, int id, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    if (id != 0) setControlId(label, id);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    return label;
+}
+
+QLabel* wrappedText(QWidget* parent, int id, int width) {
+    auto* label = new WrappedText(parent, width);
+    if (id != 0) setControlId(label, id);
+    return label;
+}
+
+CXBmpSlider* toolSlider(QWidget* parent, int id, int minimum, int maximum, int width) {
+    auto* slider = new CXBmpSlider(parent);
+    slider->setControlId(id);
+    setControlId(slider, id);
+    slider->setTrackSize(QSize(width, kSliderHeight));
+    slider->setBackgroundColor(QColor::fromRgb(kPageBackground));
+    slider->setRange(minimum, maximum);
+    return slider;
+}
+
+QLabel* valueLabel(QWidget* parent, int id, const QString& widest) {
+    QLabel* label = staticText(parent, id);
+    label->setMinimumWidth(QFontMetrics(label->font()).horizontalAdvance(widest) + 6);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return label;
+}
+
+}  // namespace v36

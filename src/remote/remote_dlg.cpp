@@ -1,0 +1,150 @@
+#include "remote/remote_dlg.h"
+
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "app/language.h"
+#include "context/device_context.h"
+#include "controls/image_button.h"
+#include "protocol/report.h"
+#include "remote/remote_file.h"
+#include "remote/remote_picture.h"
+#include "remote/remote_study_dlg.h"
+
+namespace v36 {
+
+namespace {
+
+constexpr unsigned kBackground = 0xFCFCFF;
+constexpr int kNoticeMs = 1500;
+constexpr int kRefusalMs = 1100;
+
+std::filesystem::path toPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+}  // namespace
+
+const char* const CRemoteDlg::kFileFilter = "Remote Data File(*.remo)";
+
+CRemoteDlg::CRemoteDlg(CAppServices& app, QWidget* parent)
+    : CToolDialog(ToolDialog::RemoteLearning, app, parent) {
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, QColor::fromRgb(kBackground));
+    setPalette(palette);
+    setWindowTitle(pick(app.languageIndex(), "遥控学习", "Learn remoter control "));
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(16, 14, 16, 14);
+    layout->setSpacing(16);
+    picture_ = new CRemotePicture(this);
+    layout->addWidget(picture_, 0, Qt::AlignTop);
+    connect(picture_, &CRemotePicture::keyClicked, this, &CRemoteDlg::learnKey);
+
+    auto* side = new QVBoxLayout;
+    side->setSpacing(10);
+    hint_ = new QLabel(this);
+    setControlId(hint_, kHint);
+    hint_->setWordWrap(true);
+    hint_->setFixedWidth(161);
+    side->addWidget(hint_);
+    side->addStretch(1);
+    for (int id : {kLoad, kSave, kApply, kClose}) {
+        auto* b = new CGdipButton(this);
+        b->setControlId(id);
+        setControlId(b, id);
+        b->loadStandard(414);
+        side->addWidget(b);
+        if (id == kClose) b->setVisible(false);  // the close box ends the dialog
+    }
+    layout->addLayout(side);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    connect(button(kLoad), &QAbstractButton::clicked, this, &CRemoteDlg::onLoad);
+    connect(button(kSave), &QAbstractButton::clicked, this, &CRemoteDlg::onSave);
+    connect(button(kApply), &QAbstractButton::clicked, this, &CRemoteDlg::onApply);
+    connect(button(kClose), &QAbstractButton::clicked, this, &QWidget::close);
+
+    // The level poll pauses while the dialog is open.
+    if (app_.levelPollEnable()) {
+        app_.setLevelPollEnable(false);
+        resumeLevelPoll_ = true;
+    }
+    ApplyLanguage();
+}
+
+CRemoteDlg::~CRemoteDlg() {
+    if (resumeLevelPoll_) app_.setLevelPollEnable(true);
+}
+
+CGdipButton* CRemoteDlg::button(int id) const {
+    for (CGdipButton* b : findChildren<CGdipButton*>()) {
+        if (b->controlId() == id) return b;
+    }
+    return nullptr;
+}
+
+void CRemoteDlg::ApplyLanguage() {
+    CToolDialog::ApplyLanguage();
+    picture_->setLanguage(app_.languageIndex());
+}
+
+void CRemoteDlg::learnKey(int key) {
+    if (key < 1 || key > 17) return;
+    app_.postWrite([key](Senders& senders) { senders.sendCommand({cmd::kLearnKey, key}); });
+    CRemoteStudyDlg study(key, app_, this);
+    app_.execToolDialog(study);
+}
+
+void CRemoteDlg::onApply() {
+    app_.postWrite([](Senders& senders) { sendRemoteKeyTable(senders); });
+    const int lang = app_.languageIndex();
+    // Without a unit the table stays in the program only.
+    app_.ShowInfo(app_.isConnected() ? pick(lang, "遥控器键码保存成功!", "Save successed !")
+                                     : pick(lang, "未连接机器，键码未保存到机器!",
+                                            "No device connected: the keys were not saved!"),
+                  kNoticeMs);
+}
+
+bool CRemoteDlg::requireUnit() {
+    if (app_.isConnected()) return true;
+    app_.ShowInfo(pick(app_.languageIndex(), "请先连接机器再进行此操作!",
+                       "Please connect the device first!"),
+                  kRefusalMs);
+    return false;
+}
+
+void CRemoteDlg::onLoad() {
+    if (!requireUnit()) return;
+    const QString path = app_.fileDialog(
+        FileDialogRequest(false, {}, QString::fromLatin1(kFileFilter), QStringLiteral("remo")));
+    if (path.isEmpty()) return;
+    const int lang = app_.languageIndex();
+    const FileResult result = loadRemoteFile(app_.device().store, toPath(path));
+    if (!result) {
+        app_.showFileError(result.error);
+        app_.ShowInfo(pick(lang, "载入遥控文件失败", "Loading the remote file failed"), kNoticeMs);
+        return;
+    }
+    app_.postWrite([](Senders& senders) { sendRemoteKeyTable(senders); });
+    app_.ShowInfo(pick(lang, "载入遥控文件成功", "Remote file loaded"), kNoticeMs);
+}
+
+void CRemoteDlg::onSave() {
+    if (!requireUnit()) return;
+    const QString chosen = app_.fileDialog(
+        FileDialogRequest(true, {}, QString::fromLatin1(kFileFilter), QStringLiteral("remo")));
+    if (chosen.isEmpty()) return;
+    const int lang = app_.languageIndex();
+    const FileResult result = saveRemoteFile(app_.device().store, withRemoteExtension(toPath(chosen)));
+    if (!result) {
+        app_.showFileError(result.error);
+        app_.ShowInfo(pick(lang, "保存遥控文件失败", "Saving the remote file failed"), kNoticeMs);
+        return;
+    }
+    app_.ShowInfo(pick(lang, "保存遥控文件成功", "Remote file saved"), kNoticeMs);
+}
+
+}  // namespace v36
