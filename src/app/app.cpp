@@ -350,8 +350,7 @@ void CKorvelv13App::showFileError(const FileError& error) {
 
 QString CKorvelv13App::fileDialog(const FileDialogRequest& request) {
     if (fileDialogHandler_) return fileDialogHandler_(request);
-    const QString filter =
-        request.filter.isEmpty() ? QLatin1String(kModeFilter) : request.filter;
+    const QString filter = request.filter.isEmpty() ? QLatin1String(kModeFilter) : request.filter;
     if (!request.save) return QFileDialog::getOpenFileName(frame_, QString(), QString(), filter);
     QFileDialog dialog(frame_, QString(), request.defaultName, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);

@@ -55,7 +55,8 @@ CDialogNG::CDialogNG(CAppServices& app, QWidget* parent)
             const int i = group * 2 + row;
             const GateSlider& g = kGateSliders.at(static_cast<std::size_t>(i));
             grid->addWidget(staticText(box, g.caption), row, 0);
-            sliders_.at(static_cast<std::size_t>(i)) = toolSlider(box, g.slider, 1, 100, kSliderWidth);
+            sliders_.at(static_cast<std::size_t>(i)) =
+                toolSlider(box, g.slider, 1, 100, kSliderWidth);
             grid->addWidget(sliders_.at(static_cast<std::size_t>(i)), row, 1, Qt::AlignVCenter);
             labels_.at(static_cast<std::size_t>(i)) =
                 v36::valueLabel(box, g.label, QStringLiteral("100"));

@@ -517,10 +517,9 @@ void CSetDlg::onApply() {
     const int lang = app_.languageIndex();
     // Without a unit the record stays in the program; the notice must not
     // claim the unit took it.
-    app_.ShowInfo(app_.isConnected()
-                      ? pick(lang, "机器设置已生效!", "Setting valid")
-                      : pick(lang, "未连接机器，设置未发送到机器!",
-                             "No device connected: the setting was not sent!"),
+    app_.ShowInfo(app_.isConnected() ? pick(lang, "机器设置已生效!", "Setting valid")
+                                     : pick(lang, "未连接机器，设置未发送到机器!",
+                                            "No device connected: the setting was not sent!"),
                   kNoticeMs);
 }
 
@@ -535,8 +534,7 @@ void CSetDlg::onResetMode(int mode) {
     }
     store.currentMode.store(mode);
     // The unit restores the mode's factory content; the store follows it.
-    app_.postWrite(
-        [mode](Senders& senders) { senders.sendCommand({cmd::kResetMode, mode}); });
+    app_.postWrite([mode](Senders& senders) { senders.sendCommand({cmd::kResetMode, mode}); });
     app_.startPullWithDialog();
 }
 
@@ -554,7 +552,7 @@ void CSetDlg::closeEvent(QCloseEvent* event) {
 
 void CSetDlg::reject() {
     discardEdits();
-    close();
+    CToolDialog::reject();
 }
 
 }  // namespace v36

@@ -26,9 +26,8 @@ class CSwitchLevelDlg : public CToolDialog {
     QLabel* valueLabel() const { return value_; }
 
   public slots:
-    // Enter does nothing; Escape ends the dialog as the close box does.
+    // Enter does nothing (Escape ends the dialog as the close box does).
     void accept() override {}
-    void reject() override { close(); }
 
   protected:
     struct Setup {

@@ -110,9 +110,9 @@ void CRemoteDlg::onApply() {
 
 bool CRemoteDlg::requireUnit() {
     if (app_.isConnected()) return true;
-    app_.ShowInfo(pick(app_.languageIndex(), "请先连接机器再进行此操作!",
-                       "Please connect the device first!"),
-                  kRefusalMs);
+    app_.ShowInfo(
+        pick(app_.languageIndex(), "请先连接机器再进行此操作!", "Please connect the device first!"),
+        kRefusalMs);
     return false;
 }
 
@@ -138,7 +138,8 @@ void CRemoteDlg::onSave() {
         FileDialogRequest(true, {}, QString::fromLatin1(kFileFilter), QStringLiteral("remo")));
     if (chosen.isEmpty()) return;
     const int lang = app_.languageIndex();
-    const FileResult result = saveRemoteFile(app_.device().store, withRemoteExtension(toPath(chosen)));
+    const FileResult result =
+        saveRemoteFile(app_.device().store, withRemoteExtension(toPath(chosen)));
     if (!result) {
         app_.showFileError(result.error);
         app_.ShowInfo(pick(lang, "保存遥控文件失败", "Saving the remote file failed"), kNoticeMs);

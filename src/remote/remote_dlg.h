@@ -38,9 +38,8 @@ class CRemoteDlg : public CToolDialog {
     void onSave();
 
   public slots:
-    // Enter does nothing; Escape ends the dialog as the close box does.
+    // Enter does nothing (Escape ends the dialog as the close box does).
     void accept() override {}
-    void reject() override { close(); }
 
   private:
     // A notice for the file actions, which need the unit.

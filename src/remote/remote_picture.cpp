@@ -85,13 +85,17 @@ QPolygonF arrow(S shape, QPointF c, double size) {
     const double h = size / 2;
     switch (shape) {
         case S::Up:
-            return QPolygonF({c + QPointF(0, -h), c + QPointF(h, h * 0.7), c + QPointF(-h, h * 0.7)});
+            return QPolygonF(
+                {c + QPointF(0, -h), c + QPointF(h, h * 0.7), c + QPointF(-h, h * 0.7)});
         case S::Down:
-            return QPolygonF({c + QPointF(0, h), c + QPointF(h, -h * 0.7), c + QPointF(-h, -h * 0.7)});
+            return QPolygonF(
+                {c + QPointF(0, h), c + QPointF(h, -h * 0.7), c + QPointF(-h, -h * 0.7)});
         case S::Left:
-            return QPolygonF({c + QPointF(-h, 0), c + QPointF(h * 0.7, -h), c + QPointF(h * 0.7, h)});
+            return QPolygonF(
+                {c + QPointF(-h, 0), c + QPointF(h * 0.7, -h), c + QPointF(h * 0.7, h)});
         default:
-            return QPolygonF({c + QPointF(h, 0), c + QPointF(-h * 0.7, -h), c + QPointF(-h * 0.7, h)});
+            return QPolygonF(
+                {c + QPointF(h, 0), c + QPointF(-h * 0.7, -h), c + QPointF(-h * 0.7, h)});
     }
 }
 
@@ -159,8 +163,8 @@ void CRemoteKey::paintEvent(QPaintEvent*) {
     // A soft shadow below, then the key.
     p.fillPath(outline.translated(0, 1.5), QColor(0, 0, 0, 90));
     p.fillPath(outline, fill);
-    p.setPen(QPen(hover_ ? QColor(0x7F, 0xC4, 0xFF) : QColor(255, 255, 255, 50),
-                  hover_ ? 1.6 : 1.0));
+    p.setPen(
+        QPen(hover_ ? QColor(0x7F, 0xC4, 0xFF) : QColor(255, 255, 255, 50), hover_ ? 1.6 : 1.0));
     p.drawPath(outline);
 
     const QColor ink(0xF4, 0xF6, 0xF8);
@@ -180,7 +184,8 @@ void CRemoteKey::paintEvent(QPaintEvent*) {
             const double s = 9;
             p.setPen(QPen(ink, 3.0, Qt::SolidLine, Qt::RoundCap));
             p.drawLine(QPointF(c.x() - s, c.y()), QPointF(c.x() + s, c.y()));
-            if (shape_ == Shape::Plus) p.drawLine(QPointF(c.x(), c.y() - s), QPointF(c.x(), c.y() + s));
+            if (shape_ == Shape::Plus)
+                p.drawLine(QPointF(c.x(), c.y() - s), QPointF(c.x(), c.y() + s));
             break;
         }
         case Shape::Up:
@@ -218,7 +223,8 @@ CRemotePicture::CRemotePicture(QWidget* parent) : QWidget(parent) {
         const RemoteKey* info = remoteKey(place.key);
         if (info) setControlId(key, info->control);
         key->setGeometry(place.rect);
-        connect(key, &QAbstractButton::clicked, this, [this, k = place.key] { emit keyClicked(k); });
+        connect(key, &QAbstractButton::clicked, this,
+                [this, k = place.key] { emit keyClicked(k); });
         keys_.push_back(key);
     }
     setLanguage(kChinese);
