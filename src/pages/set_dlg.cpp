@@ -17,6 +17,7 @@
 #include "app/edit_path.h"
 #include "context/device_context.h"
 #include "controls/bmp_slider.h"
+#include "controls/image_button.h"
 #include "pages/tool_dialog_parts.h"
 #include "protocol/report.h"
 #include "protocol/words.h"
@@ -128,19 +129,14 @@ void CSetDlg::build() {
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    apply_ = new QPushButton(this);
-    setControlId(apply_, kApply);
-    cancel_ = new QPushButton(this);
-    setControlId(cancel_, kCancel);
-    for (QPushButton* b : {apply_, cancel_}) {
-        b->setAutoDefault(false);
-        b->setMinimumWidth(110);
-        buttons->addWidget(b);
-    }
+    apply_ = actionButton(this, kApply);
+    cancel_ = actionButton(this, kCancel);
+    buttons->addWidget(apply_);
+    buttons->addWidget(cancel_);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetMinimumSize);
-    connect(apply_, &QPushButton::clicked, this, &CSetDlg::onApply);
-    connect(cancel_, &QPushButton::clicked, this, &CSetDlg::reject);
+    connect(apply_, &QAbstractButton::clicked, this, &CSetDlg::onApply);
+    connect(cancel_, &QAbstractButton::clicked, this, &CSetDlg::reject);
 }
 
 QWidget* CSetDlg::buildVolumes() {

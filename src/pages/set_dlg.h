@@ -17,6 +17,7 @@ class QRadioButton;
 
 namespace v36 {
 
+class CGdipButton;
 class CXBmpSlider;
 class Edit;
 
@@ -63,8 +64,8 @@ class CSetDlg : public CToolDialog {
     QRadioButton* radio(int id) const;
     QComboBox* powerOnMode() const { return powerOn_; }
     QPushButton* modeButton(int mode) const;
-    QPushButton* applyButton() const { return apply_; }
-    QPushButton* cancelButton() const { return cancel_; }
+    CGdipButton* applyButton() const { return apply_; }
+    CGdipButton* cancelButton() const { return cancel_; }
 
   public slots:
     // Enter does nothing; Escape is Cancel.
@@ -121,8 +122,8 @@ class CSetDlg : public CToolDialog {
     QComboBox* powerOn_ = nullptr;
     std::array<QButtonGroup*, 3> policies_{};
     QButtonGroup* modes_ = nullptr;
-    QPushButton* apply_ = nullptr;
-    QPushButton* cancel_ = nullptr;
+    CGdipButton* apply_ = nullptr;
+    CGdipButton* cancel_ = nullptr;
     bool refreshing_ = false;
     bool discarded_ = false;
 };

@@ -6,6 +6,7 @@
 #include "app/language.h"
 #include "app/page.h"
 #include "controls/bmp_slider.h"
+#include "controls/image_button.h"
 
 namespace v36 {
 
@@ -50,6 +51,14 @@ CXBmpSlider* toolSlider(QWidget* parent, int id, int minimum, int maximum, int w
     slider->setBackgroundColor(QColor::fromRgb(kPageBackground));
     slider->setRange(minimum, maximum);
     return slider;
+}
+
+CGdipButton* actionButton(QWidget* parent, int id) {
+    auto* button = new CGdipButton(parent);
+    button->setControlId(id);
+    setControlId(button, id);
+    button->loadStandard(picture::kActionButton);
+    return button;
 }
 
 QLabel* valueLabel(QWidget* parent, int id, const QString& widest) {

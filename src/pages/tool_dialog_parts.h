@@ -7,6 +7,7 @@ class QWidget;
 
 namespace v36 {
 
+class CGdipButton;
 class CXBmpSlider;
 
 // The small parts the tool dialogs are built from.
@@ -22,6 +23,9 @@ QLabel* wrappedText(QWidget* parent, int id, int width);
 // A horizontal bitmap slider of `width` pixels with its range; `id` is its
 // control id for the language file and the slider's own reports.
 CXBmpSlider* toolSlider(QWidget* parent, int id, int minimum, int maximum, int width);
+
+// A dialog's own push button, drawn from the action-button picture.
+CGdipButton* actionButton(QWidget* parent, int id);
 
 // A value label beside a slider, wide enough for `widest`.
 QLabel* valueLabel(QWidget* parent, int id, const QString& widest);

@@ -56,7 +56,7 @@ CRemoteDlg::CRemoteDlg(CAppServices& app, QWidget* parent)
         auto* b = new CGdipButton(this);
         b->setControlId(id);
         setControlId(b, id);
-        b->loadStandard(414);
+        b->loadStandard(picture::kActionButton);
         side->addWidget(b);
         if (id == kClose) b->setVisible(false);  // the close box ends the dialog
     }

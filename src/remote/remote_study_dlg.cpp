@@ -3,13 +3,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/language.h"
 #include "context/device_context.h"
 #include "controls/control_fonts.h"
+#include "controls/image_button.h"
 #include "protocol/report.h"
 #include "remote/remote_keys.h"
 
@@ -50,13 +51,12 @@ CRemoteStudyDlg::CRemoteStudyDlg(int key, CAppServices& app, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    giveUp_ = new QPushButton(this);
-    setControlId(giveUp_, 3);
-    close_ = new QPushButton(this);
-    setControlId(close_, 1);
-    for (QPushButton* b : {giveUp_, close_}) {
-        b->setAutoDefault(false);
-        b->setMinimumWidth(100);
+    giveUp_ = new CGdipButton(this);
+    close_ = new CGdipButton(this);
+    for (auto [b, id] : {std::pair{giveUp_, 3}, std::pair{close_, 1}}) {
+        b->setControlId(id);
+        setControlId(b, id);
+        b->loadStandard(picture::kActionButton);
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
@@ -67,8 +67,8 @@ CRemoteStudyDlg::CRemoteStudyDlg(int key, CAppServices& app, QWidget* parent)
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
     connect(timer_, &QTimer::timeout, this, &QDialog::accept);
-    connect(giveUp_, &QPushButton::clicked, this, &CRemoteStudyDlg::reject);
-    connect(close_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(giveUp_, &QAbstractButton::clicked, this, &CRemoteStudyDlg::reject);
+    connect(close_, &QAbstractButton::clicked, this, &QDialog::accept);
     ApplyLanguage();
 }
 

@@ -4,10 +4,11 @@
 
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QTimer;
 
 namespace v36 {
+
+class CGdipButton;
 
 // Waits, modally, while the unit learns one remote key. The learned code
 // arrives as a remote event: the dialog shows it ("%02X") and closes
@@ -26,8 +27,8 @@ class CRemoteStudyDlg : public CToolDialog {
     int key() const { return key_; }
     bool codeReceived() const { return received_; }
     QLineEdit* codeField() const { return code_; }
-    QPushButton* giveUpButton() const { return giveUp_; }
-    QPushButton* closeButton() const { return close_; }
+    CGdipButton* giveUpButton() const { return giveUp_; }
+    CGdipButton* closeButton() const { return close_; }
     QLabel* closingNotice() const { return closing_; }
     QLabel* keyText() const { return keyText_; }
 
@@ -42,8 +43,8 @@ class CRemoteStudyDlg : public CToolDialog {
     QLabel* keyText_ = nullptr;
     QLineEdit* code_ = nullptr;
     QLabel* closing_ = nullptr;
-    QPushButton* giveUp_ = nullptr;
-    QPushButton* close_ = nullptr;
+    CGdipButton* giveUp_ = nullptr;
+    CGdipButton* close_ = nullptr;
     QTimer* timer_ = nullptr;
 };
 

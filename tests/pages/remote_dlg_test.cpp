@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -103,8 +102,10 @@ TEST_F(RemoteDlgTest, ALearnedCodeIsShownAndTheDialogClosesASecondLater) {
         }
     });
     ASSERT_TRUE(sinceCode.isValid());
-    EXPECT_GE(sinceCode.elapsed(), CRemoteStudyDlg::kCloseDelayMs - 50);
-    EXPECT_LT(sinceCode.elapsed(), CRemoteStudyDlg::kCloseDelayMs + 1500);
+    // About a second later (the probe may notice the code a little late on
+    // a busy machine).
+    EXPECT_GE(sinceCode.elapsed(), CRemoteStudyDlg::kCloseDelayMs - 400);
+    EXPECT_LT(sinceCode.elapsed(), CRemoteStudyDlg::kCloseDelayMs + 2000);
     EXPECT_EQ(text, QStringLiteral("Learning key:M4/Down"));
     EXPECT_EQ(code, QStringLiteral("3A"));
     EXPECT_FALSE(giveUpShown);

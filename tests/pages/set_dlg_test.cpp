@@ -10,6 +10,7 @@
 
 #include "app/edit_path.h"
 #include "app/info_dialog.h"
+#include "controls/image_button.h"
 #include "pages/factories.h"
 #include "pages/set_dlg.h"
 #include "protocol/words.h"
