@@ -320,6 +320,7 @@ TEST_F(DelayPageTest, ThePageLaysOutCleanlyInBothLanguagesAtBothSizes) {
                                       .arg(language == kEnglish ? "en" : "zh")
                                       .arg(window.width());
             saveWindow(*app_->mainFrame(), state);
+            if (window.width() < 1920) savePageAt2x(*page, state + QStringLiteral("_x2"));
             expectLaidOutCleanly(page, state);
             CDelayPanel* diagram = page->diagram();
             EXPECT_TRUE(diagram->valueBelowHandle());

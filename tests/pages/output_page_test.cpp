@@ -316,6 +316,7 @@ TEST_F(OutputPageTest, ThePageLaysOutCleanlyInBothLanguagesAtBothSizes) {
                                           .arg(channel)
                                           .arg(window.width());
                 saveWindow(*app_->mainFrame(), state);
+                if (window.width() < 1920) savePageAt2x(*page, state + QStringLiteral("_x2"));
                 expectLaidOutCleanly(page, state);
             }
         }
