@@ -127,6 +127,13 @@ TEST_F(CompressorPageTest, ASwitchSendsItsBypassWordAndADragIsOneStep) {
     const int atEnd = app_->edits().count();
     slide(page, kSub, CCompDlg::Release, 1000);
     EXPECT_EQ(app_->edits().count(), atEnd);
+
+    // Over the page, the wheel steps the focused slider.
+    page.slider(kSub, CCompDlg::Release)->setFocus();
+    PageTest::turnWheel(&page, -120);
+    settle();
+    EXPECT_EQ(page.slider(kSub, CCompDlg::Release)->position(), 999);
+    EXPECT_EQ(store().params.getFloat(outSub.compRelease()), 999.0f);
 }
 
 TEST_F(CompressorPageTest, AReloadPutsOutOfRangeValuesAtTheSlidersEndsAndShowsThemAsStored) {
@@ -192,6 +199,10 @@ TEST_F(CompressorPageTest, BothLanguagesFitTheSmallestAndTheMaximisedWindow) {
             page.grab().save(QStringLiteral(V36_ARTEFACT_DIR "/compressor_page_%1_%2.png")
                                  .arg(language == kEnglish ? "en" : "zh")
                                  .arg(size.width()));
+            if (size.width() == 1068) {
+                savePageAt2x(page, QStringLiteral("compressor_page_%1_x2")
+                                       .arg(language == kEnglish ? "en" : "zh"));
+            }
         }
         stop();
     }

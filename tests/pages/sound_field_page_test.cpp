@@ -194,6 +194,34 @@ TEST_F(SoundFieldPageTest, TheListenerTakesEveryLevelAlongAndADragIsOneStep) {
     EXPECT_EQ(room.item(0).x, 0.0f);
 }
 
+// A typed position takes effect on Enter or when the edit is left, so the
+// numbers never show a place the room does not; the arrow keys and the
+// wheel (anywhere over the page) step the focused edit's spin.
+TEST_F(SoundFieldPageTest, TypedPositionsTakeEffectWhenLeftAndKeysAndTheWheelStep) {
+    CSSVCDlg& page = open();
+    page.window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(page.window()));
+    QLineEdit* subY = page.edit(CSSVCDlg::kFirstEdit + 11);
+    subY->setFocus();
+    subY->selectAll();
+    QTest::keyClicks(subY, QStringLiteral("1.5"));
+    QTest::keyClick(subY, Qt::Key_Tab);  // the focus moves on
+    settle();
+    EXPECT_EQ(store().soundField.get().speakerY[4], 1.5f);
+    EXPECT_EQ(page.roomPanel()->item(5).y, 1.5f);
+    EXPECT_EQ(subY->text(), QStringLiteral("+1.5m"));
+
+    subY->setFocus();
+    QTest::keyClick(subY, Qt::Key_Up);
+    settle();
+    EXPECT_EQ(subY->text(), QStringLiteral("+1.6m"));
+    PageTest::turnWheel(&page, -240);  // two notches towards the user
+    settle();
+    EXPECT_EQ(subY->text(), QStringLiteral("+1.4m"));
+    EXPECT_EQ(store().soundField.get().speakerY[4], 1.4f);
+    EXPECT_EQ(page.spin(CSSVCDlg::kFirstSpin + 11)->position(), 14);
+}
+
 TEST_F(SoundFieldPageTest, AShrunkRoomLeavesPositionsAndTheNextSpinStepClampsThem) {
     CSSVCDlg& page = open();
     enter(page, CSSVCDlg::kFirstEdit + 6, QStringLiteral("1.5"));  // Main R's X
@@ -302,6 +330,10 @@ TEST_F(SoundFieldPageTest, BothLanguagesFitTheSmallestAndTheMaximisedWindow) {
             page.grab().save(QStringLiteral(V36_ARTEFACT_DIR "/sound_field_page_%1_%2.png")
                                  .arg(language == kEnglish ? "en" : "zh")
                                  .arg(size.width()));
+            if (size.width() == 1068) {
+                savePageAt2x(page, QStringLiteral("sound_field_page_%1_x2")
+                                       .arg(language == kEnglish ? "en" : "zh"));
+            }
         }
         stop();
     }
