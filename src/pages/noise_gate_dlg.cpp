@@ -1,18 +1,17 @@
 #include "pages/noise_gate_dlg.h"
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QVBoxLayout>
-#include <QWheelEvent>
 #include <algorithm>
 
 #include "app/edit_path.h"
 #include "context/device_context.h"
 #include "controls/bmp_slider.h"
+#include "pages/page_support.h"
 #include "pages/tool_dialog_parts.h"
 #include "protocol/words.h"
 
@@ -74,6 +73,12 @@ CDialogNG::CDialogNG(CAppServices& app, QWidget* parent)
         button->setAutoDefault(false);
         button->hide();
     }
+    // A wheel turn anywhere in the dialog goes to the slider with the focus.
+    new CWheelToFocus(this, [this](QWidget* focus, QWheelEvent* event) {
+        if (std::find(sliders_.begin(), sliders_.end(), focus) == sliders_.end()) return false;
+        CWheelToFocus::forwardWheel(focus, event);
+        return true;
+    });
     RefreshFromStore();
     ApplyLanguage();
 }
@@ -95,18 +100,6 @@ void CDialogNG::onSliderChanged(int index, int position) {
     app_.edits().apply(Edit(g.text)
                            .merging(QStringLiteral("word:%1").arg(g.word))
                            .wordInt(g.word, 101 - position));
-}
-
-void CDialogNG::wheelEvent(QWheelEvent* event) {
-    // A wheel turn anywhere in the dialog goes to the slider with the focus.
-    QWidget* focus = QApplication::focusWidget();
-    const bool toSlider = std::find(sliders_.begin(), sliders_.end(), focus) != sliders_.end();
-    if (toSlider && !forwardingWheel_ && focus->isEnabled()) {
-        QScopedValueRollback<bool> guard(forwardingWheel_, true);
-        QApplication::sendEvent(focus, event);
-        return;
-    }
-    CToolDialog::wheelEvent(event);
 }
 
 }  // namespace v36

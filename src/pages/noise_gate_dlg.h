@@ -24,16 +24,12 @@ class CDialogNG : public CToolDialog {
     CXBmpSlider* slider(int index) const { return sliders_.at(static_cast<std::size_t>(index)); }
     QLabel* valueLabel(int index) const { return labels_.at(static_cast<std::size_t>(index)); }
 
-  protected:
-    void wheelEvent(QWheelEvent* event) override;
-
   private:
     void onSliderChanged(int index, int position);
 
     std::array<CXBmpSlider*, 4> sliders_{};
     std::array<QLabel*, 4> labels_{};
     bool refreshing_ = false;
-    bool forwardingWheel_ = false;
 };
 
 }  // namespace v36

@@ -296,7 +296,6 @@ QWidget* CSetDlg::buildModeReset() {
         setControlId(button, kFirstModeButton + m);
         button->setCheckable(true);
         button->setAutoDefault(false);
-        button->setMinimumWidth(52);
         modes_->addButton(button, m);
         row->addWidget(button);
     }

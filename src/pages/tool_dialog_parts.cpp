@@ -4,7 +4,6 @@
 #include <QLabel>
 
 #include "app/language.h"
-#include "app/page.h"
 #include "controls/bmp_slider.h"
 #include "controls/image_button.h"
 
@@ -21,8 +20,12 @@ class WrappedText : public QLabel {
         setFixedWidth(width);
         setAttribute(Qt::WA_TranslucentBackground);
     }
+    // The width is fixed, so the height is known: the layouts take it as
+    // the text's size (a top-level layout does not ask for heights for
+    // widths when it sets the dialog's minimum).
     QSize sizeHint() const override { return {width_, heightForWidth(width_)}; }
     QSize minimumSizeHint() const override { return sizeHint(); }
+    bool hasHeightForWidth() const override { return false; }
 
   private:
     int width_;
@@ -48,7 +51,7 @@ CXBmpSlider* toolSlider(QWidget* parent, int id, int minimum, int maximum, int w
     slider->setControlId(id);
     setControlId(slider, id);
     slider->setTrackSize(QSize(width, kSliderHeight));
-    slider->setBackgroundColor(QColor::fromRgb(kPageBackground));
+    slider->setBackgroundColor(Qt::transparent);  // its group shows through
     slider->setRange(minimum, maximum);
     return slider;
 }

@@ -1,15 +1,9 @@
 // The tool dialogs rendered in both languages for a person to look at, and
-// checked for texts that do not fit.
-#include <QAbstractButton>
-#include <QCoreApplication>
+// checked for texts that are cut and controls that cover each other.
 #include <QDir>
-#include <QGroupBox>
-#include <QLabel>
-#include <QStyle>
-#include <QStyleOptionGroupBox>
-#include <memory>
 
 #include "app/page.h"
+#include "page_look.h"
 #include "pages/factories.h"
 #include "pages/noise_gate_dlg.h"
 #include "remote/remote_study_dlg.h"
@@ -18,32 +12,17 @@
 namespace v36::test {
 namespace {
 
-// Every visible text of `dialog` gets at least the room it asks for, and
-// no text is left empty where the language file labels it.
-void expectTextsFit(QWidget& dialog, const QString& name) {
-    for (QWidget* w : dialog.findChildren<QWidget*>()) {
-        if (!w->isVisibleTo(&dialog)) continue;
-        if (auto* label = qobject_cast<QLabel*>(w)) {
-            if (label->wordWrap() || label->text().isEmpty()) continue;
-            EXPECT_GE(label->width(), label->minimumSizeHint().width())
-                << name.toStdString() << ": " << label->text().toStdString();
-        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-            if (button->text().isEmpty()) continue;
-            EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()))
-                << name.toStdString() << ": " << button->text().toStdString();
-        } else if (auto* box = qobject_cast<QGroupBox*>(w)) {
-            EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(box->title()) + 12)
-                << name.toStdString() << ": " << box->title().toStdString();
-        }
-    }
-}
-
+// Renders a dialog (and at twice the pixel density) after checking that
+// nothing in it is cut or covered.
 void saveRendering(QWidget& dialog, const QString& name) {
+    dialog.show();
     dialog.adjustSize();
-    QCoreApplication::processEvents();
-    expectTextsFit(dialog, name);
+    settleLayouts();
+    expectLaidOutCleanly(&dialog, name);
+
     QDir().mkpath(QStringLiteral(V36_ARTEFACT_DIR));
     EXPECT_TRUE(dialog.grab().save(QStringLiteral(V36_ARTEFACT_DIR "/%1.png").arg(name)));
+    savePageAt2x(dialog, name + QStringLiteral("_2x"));
 }
 
 TEST_F(ShellTest, ToolDialogsRenderInBothLanguages) {

@@ -1,13 +1,11 @@
 #pragma once
 
-// Helpers of the tool dialog tests: slider gestures, what the unit received.
-#include <QApplication>
-#include <QCoreApplication>
+// Helpers of the tool dialog tests: slider gestures and the last value the
+// unit received at an address.
 #include <optional>
-#include <vector>
 
 #include "controls/bmp_slider.h"
-#include "protocol/bytes.h"
+#include "page_wire.h"
 #include "shell_fixture.h"
 
 namespace v36::test {
@@ -19,23 +17,11 @@ inline void moveSlider(CXBmpSlider* slider, int position) {
     emit slider->sliderChanged(slider->controlId(), slider->position());
 }
 
-// The reports with `code` that the unit received since the traffic was cleared.
-inline std::vector<Report> receivedWith(VirtualUnit& unit, std::uint8_t code) {
-    std::vector<Report> out;
-    for (const Report& r : unit.received()) {
-        if (r[1] == code) out.push_back(r);
-    }
-    return out;
-}
-
-// The first word of parameter block.index as the unit received it last
-// (command 9), if it did.
+// The first word the unit last received for parameter block.index, if any.
 inline std::optional<std::uint32_t> lastParamWord(VirtualUnit& unit, int block, int index) {
-    std::optional<std::uint32_t> word;
-    for (const Report& r : receivedWith(unit, 9)) {
-        if (r[3] == block && r[4] == index) word = getBE32(r.data() + 6);
-    }
-    return word;
+    const auto reports = paramReports(unit, block, index);
+    if (reports.empty()) return std::nullopt;
+    return firstWord(reports.back());
 }
 
 }  // namespace v36::test
