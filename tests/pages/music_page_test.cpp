@@ -427,6 +427,16 @@ TEST_F(MusicPageTest, ThePageFollowsUndoAndAPull) {
     settle();
     EXPECT_EQ(label->text(), QString::number(edited));
 
+    // Reloading and relabelling make no step and send nothing.
+    const int steps = app_->edits().count();
+    unit().clearTraffic();
+    page()->RefreshFromStore();
+    page()->ApplyLanguage();
+    settle();
+    EXPECT_EQ(app_->edits().count(), steps);
+    EXPECT_TRUE(receivedWith(unit(), cmd::kSetParam).empty());
+    EXPECT_TRUE(receivedWith(unit(), cmd::kWriteRegisters).empty());
+
     // The store disagrees with the unit until a pull brings the unit's value.
     store().params.setInt(w::micLevel, 7);
     app_->startPullWithDialog();
