@@ -1,8 +1,8 @@
 // From a store edit to the 61 bytes handed to the transport.
 #include <benchmark/benchmark.h>
 
-#include "protocol/codecs.h"
 #include "context/device_context.h"
+#include "protocol/codecs.h"
 
 namespace {
 

@@ -576,7 +576,8 @@ void fuzzEqText(std::span<const std::uint8_t> data) {
     loadResetBands(current, eq);
     EqTextFitOptions options;
     if (!parsed.channels.empty())
-        options.channel = static_cast<int>((data[0] / kEqCount) % parsed.channels.size());
+        options.channel =
+            static_cast<int>(static_cast<std::size_t>(data[0] / kEqCount) % parsed.channels.size());
     const EqTextImport first = fitEqText(parsed, current, options);
     if (first.lines.size() != parsed.lines.size()) std::abort();
     if (!first.ok()) return;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "context/device_context.h"
 #include "protocol/bytes.h"
 #include "protocol/codecs.h"
-#include "context/device_context.h"
 #include "protocol/words.h"
 #include "support/recording_transport.h"
 

@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/bytes.h"
 #include "context/device_context.h"
+#include "protocol/bytes.h"
 #include "protocol/sync.h"
 #include "protocol/word_table.h"
 #include "protocol/words.h"
