@@ -55,14 +55,6 @@ struct AppOptions {
     UiFactories factories;
 };
 
-// One message box the application shows: its kind, caption, text and
-// buttons. The default shows a QMessageBox; tests put their own handler.
-struct MessageBoxRequest {
-    QMessageBox::Icon icon = QMessageBox::Information;
-    QString caption;
-    QString text;
-    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
-};
 using MessageBoxHandler = std::function<QMessageBox::StandardButton(const MessageBoxRequest&)>;
 
 using FileDialogHandler = std::function<QString(const FileDialogRequest&)>;
@@ -145,7 +137,7 @@ class CKorvelv13App : public QObject, public CAppServices {
 
     // `buttonTexts` gives some of the standard buttons texts of their own.
     QMessageBox::StandardButton messageBox(const MessageBoxRequest& request,
-                                           const QHash<int, QString>& buttonTexts = {});
+                                           const QHash<int, QString>& buttonTexts = {}) override;
     void setMessageBoxHandler(MessageBoxHandler handler) {
         messageBoxHandler_ = std::move(handler);
     }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QHash>
+#include <QMessageBox>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -49,6 +51,15 @@ struct FileDialogRequest {
     QString defaultSuffix;
 };
 
+// One message box the application shows: its kind, caption, text and
+// buttons. The default shows a QMessageBox; tests put their own handler.
+struct MessageBoxRequest {
+    QMessageBox::Icon icon = QMessageBox::Information;
+    QString caption;
+    QString text;
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+};
+
 // What the shell offers the pages and tool dialogs.
 class CAppServices {
   public:
@@ -82,6 +93,10 @@ class CAppServices {
     // operation.
     virtual QString fileDialog(const FileDialogRequest& request) = 0;
     virtual void showFileError(const FileError& error) = 0;
+    // A message box; `buttonTexts` gives some of the standard buttons texts
+    // of their own. The answer is the button pressed.
+    virtual QMessageBox::StandardButton messageBox(const MessageBoxRequest& request,
+                                                   const QHash<int, QString>& buttonTexts = {}) = 0;
     // Runs a modal tool dialog that a page or dialog made; while it runs
     // the application knows it as its kind's dialog (a learned remote key
     // reaches it).

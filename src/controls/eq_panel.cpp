@@ -474,6 +474,7 @@ void CEqPanel::paintEvent(QPaintEvent*) {
         p.setClipRect(plot);
         p.setRenderHint(QPainter::Antialiasing, true);
         if (isVisibleBand(selected_)) drawSelectedArea(p, plot);
+        drawUnderCurve(p, plot);
         drawTotalCurve(p, plot);
         p.restore();
     }

@@ -123,6 +123,12 @@ class CEqPanel : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    // What a host draws on the plot under the summed curve (clipped to the
+    // plot, antialiased); nothing by default.
+    virtual void drawUnderCurve(QPainter& p, const QRectF& plot) {
+        (void)p;
+        (void)plot;
+    }
 
   private:
     void syncPlotWidth();

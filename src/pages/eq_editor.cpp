@@ -1,10 +1,14 @@
 #include "pages/eq_editor.h"
 
 #include <QBoxLayout>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -16,8 +20,13 @@
 #include "controls/bmp_slider.h"
 #include "controls/control_fonts.h"
 #include "controls/eq_panel.h"
+#include "controls/image_button.h"
+#include "pages/eq_import_dlg.h"
 #include "pages/page_support.h"
+#include "pages/tool_dialog_parts.h"
 #include "protocol/eq_access.h"
+#include "protocol/eq_text.h"
+#include "protocol/mode_file.h"
 
 namespace v36 {
 
@@ -63,6 +72,38 @@ QString utf8(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+QString title(int eq, int language) {
+    return utf8(eqTitle(eq, language));
+}
+
+std::filesystem::path localPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+// The file dialogs' filter of filter lists.
+QString filterListFilter(int language) {
+    return pick(language, "滤波器列表 (*.txt);;所有文件 (*)",
+                "Filter lists (*.txt);;All files (*)");
+}
+
+// One edit that sends `bands` of `graph` (EQ `eq`); a new set of bands is
+// sent as a reset sends it.
+Edit bandsEdit(int eq, const EqGraphModel& graph, std::span<const int> bands,
+               const EditText& text) {
+    Edit edit(text);
+    for (const int b : bands)
+        edit.band(eq, graph.bands(), b);
+    if (bands.size() > 1) edit.wrapInMusicMute(eqInfo(eq).resetMutesMusic);
+    return edit;
+}
+
+QStringList noteTexts(const std::vector<EqTextNote>& notes, int language) {
+    QStringList out;
+    for (const EqTextNote& n : notes)
+        out << utf8(n.textFor(language));
+    return out;
+}
+
 }  // namespace
 
 CEqEditor::CEqEditor(CAppServices& app, QWidget* parent) : QWidget(parent), app_(app) {
@@ -88,6 +129,7 @@ CEqEditor::CEqEditor(CAppServices& app, QWidget* parent) : QWidget(parent), app_
     right->setSpacing(4);
     right->addWidget(stack_, 1);
     right->addWidget(buttons);
+    buildFileButtons(right);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -255,6 +297,7 @@ void CEqEditor::selectEq(int eq) {
     if (!isEqNumber(eq)) return;
     eq_ = eq;
     RefreshFromStore();
+    updateCopyButton();
 }
 
 void CEqEditor::ApplyLanguage() {
@@ -295,6 +338,12 @@ void CEqEditor::ApplyLanguage() {
     grid_->setColumns(columns);
     fitGridWidth();
     writeGridRows();
+    importButton_->setCaption(pick(lang, "导入…", "Import…"));
+    exportButton_->setCaption(pick(lang, "导出…", "Export…"));
+    copyButton_->setCaption(pick(lang, "复制到…", "Copy to…"));
+    for (CGdipButton* b : {importButton_, exportButton_, copyButton_})
+        b->setMinimumWidth(b->minimumSizeHint().width());
+    updateCopyButton();
 }
 
 void CEqEditor::RefreshFromStore() {
@@ -545,10 +594,7 @@ void CEqEditor::applyBands(const EqGraphModel& after, std::span<const int> bands
         to.q = from.q;
     }
     panel_->recomputeAll();
-    Edit edit(text);
-    for (const int b : bands)
-        edit.band(eq_, m.bands(), b);
-    app_.edits().apply(std::move(edit));
+    app_.edits().apply(bandsEdit(eq_, m, bands, text));
     rememberSent();
     writeGridRows();
     if (selected_ >= 0) showBand(selected_);
@@ -579,6 +625,167 @@ void CEqEditor::reset() {
                            .sections(info.bank, defaults)
                            .wrapInMusicMute(info.resetMutesMusic));
     RefreshFromStore();
+}
+
+// ---------------------------------------------------------------------------
+// Filter lists and copies
+
+void CEqEditor::buildFileButtons(QBoxLayout* column) {
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(4);
+    importButton_ = actionButton(this, 0);
+    exportButton_ = actionButton(this, 0);
+    copyButton_ = actionButton(this, 0);
+    for (CGdipButton* b : {importButton_, exportButton_, copyButton_}) {
+        b->setFocusPolicy(Qt::TabFocus);
+        b->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        row->addWidget(b, 1);
+    }
+    column->addLayout(row);
+    copyMenu_ = new QMenu(this);
+    connect(importButton_, &CGdipButton::clicked, this, &CEqEditor::importFile);
+    connect(exportButton_, &CGdipButton::clicked, this, &CEqEditor::exportFile);
+    connect(copyButton_, &CGdipButton::clicked, this, &CEqEditor::openCopyMenu);
+}
+
+void CEqEditor::updateCopyButton() {
+    const bool any = !copyTargets().empty();
+    copyButton_->setEnabled(any);
+    copyButton_->setToolTip(any ? QString()
+                                : pick(app_.languageIndex(), "没有频段数相同的其他均衡器",
+                                       "No other EQ has the same number of bands"));
+}
+
+void CEqEditor::tell(QMessageBox::Icon icon, const QString& caption, const QStringList& lines) {
+    app_.messageBox({icon, caption, lines.join(QLatin1Char('\n')), QMessageBox::Ok});
+}
+
+void CEqEditor::importFile() {
+    const int lang = app_.languageIndex();
+    const QString caption = pick(lang, "导入均衡", "Import EQ");
+    const QString path = app_.fileDialog(
+        FileDialogRequest(false, {}, filterListFilter(lang), QStringLiteral("txt")));
+    if (path.isEmpty()) return;
+    // A filter list is small: reading one byte past the limit tells a
+    // larger file.
+    const FileRead read = readFileHead(localPath(path), kEqTextMaxBytes + 1);
+    if (!read.result) {
+        tell(QMessageBox::Warning, caption,
+             {pick(lang, "无法读取文件：", "Cannot read the file:"),
+              QDir::toNativeSeparators(path)});
+        return;
+    }
+    CEqImportDlg preview(app_, QFileInfo(path).fileName(), parseEqText(read.bytes), model(),
+                         window());
+    if (!preview.result().ok()) {
+        QStringList lines{QFileInfo(path).fileName()};
+        lines << noteTexts(preview.result().errors, lang);
+        tell(QMessageBox::Warning, caption, lines);
+        return;
+    }
+    if (preview.exec() != QDialog::Accepted) return;
+    // Fitted again onto the EQ as it is now, should the store have changed
+    // while the preview was open.
+    EqTextFitOptions options;
+    options.channel = preview.channel();
+    const EqTextImport r = fitEqText(preview.parsed(), model(), options);
+    if (!r.ok()) return;
+    const std::vector<int> bands = changedBands(model(), r.graph);
+    if (bands.empty()) return;
+    applyBands(r.graph, bands,
+               {QStringLiteral("导入%1").arg(title(eq_, kChinese)),
+                QStringLiteral("Import %1").arg(title(eq_, kEnglish))});
+}
+
+void CEqEditor::exportFile() {
+    const int lang = app_.languageIndex();
+    const QString caption = pick(lang, "导出均衡", "Export EQ");
+    const QString path =
+        app_.fileDialog(FileDialogRequest(true, title(eq_, kEnglish) + QStringLiteral(".txt"),
+                                          filterListFilter(lang), QStringLiteral("txt")));
+    if (path.isEmpty()) return;
+    const EqTextExport text = writeEqText(eq_, model().bands());
+    const FileResult written =
+        replaceFile(localPath(path),
+                    std::span<const std::uint8_t>(
+                        reinterpret_cast<const std::uint8_t*>(text.text.data()), text.text.size()));
+    if (!written) {
+        app_.showFileError(written.error);
+        return;
+    }
+    const QString name = QFileInfo(path).fileName();
+    if (text.notes.empty()) {
+        app_.ShowInfo((lang == kEnglish ? QStringLiteral("%1 written") : QStringLiteral("已写入%1"))
+                          .arg(name),
+                      1500);
+        return;
+    }
+    QStringList lines{(lang == kEnglish ? QStringLiteral("%1 written; the format cannot hold:")
+                                        : QStringLiteral("已写入%1；此格式无法写出："))
+                          .arg(name)};
+    lines << noteTexts(text.notes, lang);
+    tell(QMessageBox::Information, caption, lines);
+}
+
+std::vector<int> CEqEditor::copyTargets() const {
+    // The pairs the copy itself accepts, asked of the EQs' default sets.
+    EqGraphModel from;
+    loadResetBands(from, eq_);
+    std::vector<int> out;
+    for (int eq = 0; eq < kEqCount; ++eq) {
+        EqGraphModel to;
+        loadResetBands(to, eq);
+        if (copyEq(from, to).ok()) out.push_back(eq);
+    }
+    return out;
+}
+
+void CEqEditor::openCopyMenu() {
+    const int lang = app_.languageIndex();
+    copyMenu_->clear();
+    for (const int target : copyTargets()) {
+        QAction* action = copyMenu_->addAction(title(target, lang));
+        action->setData(target);
+        connect(action, &QAction::triggered, this, [this, target] { copyTo(target); });
+    }
+    copyMenu_->popup(copyButton_->mapToGlobal(QPoint(0, copyButton_->height())));
+}
+
+void CEqEditor::copyTo(int target) {
+    const int lang = app_.languageIndex();
+    if (!isEqNumber(target)) return;
+    const ParamStore& store = app_.device().store;
+    EqGraphModel from;
+    EqGraphModel to;
+    loadEqFromStore(store, from, eq_);
+    loadEqFromStore(store, to, target);
+    const EqCopy r = copyEq(from, to);
+    if (!r.ok()) {
+        tell(QMessageBox::Warning, pick(lang, "复制均衡", "Copy EQ"), noteTexts(r.errors, lang));
+        return;
+    }
+    const std::vector<int> bands = changedBands(to, r.graph);
+    QStringList notice{
+        (lang == kEnglish ? QStringLiteral("%1 copied to %2") : QStringLiteral("%1已复制到%2"))
+            .arg(title(eq_, lang), title(target, lang))};
+    if (!bands.empty()) {
+        app_.edits().apply(bandsEdit(
+            target, r.graph, bands,
+            {QStringLiteral("复制%1到%2").arg(title(eq_, kChinese), title(target, kChinese)),
+             QStringLiteral("Copy %1 to %2").arg(title(eq_, kEnglish), title(target, kEnglish))}));
+    } else {
+        notice << pick(lang, "没有频段改变", "No band changed");
+    }
+    notice << noteTexts(r.notes, lang);
+    app_.ShowInfo(notice.join(QLatin1Char('\n')), 2500);
+    // The page may show the target too.
+    for (QWidget* w = parentWidget(); w != nullptr; w = w->parentWidget()) {
+        if (auto* page = qobject_cast<CEditorPage*>(w)) {
+            page->RefreshFromStore();
+            break;
+        }
+    }
 }
 
 }  // namespace v36

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QColor>
+#include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -16,6 +18,7 @@ class QBoxLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QRadioButton;
 class QStackedWidget;
 
@@ -23,6 +26,7 @@ namespace v36 {
 
 class CAppServices;
 class CEqPanel;
+class CGdipButton;
 class CXBmpSlider;
 
 // The look of the band grid, which differs by page.
@@ -39,7 +43,9 @@ struct EqGridStyle {
 // and 1202) shown while one is. Its controls carry those ids, so the page's
 // template labels them. The page says which EQ it shows, the grid's look and
 // any columns of its own; every band edit goes through the edit path as one
-// step per gesture.
+// step per gesture. Under the grid, "Import…", "Export…" and "Copy to…" move
+// the EQ's bands to and from filter lists (text files of room-measurement
+// programs and equalisers) and onto the other EQs of its size.
 class CEqEditor : public QWidget {
     Q_OBJECT
 
@@ -112,6 +118,20 @@ class CEqEditor : public QWidget {
     // The working copy as shown.
     const EqGraphModel& model() const;
 
+    // ---- filter lists and copies -----------------------------------------------------
+    // Asks for a filter list, shows what importing it would do and, on OK,
+    // sends the bands that change as one edit. A file that gives the EQ no
+    // filter shows why and nothing else.
+    void importFile();
+    // Asks for a file name and writes the EQ's bands as a filter list; the
+    // bands the format cannot express are listed.
+    void exportFile();
+    // The EQs the shown one can be copied onto: the others of its size.
+    std::vector<int> copyTargets() const;
+    // Copies the shown EQ onto `target` as one edit, under the target's
+    // rules (its locked bands take only the gain); the page reloads.
+    void copyTo(int target);
+
     // ---- parts ---------------------------------------------------------------------
     CEqPanel* panel() const { return panel_; }
     CGridListCtrl* grid() const { return grid_; }
@@ -125,6 +145,11 @@ class CEqEditor : public QWidget {
     QLineEdit* frequencyEdit() const { return frequencyEdit_; }
     QLineEdit* qEdit() const { return qEdit_; }
     QLabel* bandNumberLabel() const { return bandNumber_; }
+    CGdipButton* importButton() const { return importButton_; }
+    CGdipButton* exportButton() const { return exportButton_; }
+    CGdipButton* copyButton() const { return copyButton_; }
+    // The list of targets "Copy to…" opens (filled while it is open).
+    QMenu* copyMenu() const { return copyMenu_; }
 
     // The grid's name of a type code: 0..5 named, others as the number.
     static QString typeName(int type, int language);
@@ -140,6 +165,12 @@ class CEqEditor : public QWidget {
   private:
     void buildGrid();
     void buildBandEditor();
+    void buildFileButtons(QBoxLayout* column);
+    void openCopyMenu();
+    // "Copy to…" is offered where the EQ has others of its size.
+    void updateCopyButton();
+    // A message box in the language; `lines` joined one a line.
+    void tell(QMessageBox::Icon icon, const QString& caption, const QStringList& lines);
     void fitGridWidth();
     void loadFromStore();
     void writeGridRow(int band);
@@ -183,6 +214,10 @@ class CEqEditor : public QWidget {
     QLineEdit* frequencyEdit_ = nullptr;
     QLineEdit* qEdit_ = nullptr;
     QBoxLayout* buttonRow_ = nullptr;
+    CGdipButton* importButton_ = nullptr;
+    CGdipButton* exportButton_ = nullptr;
+    CGdipButton* copyButton_ = nullptr;
+    QMenu* copyMenu_ = nullptr;
 };
 
 }  // namespace v36
