@@ -96,15 +96,22 @@ struct Connection::Impl {
 
     // The first half of the pull; a unit that does not even answer the
     // model query is silent.
-    bool identifyUnit() {
+    void identifyUnit() {
         ctx.store.deviceModel.set(u"");
-        const bool ok = sync.identify();
+        sync.identify();
         noModel = ctx.store.deviceModel.get().empty();
-        return ok;
     }
+
+    // An answer went missing since the unit told its model: what it told
+    // is incomplete. (A first model query left unanswered is asked again.)
+    bool missedSinceIdentify() const { return ctx.link.missedAnswers() > sync.missedAtModel(); }
 
     bool identified(std::string& error) {
         if (!answered(error)) return false;
+        if (missedSinceIdentify()) {
+            error = "the unit left a request unanswered: what was read is incomplete";
+            return false;
+        }
         if (!modelMatches(ctx.store.deviceModel.get())) {
             error = "the unit reports model \"" + ctx.store.deviceModel.utf8() +
                     "\", not V36; this program controls V36 units only";
@@ -183,20 +190,15 @@ bool Connection::pull(std::string& error) {
     Impl& m = *impl_;
     if (m.pulled) return true;
     m.ctx.link.pollingEnabled = false;
-    if (!m.identifyUnit()) return m.identified(error);
+    m.identifyUnit();
+    if (!m.identified(error)) return false;
     // A read whose answer never came leaves the store's old value: one is
     // enough to spoil the set, so the rest is not waited for.
-    const int missedBefore = m.ctx.link.missedAnswers();
     m.ctx.link.setGiveUpAfter(1);
     m.sync.readEverything();
     m.ctx.link.setGiveUpAfter(kGiveUpAfterWrites);
     // The last read's answer is checked by the write that follows it.
-    if (m.ctx.link.missedAnswers() == missedBefore) finishWrites();
-    if (!m.answered(error)) return false;
-    if (m.ctx.link.missedAnswers() != missedBefore) {
-        error = "the unit left a request unanswered: what was read is incomplete";
-        return false;
-    }
+    if (!m.missedSinceIdentify()) finishWrites();
     if (!m.identified(error)) return false;
     m.pulled = true;
     return true;

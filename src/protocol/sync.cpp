@@ -233,6 +233,7 @@ bool SyncWorker::identify() {
         sleep(t.modelAnswer);
         matched = modelMatches(store_.deviceModel.get());
     }
+    missedAtModel_ = link_.missedAnswers();
     if (!matched) return false;
 
     // Each write waits for the previous answer, so the protocol byte is

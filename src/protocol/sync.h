@@ -74,6 +74,10 @@ class SyncWorker {
     // version, then the mode, HDMI input, music source and DSP version.
     // False on a wrong model or protocol.
     bool identify();
+    // The link's count of missed answers once the last identify had asked
+    // for the model: a first model query left unanswered by a unit just
+    // switched on is asked again and may be forgiven, any later miss not.
+    int missedAtModel() const { return missedAtModel_.load(); }
     // Its second half: every parameter, the register space, the machine
     // settings and the learned keys.
     void readEverything();
@@ -116,6 +120,7 @@ class SyncWorker {
     SyncKind currentKind_ = SyncKind::Pull;
     int doneCount_ = 0;
     int total_ = 0;
+    std::atomic<int> missedAtModel_{0};
 };
 
 }  // namespace v36

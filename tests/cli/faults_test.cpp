@@ -43,6 +43,9 @@ TEST_F(Cli, FaultMatrix) {
          "the unit was disconnected"},
         {"garbage answers", {"garbage=100"}, "pull", "preset.ev36", "the unit does not answer"},
         {"dropped answers", {"drop=1"}, "pull", "preset.ev36", "unanswered"},
+        // The unit leaves one of its identification answers out; its reads
+        // must not be skipped and the defaults saved as its state.
+        {"identification answer dropped", {"drop=30"}, "pull", "preset.ev36", "unanswered"},
         {"wrong model", {"model=V35"}, "pull", "preset.ev36", "model \"V35\", not V36"},
         {"wrong protocol", {"protocol=11"}, "push", "preset.ev36", "speaks protocol 11"},
         {"write-protected target", {}, "pull", "protected/locked.ev36", "cannot write"},
