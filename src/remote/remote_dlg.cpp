@@ -138,8 +138,22 @@ void CRemoteDlg::onSave() {
         FileDialogRequest(true, {}, QString::fromLatin1(kFileFilter), QStringLiteral("remo")));
     if (chosen.isEmpty()) return;
     const int lang = app_.languageIndex();
-    const FileResult result =
-        saveRemoteFile(app_.device().store, withRemoteExtension(toPath(chosen)));
+    // The file takes the .remo extension: the dialog asked about the name
+    // typed, so a different file of that name is only replaced when the
+    // user says so.
+    const std::filesystem::path target = withRemoteExtension(toPath(chosen));
+    std::error_code ec;
+    if (target != toPath(chosen) && std::filesystem::exists(target, ec)) {
+        const QString name = QString::fromStdU16String(target.filename().u16string());
+        const QString text = pick(lang, "\"%1\" 已存在。要替换它吗?",
+                                  "\"%1\" already exists. Do you want to replace it?")
+                                 .arg(name);
+        if (app_.messageBox({QMessageBox::Question, pick(lang, "保存遥控文件", "Save remote file"),
+                             text, QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes) {
+            return;
+        }
+    }
+    const FileResult result = saveRemoteFile(app_.device().store, target);
     if (!result) {
         app_.showFileError(result.error);
         app_.ShowInfo(pick(lang, "保存遥控文件失败", "Saving the remote file failed"), kNoticeMs);

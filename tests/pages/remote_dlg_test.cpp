@@ -217,6 +217,22 @@ TEST_F(RemoteDlgTest, SavedFilesAreTheTableUnderTheRemoExtension) {
     EXPECT_EQ(static_cast<std::uint8_t>(bytes[3]), 0x5A);
     EXPECT_EQ(notice(), QStringLiteral("Remote file saved"));
 
+    // Typed as keys.txt again, the save would replace keys.remo, which
+    // the dialog never asked about: it asks, and No keeps the file.
+    store().remoteKeyTable.set(3, 0x11);
+    answer_ = QMessageBox::No;
+    app_->ShowInfo(QStringLiteral("-"), 5000);
+    dialog->button(CRemoteDlg::kSave)->click();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_NE(boxes_[0].text.indexOf(QStringLiteral("\"keys.remo\" already exists")), -1);
+    EXPECT_EQ(notice(), QStringLiteral("-"));
+    QFile kept(path("keys.remo"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(static_cast<std::uint8_t>(kept.readAll()[3]), 0x5A);
+    answer_ = QMessageBox::Yes;
+    dialog->button(CRemoteDlg::kSave)->click();
+    EXPECT_EQ(notice(), QStringLiteral("Remote file saved"));
+
     // A cancelled dialog does nothing.
     nextFile_.clear();
     app_->ShowInfo(QStringLiteral("-"), 5000);
