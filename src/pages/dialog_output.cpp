@@ -191,6 +191,7 @@ CDialogOutput::CDialogOutput(CAppServices& app, int channel, QWidget* parent)
     // The list follows the point selected on the panel or clicked in the grid.
     connect(editor_, &CEqEditor::bandSelected, this, &CDialogOutput::showFamilyOf);
     connect(editor_, &CEqEditor::gridRowClicked, this, &CDialogOutput::showFamilyOf);
+    connect(editor_, &CEqEditor::gridBandEdited, this, &CDialogOutput::showFamilyOf);
     connect(editor_, &CEqEditor::selectionCleared, this, [this] { showFamilyOf(-1); });
 
     // The wheel turns the focused control: the EQ panel, a level slider or

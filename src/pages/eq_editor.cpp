@@ -571,6 +571,7 @@ void CEqEditor::onGridEdited(int row, int column, const QString& text) {
     commit(row, QString());
     writeGridRow(row);
     if (row == selected_) showBand(row);
+    emit gridBandEdited(row);
 }
 
 void CEqEditor::applyCrossoverFamily(int family, int point) {

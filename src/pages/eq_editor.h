@@ -161,6 +161,8 @@ class CEqEditor : public QWidget {
     void selectionCleared();
     // A click on a grid row (a band the graph shows).
     void gridRowClicked(int band);
+    // A cell of the band's grid row was edited.
+    void gridBandEdited(int band);
 
   private:
     void buildGrid();

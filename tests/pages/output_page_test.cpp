@@ -223,6 +223,14 @@ TEST_F(OutputPageTest, StoredSubwooferSectionsShowTheirTypeAndFamily) {
     emit page->familyList()->activated(6);  // Bessel 24dB, high-pass side
     EXPECT_EQ(unitPointTypes(2), (std::array<int, 4>{9, 9, 1, 1}));
     EXPECT_EQ(page->eqEditor()->grid()->cellText(2, CEqEditor::kTypeColumn), QStringLiteral("HP"));
+
+    // The type typed into the grid: the list follows the point.
+    emit page->eqEditor()->grid()->cellEdited(2, CEqEditor::kTypeColumn, QStringLiteral("PEQ"));
+    EXPECT_EQ(unitPointTypes(2), (std::array<int, 4>{1, 1, 1, 1}));
+    EXPECT_TRUE(page->familyList()->isHidden());
+    emit page->eqEditor()->grid()->cellEdited(2, CEqEditor::kTypeColumn, QStringLiteral("LP"));
+    EXPECT_TRUE(page->familyList()->isVisible());
+    EXPECT_EQ(page->familyList()->currentText(), QStringLiteral("Butterworth 24dB"));
 }
 
 TEST_F(OutputPageTest, ResetWrapsMainInAMusicMuteButNeverCenter) {
