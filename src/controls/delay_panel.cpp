@@ -14,20 +14,21 @@ namespace {
 
 struct LaneLook {
     const char* caption;
+    const char* english;
     QColor captionColour;
     QColor laneColour;
 };
 
 const std::array<LaneLook, CDelayPanel::kLanes>& laneLooks() {
     static const std::array<LaneLook, CDelayPanel::kLanes> looks{{
-        {"前置左(ML)", QColor(227, 207, 87), QColor(227, 207, 87)},
-        {"前置右(MR)", QColor(227, 207, 87), QColor(176, 224, 230)},
-        {"中置(C)", QColor(176, 224, 230), QColor(255, 153, 18)},
-        {"超低(S)", QColor(255, 153, 18), QColor(65, 105, 225)},
-        {"后置左(RL)", QColor(65, 105, 225), QColor(235, 142, 85)},
-        {"后置右(RR)", QColor(65, 105, 225), QColor(106, 90, 205)},
-        {"顶置左(TL)", QColor(235, 142, 85), QColor(65, 224, 208)},
-        {"顶置右(TR)", QColor(235, 142, 85), QColor(127, 255, 0)},
+        {"前置左(ML)", "Main L", QColor(227, 207, 87), QColor(227, 207, 87)},
+        {"前置右(MR)", "Main R", QColor(227, 207, 87), QColor(176, 224, 230)},
+        {"中置(C)", "Center", QColor(176, 224, 230), QColor(255, 153, 18)},
+        {"超低(S)", "Sub", QColor(255, 153, 18), QColor(65, 105, 225)},
+        {"后置左(RL)", "Rear L", QColor(65, 105, 225), QColor(235, 142, 85)},
+        {"后置右(RR)", "Rear R", QColor(65, 105, 225), QColor(106, 90, 205)},
+        {"顶置左(TL)", "Top L", QColor(235, 142, 85), QColor(65, 224, 208)},
+        {"顶置右(TR)", "Top R", QColor(235, 142, 85), QColor(127, 255, 0)},
     }};
     return looks;
 }
@@ -41,6 +42,17 @@ CDelayPanel::CDelayPanel(QWidget* parent) : QWidget(parent), handle_(picture::kD
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(sizeHint());
     layoutLanes();
+}
+
+void CDelayPanel::setLanguage(int language) {
+    if (language == language_) return;
+    language_ = language;
+    update();
+}
+
+QString CDelayPanel::caption(int lane) const {
+    const LaneLook& look = laneLooks().at(static_cast<std::size_t>(lane));
+    return QString::fromUtf8(language_ == 1 ? look.english : look.caption);
 }
 
 QRect CDelayPanel::plotRect() const {
@@ -159,8 +171,7 @@ void CDelayPanel::paintEvent(QPaintEvent*) {
     for (int i = 0; i < kLanes; ++i) {
         p.setPen(looks[static_cast<std::size_t>(i)].captionColour);
         const QRect box(0, laneTop(i), kLeft - 5, laneHeight());
-        p.drawText(box, Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip,
-                   QString::fromUtf8(looks[static_cast<std::size_t>(i)].caption));
+        p.drawText(box, Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, caption(i));
     }
     // Scale labels every 20 ms; lines at the first and the last label.
     int firstX = -1;

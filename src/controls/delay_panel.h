@@ -38,6 +38,9 @@ class CDelayPanel : public QWidget {
 
     // Clamped to the lane's limits; moves the handle.
     void setValue(int lane, float ms);
+    // Lane captions in Chinese (0, the unit's own names) or English (1).
+    void setLanguage(int language);
+    QString caption(int lane) const;
     float value(int lane) const;
     const Lane& lane(int index) const { return lanes_.at(static_cast<std::size_t>(index)); }
     int draggedLane() const { return dragging_ ? draggedLane_ : -1; }
@@ -78,6 +81,7 @@ class CDelayPanel : public QWidget {
     int textHeight() const;
 
     std::array<Lane, kLanes> lanes_{};
+    int language_ = 0;
     float scaleMin_ = 0.0f;
     float scaleMax_ = 106.0f;
     CGdiPlusBitmapResource handle_;

@@ -15,20 +15,21 @@ namespace {
 
 struct ItemLook {
     const char* name;
+    const char* english;
     QColor colour;
 };
 
 const std::array<ItemLook, CSSVolumePanel::kItems>& itemLooks() {
     static const std::array<ItemLook, CSSVolumePanel::kItems> looks{{
-        {"", QColor(127, 255, 0)},
-        {"前置左(ML)", QColor(227, 207, 87)},
-        {"中置(C)", QColor(176, 224, 230)},
-        {"前置右(MR)", QColor(227, 207, 87)},
-        {"后置左(RL)", QColor(65, 105, 225)},
-        {"超低(S)", QColor(235, 142, 85)},
-        {"后置右(RR)", QColor(65, 105, 225)},
-        {"顶置左(TL)", QColor(255, 153, 18)},
-        {"顶置右(TR)", QColor(255, 153, 18)},
+        {"", "", QColor(127, 255, 0)},
+        {"前置左(ML)", "Main.L", QColor(227, 207, 87)},
+        {"中置(C)", "Center", QColor(176, 224, 230)},
+        {"前置右(MR)", "Main.R", QColor(227, 207, 87)},
+        {"后置左(RL)", "Rear.L", QColor(65, 105, 225)},
+        {"超低(S)", "Sub", QColor(235, 142, 85)},
+        {"后置右(RR)", "Rear.R", QColor(65, 105, 225)},
+        {"顶置左(TL)", "Top.L", QColor(255, 153, 18)},
+        {"顶置右(TR)", "Top.R", QColor(255, 153, 18)},
     }};
     return looks;
 }
@@ -194,11 +195,22 @@ std::vector<CSSVolumePanel::Label> CSSVolumePanel::gridLabels() const {
     return labels;
 }
 
+void CSSVolumePanel::setLanguage(int language) {
+    if (language == language_) return;
+    language_ = language;
+    update();
+}
+
+QString CSSVolumePanel::itemName(int item) const {
+    const ItemLook& look = itemLooks().at(static_cast<std::size_t>(item));
+    return QString::fromUtf8(language_ == 1 ? look.english : look.name);
+}
+
 QRect CSSVolumePanel::nameRect(int item) const {
     if (item <= 0 || item >= kVisibleItems) return {};
     const CSSItem& it = items_[static_cast<std::size_t>(item)];
     const QFontMetrics fm(nameFont_);
-    const QString name = QString::fromUtf8(itemLooks()[static_cast<std::size_t>(item)].name);
+    const QString name = itemName(item);
     const int w = fm.horizontalAdvance(name) + 2;
     const int h = fm.height();
     const QRect inner = innerRect();
@@ -267,8 +279,7 @@ void CSSVolumePanel::paintEvent(QPaintEvent*) {
                    QString::number(i));
         p.setFont(nameFont_);
         p.setPen(looks[static_cast<std::size_t>(i)].colour);
-        p.drawText(nameRect(i), Qt::AlignCenter,
-                   QString::fromUtf8(looks[static_cast<std::size_t>(i)].name));
+        p.drawText(nameRect(i), Qt::AlignCenter, itemName(i));
     }
 }
 

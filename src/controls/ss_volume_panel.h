@@ -42,6 +42,9 @@ class CSSVolumePanel : public QWidget {
     float roomWidth() const { return roomWidth_; }
     float roomLength() const { return roomLength_; }
     void setItemPosition(float x, float y, int item);
+    // Speaker names in Chinese (0, the unit's own names) or English (1).
+    void setLanguage(int language);
+    QString itemName(int item) const;
     const CSSItem& item(int index) const { return items_.at(static_cast<std::size_t>(index)); }
     int selectedItem() const { return dragging_ ? selected_ : -1; }
     bool isDragging() const { return dragging_; }
@@ -93,6 +96,7 @@ class CSSVolumePanel : public QWidget {
     std::array<CSSItem, kItems> items_{};
     bool dragging_ = false;
     int selected_ = -1;
+    int language_ = 0;
     CGdiPlusBitmapResource listener_;
     CGdiPlusBitmapResource speaker_;
     QFont labelFont_;

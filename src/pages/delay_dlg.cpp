@@ -218,6 +218,11 @@ EditText CDelayDlg::editText(int c, const char* zh, const char* en) const {
             QString::fromUtf8(ch.en) + QString::fromUtf8(en)};
 }
 
+void CDelayDlg::ApplyLanguage() {
+    CEditorPage::ApplyLanguage();
+    diagram_->setLanguage(app_.languageIndex());
+}
+
 void CDelayDlg::RefreshFromStore() {
     const ParamStore& store = app_.device().store;
     for (int c = 0; c < kChannels; ++c) {

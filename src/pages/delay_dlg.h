@@ -40,6 +40,7 @@ class CDelayDlg : public CEditorPage {
     CDelayDlg(CAppServices& app, QWidget* parent);
 
     void RefreshFromStore() override;
+    void ApplyLanguage() override;
 
     // ---- parts, by channel 0..7 (Main L, Main R, Center, Sub, Rear L, Rear R,
     // Top L, Top R) ----

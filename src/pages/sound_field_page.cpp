@@ -253,6 +253,11 @@ void CSSVCDlg::build() {
     }
 }
 
+void CSSVCDlg::ApplyLanguage() {
+    CEditorPage::ApplyLanguage();
+    room_->setLanguage(app_.languageIndex());
+}
+
 void CSSVCDlg::RefreshFromStore() {
     const SoundFieldGeometry g = app_.device().store.soundField.get();
     room_->setRoomSize(static_cast<float>(g.roomWidth), static_cast<float>(g.roomHeight));

@@ -52,6 +52,7 @@ class CSSVCDlg : public CEditorPage {
     CSSVCDlg(CAppServices& app, QWidget* parent);
 
     void RefreshFromStore() override;
+    void ApplyLanguage() override;
 
     // The level in dB of a speaker at (sx, sy) for a listener at (lx, ly).
     static float levelAt(float lx, float ly, float sx, float sy);

@@ -312,6 +312,8 @@ TEST_F(DelayPageTest, ThePageLaysOutCleanlyInBothLanguagesAtBothSizes) {
                   language == kEnglish ? QStringLiteral("High Freq ") : QStringLiteral("高频延时"));
         EXPECT_EQ(page->caption(kRearR)->text(),
                   language == kEnglish ? QStringLiteral("Rear R") : QStringLiteral("后置右"));
+        EXPECT_EQ(page->diagram()->caption(7),
+                  language == kEnglish ? QStringLiteral("Top R") : QString::fromUtf8("顶置右(TR)"));
         enter(page, kSub, QStringLiteral("100"));
         for (const QSize window : {QSize(1068, 700), QSize(1920, 1080)}) {
             app_->mainFrame()->resize(window);

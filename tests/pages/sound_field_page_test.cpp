@@ -318,6 +318,8 @@ TEST_F(SoundFieldPageTest, BothLanguagesFitTheSmallestAndTheMaximisedWindow) {
         EXPECT_EQ(findControl(&page, 1006)->property("text").toString(),
                   language == kEnglish ? QStringLiteral("Listener location")
                                        : QString::fromUtf8("听众位置"));
+        EXPECT_EQ(page.roomPanel()->itemName(5),
+                  language == kEnglish ? QStringLiteral("Sub") : QString::fromUtf8("超低(S)"));
         EXPECT_TRUE(findControl(&page, 1054)->isHidden());  // Top L
         EXPECT_EQ(page.pageButtons()->currentId(), 1073);
         for (const QSize size : {QSize(1068, 700), QSize(1920, 1080)}) {
