@@ -44,7 +44,11 @@ CKorvelv13App::CKorvelv13App(AppOptions options) : options_(std::move(options)) 
     connect(edits_.get(), &EditPath::historyChanged, this, [this] {
         // A step taken, undone or redone without a unit reached no unit.
         if (!isConnected()) offlineDirty_ = true;
-        if (CKorvelv13View* v = view()) v->updateCommandUI();
+        if (CKorvelv13View* v = view()) {
+            // A tool dialog's edit may move a volume the ribbon shows.
+            v->refreshVolumes();
+            v->updateCommandUI();
+        }
     });
     connect(edits_.get(), &EditPath::cleanChanged, this, &CKorvelv13App::updateTitle);
     if (options_.simulate) ctx_.useVirtualUnit(options_.virtualUnit);

@@ -585,9 +585,7 @@ void CKorvelv13View::relabelRibbon() {
     updateCommandUI();
 }
 
-void CKorvelv13View::refreshRibbon() {
-    CMyMFCRibbonBar& r = ribbon();
-    const int lang = app_.languageIndex();
+void CKorvelv13View::refreshVolumes() {
     const ParamBlock& p = app_.device().store.params;
     const RibbonIds& in = kRibbonIds[kInputCategory];
     const RibbonIds& out = kRibbonIds[kOutputCategory];
@@ -604,6 +602,15 @@ void CKorvelv13View::refreshRibbon() {
          p.getInt(w::musicVolume));
     both(in.gateSlider, out.gateSlider, in.gateLabel, out.gateLabel, VolumeControl::Gate,
          p.getInt(w::musicGateThreshold));
+}
+
+void CKorvelv13View::refreshRibbon() {
+    CMyMFCRibbonBar& r = ribbon();
+    const int lang = app_.languageIndex();
+    const ParamBlock& p = app_.device().store.params;
+    const RibbonIds& in = kRibbonIds[kInputCategory];
+    const RibbonIds& out = kRibbonIds[kOutputCategory];
+    refreshVolumes();
     const QString name = r.activeCategoryName();
     if (isInputCategoryName(name) || isOutputCategoryName(name)) {
         const int pitch = p.getInt(w::musicPitch);

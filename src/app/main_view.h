@@ -69,6 +69,8 @@ class CKorvelv13View : public QWidget {
     void switchLanguage();
     void relabelRibbon();
     void refreshRibbon();
+    // The ribbon's four volume sliders and their captions, from the store.
+    void refreshVolumes();
     void refreshPitchCaption();
     // The answers to the update queries: status panes, check marks, status
     // labels.

@@ -10,6 +10,7 @@
 
 #include "app/edit_path.h"
 #include "app/info_dialog.h"
+#include "app/ribbon_texts.h"
 #include "controls/image_button.h"
 #include "pages/factories.h"
 #include "pages/set_dlg.h"
@@ -98,6 +99,8 @@ TEST_F(SetDlgTest, LoweringAMaximumPullsItsStartVolumeDownInOneStep) {
     EXPECT_EQ(store().settingsEdit.at(5), 40);
     EXPECT_EQ(store().settingsEdit.at(3), 40);
     EXPECT_EQ(store().params.getInt(w::micVolume), 40);
+    // The ribbon shows the volume that plays now.
+    EXPECT_EQ(ribbon().slider(kRibbonIds[0].micSlider)->value(), 40);
     EXPECT_EQ(dialog->slider(CSetDlg::kMicStartSlider)->position(), 40);
     EXPECT_EQ(dialog->slider(CSetDlg::kMicStartSlider)->maximum(), 40);
     EXPECT_EQ(dialog->valueLabel(CSetDlg::kMicStartSlider)->text(), QStringLiteral("40"));
