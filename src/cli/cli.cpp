@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -22,6 +21,7 @@
 #include "protocol/eq_access.h"
 #include "protocol/mode_file.h"
 #include "protocol/senders.h"
+#include "protocol/word_edit.h"
 #include "protocol/word_table.h"
 #include "protocol/words.h"
 
@@ -277,126 +277,15 @@ int cmdDesign(const DesignArgs& a) {
     return kExitOk;
 }
 
-// Parses VALUE for word `word`; nullopt when it does not fit the word.
-struct ParsedValue {
-    std::int32_t i = 0;
-    float f = 0.0f;
-};
-
-std::optional<ParsedValue> parseValue(int word, const std::string& text, std::string& why) {
-    const WordInfo& info = wordInfo(word);
-    ParsedValue v;
-    if (isIntegerKind(info)) {
-        long long n = 0;
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-        if (ec != std::errc() || end != text.data() + text.size()) {
-            why = info.name + " takes a whole number";
-            return std::nullopt;
-        }
-        struct Range {
-            long long lo, hi;
-        };
-        Range r{0, 255};
-        switch (info.kind) {
-            case WordKind::Level:
-                r = {0, 300};
-                break;
-            case WordKind::Mute:
-                r = {0, 1};
-                break;
-            case WordKind::Pitch:
-                r = {-5, 5};
-                break;
-            case WordKind::FreqShift:
-                r = {1, 5};
-                break;
-            case WordKind::DelayMode:
-                r = {0, 1};
-                break;
-            case WordKind::Gate4:
-            case WordKind::Gate5:
-            case WordKind::Gate7:
-                r = {0, 100000000};
-                break;
-            default:
-                break;
-        }
-        if (n < r.lo || n > r.hi) {
-            why = info.name + " lies within " + std::to_string(r.lo) + ".." + std::to_string(r.hi);
-            return std::nullopt;
-        }
-        v.i = static_cast<std::int32_t>(n);
-        return v;
-    }
-    char* end = nullptr;
-    const double d = std::strtod(text.c_str(), &end);
-    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(d)) {
-        why = info.name + " takes a number";
-        return std::nullopt;
-    }
-    double lo = -1e9;
-    double hi = 1e9;
-    switch (info.kind) {
-        case WordKind::Samples:
-            lo = 0.0;
-            hi = 1000.0;
-            break;
-        case WordKind::ReverbTime:
-            lo = 0.0;
-            hi = 100.0;
-            break;
-        case WordKind::CompRatio:
-            lo = 1.0;
-            hi = 100.0;
-            break;
-        case WordKind::CompAttack:
-        case WordKind::CompRelease:
-            lo = 0.01;
-            hi = 10000.0;
-            break;
-        default:
-            break;
-    }
-    if (d < lo || d > hi) {
-        why = info.name + " lies within " + formatFloat(lo) + ".." + formatFloat(hi);
-        return std::nullopt;
-    }
-    v.f = static_cast<float>(d);
-    return v;
-}
-
 // Stores a value and sends it the way the editor pages do.
-void applyValue(Senders& s, int word, const ParsedValue& v) {
-    ParamBlock& p = s.store().params;
-    const WordInfo& info = wordInfo(word);
-    for (const OutputGroup& g : kOutputGroups) {
-        for (int k = 0; k < g.channels(); ++k) {
-            if (word == g.delayMs(k)) {
-                s.setOutputDelay(g, k, v.f);
-                return;
-            }
-            if (word == g.delayFilterMode(k)) {
-                s.setDelayFilterMode(g, k, v.i);
-                return;
-            }
-        }
-    }
-    if (info.kind == WordKind::FreqShift) {
-        s.setFreqShift(word == w::micAFreq ? 0 : 1, v.i);
-        return;
-    }
-    if (info.kind == WordKind::ReverbTime) {
-        p.setFloat(word, std::trunc(v.f));
-    } else if (info.isFloat()) {
-        p.setFloat(word, v.f);
-    } else {
-        p.setInt(word, v.i);
-    }
-    s.sendWord(word);
+void applyValue(Senders& s, int word, const WordValue& v) {
+    const WordEdit edit = planWordEdit(s.store(), word, v);
+    storeWordEdit(s.store(), edit);
+    sendWordEdit(s, edit);
 }
 
 // get and set, on the unit or on a mode file.
-int runGetSet(EditTarget& target, int word, const std::optional<ParsedValue>& value) {
+int runGetSet(EditTarget& target, int word, const std::optional<WordValue>& value) {
     std::string error;
     if (!target.load(error)) return fail(error);
     if (value) {
@@ -558,14 +447,14 @@ int run(int argc, char** argv) {
 
     // Names and values are checked before the unit is opened.
     std::optional<int> word;
-    std::optional<ParsedValue> value;
+    std::optional<WordValue> value;
     if (*get || *set) {
         const std::string& name = *get ? getName : setName;
         word = findWord(name);
         if (!word) return usage("no parameter named \"" + name + "\"");
         if (*set) {
             std::string why;
-            value = parseValue(*word, setValue, why);
+            value = parseWordValue(*word, setValue, why);
             if (!value) return usage(why);
         }
     }
