@@ -14,6 +14,7 @@
 #include "cli/connection.h"
 #include "cli/eq_command.h"
 #include "cli/json.h"
+#include "cli/serve.h"
 #include "cli/target.h"
 #include "dsp/eq_model.h"
 #include "dsp/filter_design.h"
@@ -411,6 +412,10 @@ int run(int argc, char** argv) {
     EqArgs eqArgs;
     addEqCommands(app, eqArgs, modeFile);
 
+    // serve
+    ServeArgs serveArgs;
+    addServeCommand(app, serveArgs);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -457,6 +462,12 @@ int run(int argc, char** argv) {
             value = parseWordValue(*word, setValue, why);
             if (!value) return usage(why);
         }
+    }
+
+    if (*serveArgs.command) {
+        const std::string why = checkServeArgs(serveArgs);
+        if (!why.empty()) return usage(why);
+        holdStopSignals();
     }
 
     // A mode file edited with no unit attached.
@@ -515,6 +526,7 @@ int run(int argc, char** argv) {
             return kExitOk;
         }
         if (eqCommand) return runEq(target, eqArgs);
+        if (*serveArgs.command) return runServe(unit, serveArgs);
         return kExitOk;
     };
     const int code = onUnit();

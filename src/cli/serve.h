@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+namespace CLI {
+class App;
+}  // namespace CLI
+
+namespace v36::cli {
+
+class Connection;
+
+// `serve [--port N] [--pair-code CODE] [--listen ADDRESS]`: the room remote
+// without a desktop, for a small computer left beside the unit.
+struct ServeArgs {
+    CLI::App* command = nullptr;
+    int port = 8036;
+    std::string pairCode;  // empty: a new random code
+    std::string listen;    // empty: every address of the machine
+};
+
+void addServeCommand(CLI::App& app, ServeArgs& args);
+// Checks the options before any unit is opened; the reason when they do not fit.
+std::string checkServeArgs(const ServeArgs& args);
+// Keeps Ctrl+C and SIGTERM for the server to read: run before the unit is
+// opened, so that no thread of the run takes them.
+void holdStopSignals();
+// Pulls the unit, then serves until interrupted.
+int runServe(Connection& unit, const ServeArgs& args);
+
+}  // namespace v36::cli

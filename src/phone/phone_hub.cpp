@@ -1,0 +1,484 @@
+#include "phone/phone_hub.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <random>
+
+#include "phone/phone_json.h"
+#include "phone/phone_messages.h"
+#include "protocol/eq_access.h"
+#include "protocol/word_table.h"
+#include "protocol/words.h"
+
+namespace v36::phone {
+
+namespace {
+
+constexpr std::array<LiveControl, 7> kControls{{
+    {w::micVolume, "话筒音量", "Mic Vol", 0, 99, false},
+    {w::micMute, "话筒静音", "Mic Mute", 0, 1, true},
+    {w::effectVolume, "总效果音量", "Effect Vol", 0, 99, false},
+    {w::musicVolume, "音乐音量", "Music Vol", 0, 99, false},
+    {w::musicMute, "音乐静音", "Music Mute", 0, 1, true},
+    {w::musicGateThreshold, "音乐噪声门", "Noisegate", 0, 100, false},
+    {w::musicPitch, "音乐变调", "Music Pitch", -5, 5, false},
+}};
+
+// A value as the phones are sent it: whole numbers as integers, the rest
+// as singles.
+Json valueJson(const ParamStore& store, int word) {
+    if (wordInfo(word).isFloat()) return store.params.getFloat(word);
+    return store.params.getInt(word);
+}
+
+float rounded(float v, float step) {
+    return static_cast<float>(std::round(double{v} / double{step}) * double{step});
+}
+
+std::string errorMessage(const std::string& text) {
+    return jsonText(Json{{"error", text}});
+}
+
+// The type a band shows: on the subwoofer EQ the point's menu type.
+int shownType(int eq, std::span<const EqBand> bands, int band) {
+    if (eq == kEqSub && band < kSubPoints)
+        return classifySubPoint(subPointTypes(bands, band)).shownType;
+    return bands[static_cast<std::size_t>(band)].type;
+}
+
+float maxQ(int type) {
+    return clampQ(type, kMaxQ);
+}
+
+std::string number(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+void loadGraph(const ParamStore& store, EqGraphModel& graph, int eq) {
+    graph.setPlotWidth(kPhoneCurveWidth);
+    loadEqFromStore(store, graph, eq);
+}
+
+}  // namespace
+
+std::span<const LiveControl> liveControls() {
+    return kControls;
+}
+
+const LiveControl* liveControl(int word) {
+    for (const LiveControl& c : kControls)
+        if (c.word == word) return &c;
+    return nullptr;
+}
+
+std::string newPairCode() {
+    std::random_device device;
+    std::uniform_int_distribution<int> digits(0, 999999);
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%06d", digits(device));
+    return buf;
+}
+
+bool isPairCode(std::string_view code) {
+    return code.size() == 6 &&
+           std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+DirectEditor::DirectEditor(ParamStore& store, Post post, Recall recall)
+    : store_(store), post_(std::move(post)), recall_(std::move(recall)) {}
+
+void DirectEditor::setWord(int, const WordEdit& edit, bool) {
+    storeWordEdit(store_, edit);
+    post_([edit](Senders& s) { sendWordEdit(s, edit); });
+}
+
+void DirectEditor::setBand(int eq, const EqGraphModel& graph, int band, bool) {
+    const int bank = eqInfo(eq).bank;
+    auto sections = bandSections(eq, graph.bands(), band);
+    storeSections(store_, bank, sections);
+    post_([bank, sections = std::move(sections)](Senders& s) { sendSections(s, bank, sections); });
+}
+
+std::string DirectEditor::recallMode(int mode) {
+    return recall_ ? recall_(mode) : std::string("memory modes cannot be recalled here");
+}
+
+PhoneHub::PhoneHub(ParamStore& store, PhoneEditor& editor, std::string pairCode, Clock clock)
+    : store_(store), editor_(editor), code_(std::move(pairCode)), clock_(std::move(clock)) {
+    snapshot();
+}
+
+std::chrono::steady_clock::time_point PhoneHub::now() const {
+    return clock_ ? clock_() : std::chrono::steady_clock::now();
+}
+
+bool PhoneHub::lockedOut(const std::string& address) {
+    const auto it = lockouts_.find(address);
+    return it != lockouts_.end() && it->second.until > now();
+}
+
+int PhoneHub::open(const std::string& address, Outbox& out) {
+    const int id = nextId_++;
+    if (lockedOut(address)) {
+        out.closes.push_back({id, kCloseLockedOut, "too many wrong codes: wait a minute"});
+        return id;
+    }
+    if (connections_.size() >= kMaxConnections) {
+        out.closes.push_back({id, kCloseTooMany, "too many phones connected"});
+        return id;
+    }
+    connections_[id] = Connection{address, false, false, -1, now()};
+    return id;
+}
+
+void PhoneHub::closed(int connection) {
+    connections_.erase(connection);
+}
+
+int PhoneHub::pairedCount() const {
+    return static_cast<int>(std::count_if(connections_.begin(), connections_.end(),
+                                          [](const auto& c) { return c.second.paired; }));
+}
+
+void PhoneHub::close(int id, Connection& c, int code, std::string reason, Outbox& out) {
+    if (c.closing) return;
+    c.closing = true;
+    out.closes.push_back({id, code, std::move(reason)});
+}
+
+void PhoneHub::handlePair(int id, Connection& c, std::string_view code, Outbox& out) {
+    if (lockedOut(c.address)) {
+        close(id, c, kCloseLockedOut, "too many wrong codes: wait a minute", out);
+        return;
+    }
+    Lockout& l = lockouts_[c.address];
+    if (code != code_) {
+        if (++l.wrong >= kWrongCodesBeforeLockout) {
+            l.wrong = 0;
+            l.until = now() + kLockout;
+        }
+        close(id, c, kCloseWrongCode, "wrong pairing code", out);
+        return;
+    }
+    lockouts_.erase(c.address);
+    c.paired = true;
+    out.messages.push_back({id, jsonText(Json{{"paired", true}})});
+    out.messages.push_back({id, stateMessage()});
+}
+
+void PhoneHub::receiveBinary(int connection, std::size_t, Outbox& out) {
+    const auto it = connections_.find(connection);
+    if (it == connections_.end() || it->second.closing) return;
+    out.messages.push_back({connection, errorMessage("binary messages are not understood")});
+    if (!it->second.paired) close(connection, it->second, kCloseWrongCode, "not paired", out);
+}
+
+void PhoneHub::receive(int connection, std::string_view text, Outbox& out) {
+    const auto it = connections_.find(connection);
+    if (it == connections_.end() || it->second.closing) return;
+    Connection& c = it->second;
+    auto refuse = [&](const std::string& why) {
+        out.messages.push_back({connection, errorMessage(why)});
+        // Only a paired phone may go on after a refusal.
+        if (!c.paired) close(connection, c, kCloseWrongCode, "not paired", out);
+    };
+    if (text.size() > kMaxMessageBytes) {
+        refuse("message too long: at most " + std::to_string(kMaxMessageBytes) + " bytes");
+        return;
+    }
+    const ParsedMessage parsed = parseMessage(text);
+    if (!parsed.request) {
+        refuse(parsed.error);
+        return;
+    }
+    const Request& request = *parsed.request;
+    if (const auto* pair = std::get_if<PairRequest>(&request)) {
+        if (c.paired) {
+            out.messages.push_back({connection, jsonText(Json{{"paired", true}})});
+            return;
+        }
+        handlePair(connection, c, pair->code, out);
+        return;
+    }
+    if (!c.paired) {
+        refuse("pair first: send {\"pair\": CODE}");
+        return;
+    }
+
+    if (const auto* get = std::get_if<GetRequest>(&request)) {
+        const auto word = findWord(get->name);
+        if (!word) {
+            refuse("no parameter named \"" + get->name + "\"");
+            return;
+        }
+        out.messages.push_back({connection, wordMessage(*word)});
+        return;
+    }
+
+    if (const auto* set = std::get_if<SetRequest>(&request)) {
+        const auto word = findWord(set->name);
+        if (!word) {
+            refuse("no parameter named \"" + set->name + "\"");
+            return;
+        }
+        std::string why;
+        auto value = checkWordValue(*word, set->value, why);
+        if (!value) {
+            refuse(why);
+            return;
+        }
+        // The machine settings' limit, as the ribbon keeps it.
+        if (const auto limit = volumeLimit(store_, *word)) value->i = std::min(value->i, *limit);
+        const WordEdit edit = planWordEdit(store_, *word, *value);
+        bool changes = !edit.sections.empty();
+        for (const WordEdit::Change& ch : edit.words)
+            changes = changes || store_.params.getRaw(ch.word) != ch.raw;
+        if (changes) editor_.setWord(*word, edit, set->end);
+        // Every phone hears every word that changed; the sender hears its
+        // word even when nothing changed.
+        const bool told = changes && store_.params.getRaw(*word) != known(*word);
+        poll(out);
+        if (!told) out.messages.push_back({connection, wordMessage(*word)});
+        return;
+    }
+
+    if (const auto* eq = std::get_if<EqRequest>(&request)) {
+        if (!isEqNumber(eq->eq)) {
+            refuse("EQ numbers run from 0 to 11");
+            return;
+        }
+        c.watchedEq = eq->eq;
+        out.messages.push_back({connection, eqMessage(eq->eq)});
+        return;
+    }
+
+    if (const auto* band = std::get_if<BandRequest>(&request)) {
+        const int eq = band->eq;
+        if (!isEqNumber(eq)) {
+            refuse("EQ numbers run from 0 to 11");
+            return;
+        }
+        const std::string title(eqTitle(eq, 1));
+        if (band->band < 1 || band->band > eqPointCount(eq)) {
+            refuse(title + " has bands 1.." + std::to_string(eqPointCount(eq)));
+            return;
+        }
+        const int n = band->band - 1;
+        EqGraphModel graph;
+        loadGraph(store_, graph, eq);
+        const EqBand& b = graph.band(n);
+        const std::string name = title + " band " + std::to_string(band->band);
+        const bool locked = isLockedBand(eq, n);
+        const int type = shownType(eq, graph.bands(), n);
+        const bool typeChanges = band->type && *band->type != type;
+        if (typeChanges && (!hasTypeMenu(eq, n) || locked)) {
+            refuse(name + " keeps its type");
+            return;
+        }
+        if (typeChanges && (*band->type < 1 || *band->type > 5)) {
+            refuse("filter types run from 1 (PEQ) to 5 (HS)");
+            return;
+        }
+        if (band->freq) {
+            if (locked && std::fabs(*band->freq - double{b.freq}) >= 0.5) {
+                refuse(name + " has a fixed frequency");
+                return;
+            }
+            if (*band->freq < double{b.minFreq} || *band->freq > double{b.maxFreq}) {
+                refuse(name + ": freq lies within " + number(b.minFreq) + ".." +
+                       number(b.maxFreq) + " Hz");
+                return;
+            }
+        }
+        if (band->gain && (*band->gain < double{b.minGain} || *band->gain > double{b.maxGain})) {
+            refuse(name + ": gain lies within " + number(b.minGain) + ".." + number(b.maxGain) +
+                   " dB");
+            return;
+        }
+        const int newType = typeChanges ? *band->type : type;
+        if (band->q) {
+            if (locked && std::fabs(*band->q - double{b.q}) >= 0.005) {
+                refuse(name + " has a fixed Q");
+                return;
+            }
+            if (*band->q < double{kMinQ} || *band->q > double{maxQ(newType)}) {
+                refuse(name + ": q lies within " + number(kMinQ) + ".." + number(maxQ(newType)));
+                return;
+            }
+        }
+        const auto before = bandSections(eq, graph.bands(), n);
+        if (typeChanges) graph.setType(n, newType);
+        if (band->freq) graph.setFrequency(n, static_cast<float>(*band->freq));
+        if (band->gain) graph.setGain(n, roundGainStep(static_cast<float>(*band->gain)));
+        if (band->q && !locked) graph.setQ(n, static_cast<float>(*band->q));
+        if (bandSections(eq, graph.bands(), n) != before) {
+            editor_.setBand(eq, graph, n, band->end);
+        } else if (band->end) {
+            editor_.endGesture();
+        }
+        // The sender sees the band as it now stands even when nothing changed.
+        const auto changedNow = changedEqs(store_.registers.snapshot());
+        const bool told =
+            std::find(changedNow.begin(), changedNow.end(), eq) != changedNow.end();
+        c.watchedEq = eq;
+        poll(out);
+        if (!told) out.messages.push_back({connection, eqMessage(eq)});
+        return;
+    }
+
+    if (const auto* recall = std::get_if<RecallRequest>(&request)) {
+        if (recall->index < 1 || recall->index > 4) {
+            refuse("memory modes run from 1 to 4");
+            return;
+        }
+        const std::string why = editor_.recallMode(recall->index - 1);
+        if (!why.empty()) {
+            refuse(why);
+            return;
+        }
+        poll(out);
+        return;
+    }
+}
+
+void PhoneHub::broadcast(const std::string& text, Outbox& out) const {
+    for (const auto& [id, c] : connections_)
+        if (c.paired) out.messages.push_back({id, text});
+}
+
+void PhoneHub::broadcastEq(int eq, Outbox& out) const {
+    std::string text;
+    for (const auto& [id, c] : connections_) {
+        if (!c.paired || c.watchedEq != eq) continue;
+        if (text.empty()) text = eqMessage(eq);
+        out.messages.push_back({id, text});
+    }
+}
+
+std::vector<int> PhoneHub::changedEqs(
+    const std::array<std::uint8_t, kRegisterBlockSize>& regs) const {
+    std::vector<int> eqs;
+    for (int eq = 0; eq < kEqCount; ++eq) {
+        const int bypass = eqBypassWord(eq);
+        bool changed = bypass >= 0 && store_.params.getRaw(bypass) != known(bypass);
+        const int bank = eqInfo(eq).bank;
+        for (int b = 0; b < eqBandCount(eq) && !changed; ++b) {
+            const auto offset = static_cast<std::size_t>(recordOffset(bank, sectionOf(eq, b)));
+            changed = !std::equal(regs.begin() + static_cast<std::ptrdiff_t>(offset),
+                                  regs.begin() + static_cast<std::ptrdiff_t>(offset) +
+                                      BandRecord::kSize,
+                                  registers_.begin() + static_cast<std::ptrdiff_t>(offset));
+        }
+        if (changed) eqs.push_back(eq);
+    }
+    return eqs;
+}
+
+void PhoneHub::poll(Outbox& out) {
+    // Connections that did not pair in time.
+    const auto t = now();
+    for (auto& [id, c] : connections_) {
+        if (!c.paired && t - c.opened > kPairingTime)
+            close(id, c, kCloseWrongCode, "no pairing code in time", out);
+    }
+    for (auto it = lockouts_.begin(); it != lockouts_.end();) {
+        it = it->second.until <= t && it->second.wrong == 0 ? lockouts_.erase(it) : std::next(it);
+    }
+
+    const auto regs = store_.registers.snapshot();
+    for (int eq : changedEqs(regs))
+        broadcastEq(eq, out);
+    for (int word = 0; word < ParamBlock::kWords; ++word) {
+        if (store_.params.getRaw(word) != known(word)) broadcast(wordMessage(word), out);
+    }
+    if (store_.currentMode.load() != mode_) broadcast(modeMessage(), out);
+    snapshot();
+}
+
+void PhoneHub::snapshot() {
+    for (int word = 0; word < ParamBlock::kWords; ++word)
+        words_[static_cast<std::size_t>(word)] = store_.params.getRaw(word);
+    registers_ = store_.registers.snapshot();
+    mode_ = store_.currentMode.load();
+}
+
+void PhoneHub::disconnectAll(std::string newCode, Outbox& out) {
+    for (auto& [id, c] : connections_)
+        close(id, c, kCloseDisconnected, "disconnected at the desktop", out);
+    code_ = std::move(newCode);
+}
+
+std::string PhoneHub::wordMessage(int word) const {
+    return jsonText(Json{{"name", wordInfo(word).name}, {"value", valueJson(store_, word)}});
+}
+
+std::string PhoneHub::modeMessage() const {
+    return jsonText(Json{{"mode", "current"}, {"index", store_.currentMode.load() + 1}});
+}
+
+std::string PhoneHub::eqMessage(int eq) const {
+    EqGraphModel graph;
+    loadGraph(store_, graph, eq);
+    const auto bands = graph.bands();
+    Json list = Json::array();
+    for (int n = 0; n < graph.visibleBandCount(); ++n) {
+        const EqBand& b = graph.band(n);
+        const int type = shownType(eq, bands, n);
+        list.push_back({{"band", n + 1},
+                        {"type", type},
+                        {"freq", b.freq},
+                        {"gain", b.gain},
+                        {"q", b.q},
+                        {"minFreq", b.minFreq},
+                        {"maxFreq", b.maxFreq},
+                        {"minGain", b.minGain},
+                        {"maxGain", b.maxGain},
+                        {"maxQ", maxQ(type)},
+                        {"hasGain", hasGain(eq == kEqSub ? b.type : type)},
+                        {"menu", hasTypeMenu(eq, n)},
+                        {"locked", isLockedBand(eq, n)}});
+    }
+    Json curve = Json::array();
+    for (float v : graph.totalCurve())
+        curve.push_back(rounded(v, 0.01f));
+    return jsonText(Json{{"eq", eq},
+                         {"title", Json::array({std::string(eqTitle(eq, 0)),
+                                                std::string(eqTitle(eq, 1))})},
+                         {"bypass", isEqBypassed(store_, eq)},
+                         {"bands", std::move(list)},
+                         {"curve", std::move(curve)}});
+}
+
+std::string PhoneHub::stateMessage() const {
+    Json controls = Json::array();
+    for (const LiveControl& c : kControls) {
+        controls.push_back({{"name", wordInfo(c.word).name},
+                            {"zh", std::string(c.zh)},
+                            {"en", std::string(c.en)},
+                            {"min", c.min},
+                            {"max", c.max},
+                            {"toggle", c.toggle},
+                            {"value", valueJson(store_, c.word)}});
+    }
+    Json eqs = Json::array();
+    for (int eq = 0; eq < kEqCount; ++eq) {
+        eqs.push_back({{"eq", eq},
+                       {"zh", std::string(eqTitle(eq, 0))},
+                       {"en", std::string(eqTitle(eq, 1))},
+                       {"bands", eqPointCount(eq)}});
+    }
+    const CurveAxis axis(kPhoneCurveWidth);
+    Json freqs = Json::array();
+    for (float f : axis.frequencies())
+        freqs.push_back(rounded(f, 0.1f));
+    return jsonText(Json{{"state",
+                          {{"controls", std::move(controls)},
+                           {"eqs", std::move(eqs)},
+                           {"mode", store_.currentMode.load() + 1},
+                           {"freqs", std::move(freqs)}}}});
+}
+
+}  // namespace v36::phone
