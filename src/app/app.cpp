@@ -15,6 +15,7 @@
 #include "app/main_frame.h"
 #include "app/main_view.h"
 #include "app/ribbon.h"
+#include "app/room_remote.h"
 #include "app/single_instance.h"
 #include "app/sync_dialog.h"
 #include "protocol/mode_file.h"
@@ -51,6 +52,7 @@ CKorvelv13App::CKorvelv13App(AppOptions options) : options_(std::move(options)) 
         }
     });
     connect(edits_.get(), &EditPath::cleanChanged, this, &CKorvelv13App::updateTitle);
+    roomRemote_ = std::make_unique<CRoomRemote>(*this);
     if (options_.simulate) ctx_.useVirtualUnit(options_.virtualUnit);
     if (options_.syncTimings) sync_.setTimings(*options_.syncTimings);
     sync_.setSleeper([this](std::chrono::milliseconds ms) { interruptibleSleep(ms); });
@@ -167,6 +169,7 @@ bool CKorvelv13App::InitInstance() {
 
 void CKorvelv13App::shutdown() {
     if (shuttingDown_.exchange(true)) return;
+    roomRemote_->stop();
     { std::lock_guard<std::mutex> lock(sleepMutex_); }
     sleepCv_.notify_all();
     if (syncDialog_) syncDialog_->end();

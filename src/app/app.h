@@ -30,6 +30,7 @@ class CMainFrame;
 class CKorvelv13View;
 class CSynDlg;
 class CInfoDlg;
+class CRoomRemote;
 class SingleInstance;
 
 // How the application is started.
@@ -184,6 +185,9 @@ class CKorvelv13App : public QObject, public CAppServices {
 
     bool shuttingDown() const { return shuttingDown_.load(); }
 
+    // The room remote: phones on the local network edit the unit.
+    CRoomRemote& roomRemote() { return *roomRemote_; }
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -220,6 +224,7 @@ class CKorvelv13App : public QObject, public CAppServices {
     FileDialogHandler fileDialogHandler_;
 
     std::unique_ptr<EditPath> edits_;
+    std::unique_ptr<CRoomRemote> roomRemote_;
     QString documentPath_;
     bool offlineDirty_ = false;
     bool keepHistory_ = false;

@@ -21,10 +21,13 @@
 #include "app/ribbon.h"
 #include "app/ribbon_texts.h"
 #include "app/status_bar.h"
+#include "app/room_remote.h"
 #include "app/sync_dialog.h"
+#include "phone/phone_hub.h"
 #include "protocol/default_mode.h"
 #include "protocol/mode_file.h"
 #include "protocol/report.h"
+#include "protocol/word_edit.h"
 #include "protocol/words.h"
 
 namespace v36 {
@@ -41,22 +44,13 @@ int clampMode(int i) {
     return std::clamp(i, 0, 3);
 }
 
-// The names of the ribbon's edits in the Undo and Redo entries.
+// The names of the ribbon's edits in the Undo and Redo entries (the same
+// names the phones' edits take).
 EditText ribbonEditText(int word) {
-    switch (word) {
-        case w::micVolume:
-            return {QString::fromUtf8("话筒音量"), QStringLiteral("Mic Vol")};
-        case w::effectVolume:
-            return {QString::fromUtf8("总效果音量"), QStringLiteral("Effect Vol")};
-        case w::musicVolume:
-            return {QString::fromUtf8("音乐音量"), QStringLiteral("Music Vol")};
-        case w::musicGateThreshold:
-            return {QString::fromUtf8("音乐噪声门"), QStringLiteral("Noisegate")};
-        case w::musicPitch:
-            return {QString::fromUtf8("音乐变调"), QStringLiteral("Music Pitch")};
-        default:
-            return {};
-    }
+    const phone::LiveControl* c = phone::liveControl(word);
+    if (!c) return {};
+    return {QString::fromUtf8(c->zh.data(), static_cast<qsizetype>(c->zh.size())),
+            QString::fromUtf8(c->en.data(), static_cast<qsizetype>(c->en.size()))};
 }
 
 }  // namespace
@@ -226,6 +220,9 @@ void CKorvelv13View::OnCommand(int cmd) {
         case id::kLanguage:
             switchLanguage();
             break;
+        case id::kRoomRemote:
+            app_.roomRemote().start();
+            break;
         case id::kUndo:
             app_.edits().undo();
             break;
@@ -248,12 +245,12 @@ void CKorvelv13View::OnCategoryChanged() {
     refreshPitchCaption();
 }
 
-void CKorvelv13View::OnRecallMode(int index) {
+void CKorvelv13View::OnRecallMode(int index, bool ask) {
     const int i = clampMode(index);
     DeviceContext& ctx = app_.device();
     if (!app_.isConnected()) return;
     const int lang = app_.languageIndex();
-    if (ctx.dispatcher.paramsChanged.load() != 0) {
+    if (ask && ctx.dispatcher.paramsChanged.load() != 0) {
         const QString text =
             lang == kEnglish
                 ? QStringLiteral("Setting changed ! Are you sure load mode%1?").arg(i + 1)
@@ -445,11 +442,10 @@ void CKorvelv13View::OnVolume(VolumeControl control, int value) {
             break;
     }
     // The machine settings' limits: byte 5 microphone, byte 6 music.
-    if (control == VolumeControl::Mic || control == VolumeControl::Music) {
-        const int limit = ctx.store.settingsApplied.at(control == VolumeControl::Mic ? 5 : 6);
-        if (v > limit) {
+    if (const auto limit = volumeLimit(ctx.store, word)) {
+        if (v > *limit) {
             app_.ShowInfo(volumeLimitMessage(control, lang), 1100);
-            v = limit;
+            v = *limit;
         }
     }
     setBothSliders(inSlider, outSlider, v);
@@ -487,11 +483,7 @@ void CKorvelv13View::OnMuteCommand(int cmd) {
     if (word < 0) return;
     const int muted = ctx.store.params.getInt(word) != 0 ? 0 : 1;
     // Unmuting the music fades it in over about 270 ms on the writer thread.
-    app_.edits().apply(
-        Edit(word == w::micMute
-                 ? EditText{QString::fromUtf8("话筒静音"), QStringLiteral("Mic Mute")}
-                 : EditText{QString::fromUtf8("音乐静音"), QStringLiteral("Music Mute")})
-            .wordInt(word, muted));
+    app_.edits().apply(Edit(ribbonEditText(word)).wordInt(word, muted));
     const int inId = word == w::micMute ? in.micMute : in.musicMute;
     const int outId = word == w::micMute ? out.micMute : out.musicMute;
     ribbon().setChecked(inId, muted != 0);
@@ -537,6 +529,7 @@ void CKorvelv13View::switchLanguage() {
 void CKorvelv13View::ApplyLanguageAll() {
     const bool loaded = app_.loadLanguageFile();
     relabelRibbon();
+    app_.roomRemote().ApplyLanguage();
     if (!loaded) return;
     for (CToolDialog* dialog : app_.openToolDialogs())
         dialog->ApplyLanguage();
@@ -580,6 +573,7 @@ void CKorvelv13View::relabelRibbon() {
     r.setElementText(id::kOpen, pick(lang, "打开(&O)", "Open(&O)"));
     r.setElementText(id::kSave, pick(lang, "保存(&S)", "Save(&S)"));
     r.setElementText(id::kExit, pick(lang, "退出(&X)", "Exit(&X)"));
+    r.setElementText(id::kRoomRemote, pick(lang, "遥控网页", "Room remote"));
     r.applyLanguage(lang);
     r.recalcLayout();
     updateCommandUI();

@@ -50,7 +50,9 @@ class CKorvelv13View : public QWidget {
     // --- Commands ----------------------------------------------------------------
     void OnCommand(int id);
     void OnCategoryChanged();
-    void OnRecallMode(int index);
+    // `ask`: asks first when the parameters changed since the last store
+    // (a phone's recall has asked its user already).
+    void OnRecallMode(int index, bool ask = true);
     void OnStoreMode(int index);
     void OnLoadFile();
     void OnSaveFile();

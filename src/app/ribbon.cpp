@@ -222,6 +222,8 @@ void CMyMFCRibbonBar::buildTopRow(int lang) {
     addAction(appMenu_, id::kUndo, pick(lang, "撤销", "Undo"), false)->setEnabled(false);
     addAction(appMenu_, id::kRedo, pick(lang, "重做", "Redo"), false)->setEnabled(false);
     appMenu_->addSeparator();
+    addAction(appMenu_, id::kRoomRemote, pick(lang, "遥控网页", "Room remote"), false);
+    appMenu_->addSeparator();
     recentCaption_ = appMenu_->addSection(
         pick(lang, "最近的文档(Last documents)", "Last documents(最近的文档)"));
     recentEnd_ = appMenu_->addSeparator();

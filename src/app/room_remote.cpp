@@ -1,0 +1,259 @@
+#include "app/room_remote.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHostAddress>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/app.h"
+#include "app/language.h"
+#include "app/main_frame.h"
+#include "app/main_view.h"
+#include "phone/phone_server.h"
+#include "protocol/word_table.h"
+
+namespace v36 {
+
+namespace {
+
+QString utf8(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The pairing code in two groups of three digits, easier to read out.
+QString groupedCode(const QString& code) {
+    return code.size() == 6 ? code.left(3) + QLatin1Char(' ') + code.mid(3) : code;
+}
+
+}  // namespace
+
+// --- DesktopPhoneEditor ------------------------------------------------------------
+
+DesktopPhoneEditor::DesktopPhoneEditor(CKorvelv13App& app) : app_(app) {
+    refresh_.setSingleShot(true);
+    refresh_.setInterval(30);
+    QObject::connect(&refresh_, &QTimer::timeout, &app_, [this] { app_.refreshFromStore(); });
+}
+
+void DesktopPhoneEditor::refreshSoon() {
+    if (!refresh_.isActive()) refresh_.start();
+}
+
+void DesktopPhoneEditor::setWord(int word, const WordEdit& edit, bool end) {
+    const phone::LiveControl* control = phone::liveControl(word);
+    const QString name = QString::fromStdString(wordInfo(word).name);
+    Edit e(control ? EditText{utf8(control->zh), utf8(control->en)} : EditText{name, name});
+    // A slider's drag is one step; each switch of a mute is its own.
+    if (!control || !control->toggle) e.merging(QStringLiteral("word:%1").arg(word));
+    for (const WordEdit::Change& c : edit.words)
+        e.word(c.word, c.raw, c.send);
+    if (!edit.sections.empty()) e.sections(edit.bank, edit.sections);
+    app_.edits().apply(std::move(e));
+    if (end) app_.edits().endGesture();
+    refreshSoon();
+}
+
+void DesktopPhoneEditor::setBand(int eq, const EqGraphModel& graph, int band, bool end) {
+    // Named and merged as the EQ editor names and merges a band's edits.
+    Edit e(EditText{QStringLiteral("%1 第%2段").arg(utf8(eqTitle(eq, kChinese))).arg(band + 1),
+                    QStringLiteral("%1 Band %2").arg(utf8(eqTitle(eq, kEnglish))).arg(band + 1)});
+    e.merging(QStringLiteral("band:%1:%2").arg(eq).arg(band)).band(eq, graph.bands(), band);
+    app_.edits().apply(std::move(e));
+    if (end) app_.edits().endGesture();
+    refreshSoon();
+}
+
+void DesktopPhoneEditor::endGesture() {
+    app_.edits().endGesture();
+}
+
+std::string DesktopPhoneEditor::recallMode(int mode) {
+    if (!app_.isConnected()) return "no unit is connected";
+    // The phone asked its user already; the recall and its pull run once the
+    // phone's message has been handled.
+    QTimer::singleShot(0, &app_, [this, mode] {
+        if (CKorvelv13View* v = app_.view()) v->OnRecallMode(mode, false);
+    });
+    return {};
+}
+
+// --- CQrCodeView -----------------------------------------------------------------------
+
+CQrCodeView::CQrCodeView(QWidget* parent) : QWidget(parent) {
+    setMinimumSize(sizeHint());
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void CQrCodeView::setText(const QString& text) {
+    modules_ = phone::qrModules(text);
+    update();
+}
+
+void CQrCodeView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    const int n = static_cast<int>(modules_.size());
+    if (n == 0) return;
+    // Whole device pixels per module, with a quiet zone of four modules.
+    const qreal dpr = devicePixelRatioF();
+    const int side = std::min(width(), height());
+    const qreal module = std::floor(side * dpr / (n + 8)) / dpr;
+    const qreal origin = (side - module * n) / 2.0;
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x)
+            if (modules_[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)])
+                p.drawRect(QRectF(origin + x * module, origin + y * module, module, module));
+}
+
+// --- CRoomRemoteDlg ----------------------------------------------------------------------
+
+CRoomRemoteDlg::CRoomRemoteDlg(CKorvelv13App& app, phone::PhoneServer& server, QWidget* parent)
+    : QDialog(parent), app_(app), server_(server) {
+    setModal(false);
+    qr_ = new CQrCodeView(this);
+    addressCaption_ = new QLabel(this);
+    address_ = new QLabel(this);
+    address_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont big = address_->font();
+    big.setPointSizeF(big.pointSizeF() * 1.25);
+    big.setBold(true);
+    address_->setFont(big);
+    codeCaption_ = new QLabel(this);
+    code_ = new QLabel(this);
+    QFont huge = code_->font();
+    huge.setPointSizeF(huge.pointSizeF() * 2.4);
+    huge.setBold(true);
+    huge.setLetterSpacing(QFont::PercentageSpacing, 110);
+    code_->setFont(huge);
+    code_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    phones_ = new QLabel(this);
+    hint_ = new QLabel(this);
+    hint_->setWordWrap(true);
+    disconnect_ = new QPushButton(this);
+    stop_ = new QPushButton(this);
+
+    auto* info = new QVBoxLayout;
+    info->addWidget(addressCaption_);
+    info->addWidget(address_);
+    info->addSpacing(10);
+    info->addWidget(codeCaption_);
+    info->addWidget(code_);
+    info->addSpacing(10);
+    info->addWidget(phones_);
+    info->addStretch(1);
+    auto* top = new QHBoxLayout;
+    top->addWidget(qr_, 0, Qt::AlignTop);
+    top->addSpacing(16);
+    top->addLayout(info, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(disconnect_);
+    buttons->addWidget(stop_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(hint_);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
+
+    connect(disconnect_, &QPushButton::clicked, &server_, &phone::PhoneServer::disconnectPhones);
+    connect(stop_, &QPushButton::clicked, this, &CRoomRemoteDlg::close);
+    connect(&server_, &phone::PhoneServer::phonesChanged, this, &CRoomRemoteDlg::showState);
+    connect(&server_, &phone::PhoneServer::pairCodeChanged, this, &CRoomRemoteDlg::showState);
+    ApplyLanguage();
+}
+
+void CRoomRemoteDlg::ApplyLanguage() {
+    const int lang = app_.languageIndex();
+    setWindowTitle(pick(lang, "遥控网页", "Room remote"));
+    addressCaption_->setText(pick(lang, "用手机浏览器打开：", "Open on the phone:"));
+    codeCaption_->setText(pick(lang, "配对码：", "Pairing code:"));
+    hint_->setText(pick(lang,
+                        "手机须与本电脑在同一局域网。手机上的每次修改都可在此撤销。"
+                        "关闭本窗口即停止遥控网页。",
+                        "The phone must be on this computer's local network. Every change "
+                        "made on a phone can be undone here. Closing this window stops the "
+                        "room remote."));
+    disconnect_->setText(pick(lang, "断开手机", "Disconnect phones"));
+    disconnect_->setToolTip(pick(lang, "断开所有手机并换一个新的配对码",
+                                 "Disconnects every phone and makes a new pairing code"));
+    stop_->setText(pick(lang, "停止", "Stop"));
+    showState();
+}
+
+void CRoomRemoteDlg::showState() {
+    const int lang = app_.languageIndex();
+    const QStringList addresses = server_.addresses();
+    address_->setText(addresses.join(QLatin1Char('\n')));
+    qr_->setText(addresses.value(0));
+    code_->setText(groupedCode(server_.pairCode()));
+    const int count = server_.phoneCount();
+    phones_->setText(pick(lang, "已连接的手机：%1", "Phones connected: %1").arg(count));
+    disconnect_->setEnabled(count > 0);
+}
+
+void CRoomRemoteDlg::closeEvent(QCloseEvent* event) {
+    emit stopRequested();
+    QDialog::closeEvent(event);
+}
+
+// --- CRoomRemote ---------------------------------------------------------------------------
+
+CRoomRemote::CRoomRemote(CKorvelv13App& app)
+    : app_(app),
+      editor_(app),
+      server_(std::make_unique<phone::PhoneServer>(app.device().store, editor_)) {}
+
+CRoomRemote::~CRoomRemote() {
+    stop();
+}
+
+bool CRoomRemote::running() const {
+    return server_->running();
+}
+
+bool CRoomRemote::start() {
+    return start(QHostAddress::Any, phone::kDefaultPort);
+}
+
+bool CRoomRemote::start(const QHostAddress& listen, quint16 port) {
+    if (!server_->running()) {
+        phone::PhoneServer::Options options;
+        options.listen = listen;
+        options.port = port;
+        QString why;
+        if (!server_->start(options, &why)) {
+            const int lang = app_.languageIndex();
+            app_.messageBox({QMessageBox::Warning, pick(lang, "遥控网页", "Room remote"),
+                             pick(lang, "遥控网页无法启动：", "The room remote cannot start: ") +
+                                 why});
+            return false;
+        }
+    }
+    if (!dialog_) {
+        dialog_ = new CRoomRemoteDlg(app_, *server_, app_.mainFrame());
+        dialog_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog_, &CRoomRemoteDlg::stopRequested, this, [this] { server_->stop(); });
+    }
+    dialog_->showState();
+    dialog_->show();
+    dialog_->raise();
+    dialog_->activateWindow();
+    return true;
+}
+
+void CRoomRemote::stop() {
+    server_->stop();
+    if (dialog_) dialog_->close();
+}
+
+void CRoomRemote::ApplyLanguage() {
+    if (dialog_) dialog_->ApplyLanguage();
+}
+
+}  // namespace v36
