@@ -229,9 +229,9 @@ bool CRoomRemote::start(const QHostAddress& listen, quint16 port) {
         QString why;
         if (!server_->start(options, &why)) {
             const int lang = app_.languageIndex();
-            app_.messageBox({QMessageBox::Warning, pick(lang, "遥控网页", "Room remote"),
-                             pick(lang, "遥控网页无法启动：", "The room remote cannot start: ") +
-                                 why});
+            app_.messageBox(
+                {QMessageBox::Warning, pick(lang, "遥控网页", "Room remote"),
+                 pick(lang, "遥控网页无法启动：", "The room remote cannot start: ") + why});
             return false;
         }
     }

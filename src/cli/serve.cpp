@@ -1,9 +1,9 @@
 #include "cli/serve.h"
 
-#include <CLI/CLI.hpp>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
+#include <CLI/CLI.hpp>
 
 #include <QCoreApplication>
 #include <QHostAddress>

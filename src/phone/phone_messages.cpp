@@ -122,8 +122,7 @@ Request readRequest(const Json& j) {
 ParsedMessage parseMessage(std::string_view message) {
     ParsedMessage out;
     bool tooDeep = false;
-    const Json::parser_callback_t limitDepth = [&tooDeep](int depth, Json::parse_event_t,
-                                                          Json&) {
+    const Json::parser_callback_t limitDepth = [&tooDeep](int depth, Json::parse_event_t, Json&) {
         if (depth > kMaxDepth) {
             tooDeep = true;
             return false;

@@ -41,8 +41,8 @@ struct BandRequest {
 struct RecallRequest {
     int index = 0;  // 1..4
 };
-using Request = std::variant<PairRequest, GetRequest, SetRequest, EqRequest, BandRequest,
-                             RecallRequest>;
+using Request =
+    std::variant<PairRequest, GetRequest, SetRequest, EqRequest, BandRequest, RecallRequest>;
 
 // A message read: the request, or the reason it was refused.
 struct ParsedMessage {

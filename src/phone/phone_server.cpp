@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
 #include <QHttpServerResponse>
 #include <QNetworkInterface>
 #include <QTcpServer>
@@ -59,8 +61,8 @@ PhoneServer::~PhoneServer() {
 
 bool PhoneServer::start(const Options& options, QString* error) {
     stop();
-    const QString code = options.pairCode.isEmpty() ? QString::fromStdString(newPairCode())
-                                                    : options.pairCode;
+    const QString code =
+        options.pairCode.isEmpty() ? QString::fromStdString(newPairCode()) : options.pairCode;
     if (!isPairCode(code.toStdString())) {
         if (error) *error = QStringLiteral("the pairing code is six digits");
         return false;
@@ -69,10 +71,18 @@ bool PhoneServer::start(const Options& options, QString* error) {
     for (const PageFile& f : kPageFiles) {
         const QByteArray body = readResource(f.resource);
         const QByteArray mime(f.mime);
-        http->route(QString::fromLatin1(f.path), [body, mime] {
-            return QHttpServerResponse(mime, body);
-        });
+        http->route(QString::fromLatin1(f.path),
+                    [body, mime] { return QHttpServerResponse(mime, body); });
     }
+    // Qt upgrades a WebSocket request only on a path whose route takes it and
+    // answers nothing; a plain request there is told what the path is for.
+    http->route(QStringLiteral("/ws"),
+                [](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+                    if (request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0)
+                        return;
+                    responder.write("the room remote's WebSocket\n", "text/plain",
+                                    QHttpServerResponder::StatusCode::BadRequest);
+                });
     http->afterRequest([](QHttpServerResponse&& response) {
         // The page is small and changes with the program: never cached, never
         // framed, its types taken as given.
@@ -98,7 +108,7 @@ bool PhoneServer::start(const Options& options, QString* error) {
     http_ = std::move(http);
     listen_ = options.listen;
     port_ = port;
-    hub_ = std::make_unique<PhoneHub>(store_, editor_, code.toStdString());
+    hub_ = std::make_unique<PhoneHub>(store_, editor_, code.toStdString(), options.clock);
     lastCount_ = 0;
     poll_.start();
     emit pairCodeChanged(code);
@@ -180,7 +190,10 @@ void PhoneServer::acceptSockets() {
                     deliver(reply);
                 });
         connect(socket, &QWebSocket::disconnected, this, [this, id] { forget(id); });
-        deliver(out);
+        // A refusal (a locked-out address, no place left) goes once the
+        // handshake has settled on both sides.
+        if (!out.closes.empty() || !out.messages.empty())
+            QTimer::singleShot(0, this, [this, out]() mutable { deliver(out); });
     }
 }
 
@@ -261,8 +274,10 @@ QString qrText(const QString& text) {
         for (int x = -kQuiet; x < n + kQuiet; ++x) {
             const bool top = !dark(x, y);
             const bool bottom = !dark(x, y + 1);
-            out += top && bottom ? QChar(0x2588) : top ? QChar(0x2580) : bottom ? QChar(0x2584)
-                                                                               : QChar(' ');
+            out += top && bottom ? QChar(0x2588)
+                   : top         ? QChar(0x2580)
+                   : bottom      ? QChar(0x2584)
+                                 : QChar(' ');
         }
         out += QLatin1Char('\n');
     }

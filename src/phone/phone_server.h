@@ -28,6 +28,7 @@ class PhoneServer : public QObject {
         QHostAddress listen = QHostAddress::Any;
         quint16 port = kDefaultPort;  // 0: any free port
         QString pairCode;             // empty: a new random code
+        PhoneHub::Clock clock;        // the lockout's clock (tests); steady otherwise
     };
     // Messages above this close the socket outright; above kMaxMessageBytes
     // they are refused with an error and the connection stays.

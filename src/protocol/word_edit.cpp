@@ -180,8 +180,8 @@ WordEdit planWordEdit(const ParamStore& store, int word, const WordValue& value)
 void storeSections(ParamStore& store, int bank, std::span<const SectionSetting> sections) {
     for (const SectionSetting& s : sections) {
         const auto bytes = BandRecord{s.gain, s.freq, s.q, s.type}.encode();
-        store.registers.write(static_cast<std::size_t>(recordOffset(bank, s.section)),
-                              bytes.data(), bytes.size());
+        store.registers.write(static_cast<std::size_t>(recordOffset(bank, s.section)), bytes.data(),
+                              bytes.size());
     }
 }
 
