@@ -400,20 +400,28 @@
       g.restore();
     }
     // The bands' markers at their frequency and gain.
+    // Crowded markers (many bands close together) are drawn small and
+    // unnumbered; the selected one always big, numbered and on top.
     g.textAlign = "center";
-    state.bands.forEach((b, i) => {
-      if (b.type === 0) return;
+    let lastLabel = -1e9;
+    const draw = (b, i) => {
       const x = xOf(p, b.freq);
       const y = yOf(p, b.gain);
       const selected = i === state.band;
+      const roomy = selected || x - lastLabel >= 22;
       g.beginPath();
-      g.arc(x, y, selected ? 13 : 10, 0, 2 * Math.PI);
+      g.arc(x, y, selected ? 13 : roomy ? 10 : 6, 0, 2 * Math.PI);
       g.fillStyle = selected ? "#ffca28" : b.locked ? "#90a4ae" : "#e3f2fd";
       g.fill();
+      if (!roomy) return;
+      if (!selected) lastLabel = x;
       g.fillStyle = "#10202c";
       g.font = (selected ? "bold 12px" : "11px") + " system-ui, sans-serif";
       g.fillText(String(b.band), x, y + 4);
-    });
+    };
+    state.bands.forEach((b, i) => { if (b.type !== 0 && i !== state.band) draw(b, i); });
+    const chosen = state.bands[state.band];
+    if (chosen && chosen.type !== 0) draw(chosen, state.band);
   }
 
   function markerAt(p, x, y) {

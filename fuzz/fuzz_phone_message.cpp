@@ -1,0 +1,121 @@
+// Feeds the room remote's messages to the hub, as a paired phone and as one
+// that has not paired. The first byte picks how the rest is read. Odd: the
+// rest is split at newlines into messages as they are. Even: the bytes build
+// messages of every kind with names, numbers and fields taken from tables,
+// so that short runs reach every check and every edit. Whatever is accepted
+// must leave the store able to describe itself to the phones.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "phone/phone_hub.h"
+#include "phone/phone_messages.h"
+
+namespace {
+
+constexpr std::array<std::string_view, 12> kNames{"micVolume",
+                                                  "musicMute",
+                                                  "musicPitch",
+                                                  "outMain.delayMs[1]",
+                                                  "outSub.compRatio",
+                                                  "micAFreq",
+                                                  "echoATime[2]",
+                                                  "reverbATime[0]",
+                                                  "outRear.delayFilterMode[0]",
+                                                  "nothing",
+                                                  "outMain.level[9]",
+                                                  "musicGateThreshold"};
+constexpr std::array<std::string_view, 16> kNumbers{
+    "0",   "1",     "-1",   "5",     "99",  "300",  "1e999", "-0",
+    "0.5", "20000", "12.7", "-15.1", "2.0", "1e-9", "4096",  "\"7\""};
+constexpr std::array<std::string_view, 8> kFields{"type", "freq", "gain", "q",
+                                                  "eq",   "band", "end",  "extra"};
+
+class Reader {
+  public:
+    Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    bool more() const { return at_ < size_; }
+    std::uint8_t next() { return at_ < size_ ? data_[at_++] : 0; }
+    template <std::size_t N>
+    std::string_view pick(const std::array<std::string_view, N>& table) {
+        return table[next() % N];
+    }
+
+  private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+std::string built(Reader& r) {
+    const auto num = [&] { return std::string(r.pick(kNumbers)); };
+    switch (r.next() % 7) {
+        case 0:
+            return R"({"pair": ")" + std::string(r.next() % 2 ? "123456" : "12345x") + "\"}";
+        case 1:
+            return R"({"get": ")" + std::string(r.pick(kNames)) + "\"}";
+        case 2:
+            return R"({"set": ")" + std::string(r.pick(kNames)) + R"(", "value": )" + num() +
+                   (r.next() % 2 ? R"(, "end": true})" : "}");
+        case 3:
+            return R"({"eq": )" + std::to_string(static_cast<int>(r.next() % 14) - 1) + "}";
+        case 4: {
+            std::string band = R"({"band": {"eq": )" +
+                               std::to_string(static_cast<int>(r.next() % 13)) + R"(, "band": )" +
+                               std::to_string(r.next() % 26);
+            const int fields = r.next() % 4;
+            for (int i = 0; i < fields; ++i)
+                band += R"(, ")" + std::string(r.pick(kFields)) + R"(": )" + num();
+            return band + (r.next() % 2 ? R"(}, "end": true})" : "}}");
+        }
+        case 5:
+            return R"({"mode": "recall", "index": )" + num() + "}";
+        default:
+            return std::string(r.next() % 3, '{') + "\"" + std::string(r.pick(kFields));
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    std::vector<std::string> messages;
+    if (data[0] % 2 == 1) {
+        const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
+        std::size_t start = 0;
+        while (start <= rest.size()) {
+            const std::size_t end = std::min(rest.find('\n', start), rest.size());
+            messages.emplace_back(rest.substr(start, end - start));
+            start = end + 1;
+        }
+    } else {
+        Reader r(data + 1, size - 1);
+        while (r.more() && messages.size() < 16)
+            messages.push_back(built(r));
+    }
+
+    v36::ParamStore store;
+    store.resetToDefaults();
+    std::size_t sends = 0;
+    v36::phone::DirectEditor editor(
+        store, [&sends](std::function<void(v36::Senders&)>) { ++sends; },
+        [](int) { return std::string(); });
+    v36::phone::PhoneHub hub(store, editor, "123456");
+    v36::phone::Outbox out;
+    const int paired = hub.open("192.0.2.1", out);
+    hub.receive(paired, R"({"pair": "123456"})", out);
+    const int stranger = hub.open("192.0.2.2", out);
+    for (const std::string& m : messages) {
+        (void)v36::phone::parseMessage(m);
+        hub.receive(paired, m, out);
+        hub.receive(stranger, m, out);
+    }
+    hub.poll(out);
+    // Every EQ still describes itself.
+    for (int eq = 0; eq < v36::kEqCount; ++eq)
+        if (hub.eqMessage(eq).empty()) __builtin_trap();
+    return 0;
+}
