@@ -98,9 +98,12 @@ check_tree() {
     complete_words "$2" dump --j
     complete_words "$2" --simulate push "$3/"
     complete_words "$2" remote load "$3/"
+    complete_words "$2" --simulate se
+    complete_words "$2" serve --p
   ' _ "$completion" "$usr/bin/v36ctl" "$files")
   local want
-  want=$(printf '%s\n' "eq" "set" "--json" "$files/live.ev36" "$files/keys.remo")
+  want=$(printf '%s\n' "eq" "set" "--json" "$files/live.ev36" "$files/keys.remo" "serve set" \
+    "--port --pair-code")
   [ "$got" = "$want" ] || fail "the bash completion answers"$'\n'"$got"$'\n'"instead of"$'\n'"$want"
   rm -rf "$files"
 
