@@ -24,7 +24,7 @@
       lost: "连接中断，正在重连……",
       recall: "载入模式{n}？当前参数将被替换。",
       muted: "静音",
-      on: "开",
+      unmuted: "关",
       types: ["关闭", "参量", "低通", "高通", "低架", "高架"],
     },
     en: {
@@ -46,7 +46,7 @@
       lost: "Connection lost, reconnecting…",
       recall: "Recall mode {n}? The current settings will be replaced.",
       muted: "Muted",
-      on: "On",
+      unmuted: "Off",
       types: ["OFF", "PEQ", "LP", "HP", "LS", "HS"],
     },
   };
@@ -286,7 +286,7 @@
     const b = row.querySelector("button");
     if (b) {
       b.setAttribute("aria-pressed", v ? "true" : "false");
-      b.textContent = v ? t("muted") : t("on");
+      b.textContent = v ? t("muted") : t("unmuted");
       return;
     }
     row.querySelector("input").value = v;
@@ -401,27 +401,34 @@
     }
     // The bands' markers at their frequency and gain.
     // Crowded markers (many bands close together) are drawn small and
-    // unnumbered; the selected one always big, numbered and on top.
+    // unnumbered, under the numbered ones; the selected one always big,
+    // numbered and on top.
     g.textAlign = "center";
-    let lastLabel = -1e9;
-    const draw = (b, i) => {
+    const draw = (b, i, numbered) => {
       const x = xOf(p, b.freq);
       const y = yOf(p, b.gain);
       const selected = i === state.band;
-      const roomy = selected || x - lastLabel >= 22;
       g.beginPath();
-      g.arc(x, y, selected ? 13 : roomy ? 10 : 6, 0, 2 * Math.PI);
+      g.arc(x, y, selected ? 13 : numbered ? 10 : 6, 0, 2 * Math.PI);
       g.fillStyle = selected ? "#ffca28" : b.locked ? "#90a4ae" : "#e3f2fd";
       g.fill();
-      if (!roomy) return;
-      if (!selected) lastLabel = x;
+      if (!numbered) return;
       g.fillStyle = "#10202c";
       g.font = (selected ? "bold 12px" : "11px") + " system-ui, sans-serif";
       g.fillText(String(b.band), x, y + 4);
     };
-    state.bands.forEach((b, i) => { if (b.type !== 0 && i !== state.band) draw(b, i); });
+    let lastLabel = -1e9;
+    const small = [];
+    const numbered = [];
+    state.bands.forEach((b, i) => {
+      if (b.type === 0 || i === state.band) return;
+      const x = xOf(p, b.freq);
+      if (x - lastLabel >= 22) { lastLabel = x; numbered.push(i); } else { small.push(i); }
+    });
+    for (const i of small) draw(state.bands[i], i, false);
+    for (const i of numbered) draw(state.bands[i], i, true);
     const chosen = state.bands[state.band];
-    if (chosen && chosen.type !== 0) draw(chosen, state.band);
+    if (chosen && chosen.type !== 0) draw(chosen, state.band, true);
   }
 
   function markerAt(p, x, y) {

@@ -126,12 +126,16 @@ int PhoneHub::open(const std::string& address, Outbox& out) {
         out.closes.push_back({id, kCloseTooMany, "too many phones connected"});
         return id;
     }
-    connections_[id] = Connection{address, false, false, -1, now()};
+    connections_[id] = Connection{address, false, false, -1, now(), false};
     return id;
 }
 
 void PhoneHub::closed(int connection) {
-    connections_.erase(connection);
+    const auto it = connections_.find(connection);
+    if (it == connections_.end()) return;
+    const bool dragging = it->second.dragging;
+    connections_.erase(it);
+    if (dragging) editor_.endGesture();
 }
 
 int PhoneHub::pairedCount() const {
@@ -232,7 +236,13 @@ void PhoneHub::receive(int connection, std::string_view text, Outbox& out) {
         bool changes = !edit.sections.empty();
         for (const WordEdit::Change& ch : edit.words)
             changes = changes || store_.params.getRaw(ch.word) != ch.raw;
-        if (changes) editor_.setWord(*word, edit, set->end);
+        if (changes) {
+            editor_.setWord(*word, edit, set->end);
+            c.dragging = !set->end;
+        } else if (set->end) {
+            editor_.endGesture();
+            c.dragging = false;
+        }
         // Every phone hears every word that changed; the sender hears its
         // word even when nothing changed.
         const bool told = changes && store_.params.getRaw(*word) != known(*word);
@@ -312,8 +322,10 @@ void PhoneHub::receive(int connection, std::string_view text, Outbox& out) {
         if (band->q && !locked) graph.setQ(n, static_cast<float>(*band->q));
         if (bandSections(eq, graph.bands(), n) != before) {
             editor_.setBand(eq, graph, n, band->end);
+            c.dragging = !band->end;
         } else if (band->end) {
             editor_.endGesture();
+            c.dragging = false;
         }
         // The sender sees the band as it now stands even when nothing changed.
         const auto changedNow = changedEqs(store_.registers.snapshot());

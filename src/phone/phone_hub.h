@@ -124,7 +124,8 @@ class PhoneHub {
     // outbox, when every place is taken). A locked-out address is refused
     // when it tries to pair.
     int open(const std::string& address, Outbox& out);
-    // The connection went (closed by either side).
+    // The connection went (closed by either side). A drag it left unfinished
+    // ends with the last value it sent.
     void closed(int connection);
     // A text message arrived.
     void receive(int connection, std::string_view text, Outbox& out);
@@ -155,6 +156,7 @@ class PhoneHub {
         bool closing = false;  // a close was asked for
         int watchedEq = -1;
         std::chrono::steady_clock::time_point opened;
+        bool dragging = false;  // an edit came without the gesture's end
     };
     struct Lockout {
         int wrong = 0;

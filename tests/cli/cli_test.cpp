@@ -229,6 +229,10 @@ TEST_F(Cli, ErrorsAndTheirExitCodes) {
         {{"--sim-state", "x.ev36", "info"}, 2},
         {{"dump", "/nonexistent/missing.ev36"}, 1},
         {{"--simulate", "push", "/nonexistent/missing.ev36"}, 1},
+        {{"--simulate", "serve", "--pair-code", "12345"}, 2},
+        {{"--simulate", "serve", "--pair-code", "12345a"}, 2},
+        {{"--simulate", "serve", "--listen", "phone.local"}, 2},
+        {{"--simulate", "serve", "--port", "65536"}, 2},
     };
     for (const auto& c : cases) {
         const Outcome r = run(c.args);

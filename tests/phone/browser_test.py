@@ -156,6 +156,7 @@ def main():
         code.send_keys(CODE)
         find(By.ID, "pairButton").click()
         wait("the remote", lambda: find(By.ID, "remote").is_displayed())
+        wait("the pairing card gone", lambda: not find(By.ID, "pair").is_displayed())
         wait("the controls", lambda: driver.find_elements(By.CSS_SELECTOR, ".control input"))
 
         # A volume moved by finger and keys: the unit gets what the page shows.
@@ -167,6 +168,8 @@ def main():
         wait("music volume %d at the unit" % shown, lambda: music_volume_sent(server) == shown)
         print("music volume: page %d, unit %d" % (shown, music_volume_sent(server)))
 
+        driver.execute_script("window.scrollTo(0, 0)")
+        wait("the top of the page", lambda: driver.execute_script("return window.scrollY") == 0)
         driver.save_screenshot(os.path.join(args.artefacts, "phone_en_top.png"))
 
         # The main EQ; band 3 dragged up and to the right.

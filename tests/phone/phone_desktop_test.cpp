@@ -73,6 +73,29 @@ TEST_F(RoomRemoteTest, PhoneEditsAreUndoStepsOfTheWindow) {
     EXPECT_TRUE(waitUntil([&] { return musicSlider() == oldVolume; }, 3000));
 }
 
+TEST_F(RoomRemoteTest, APhoneGoneMidDragLeavesItsLastValueAndEndsTheStep) {
+    startRemote();
+    PhoneClient phone;
+    pair(phone);
+    const int before = app_->edits().count();
+    for (int v : {30, 35})
+        phone.send(R"({"set": "musicVolume", "value": )" + std::to_string(v) + "}");
+    ASSERT_TRUE(phone.waitMessage(R"({"name":"musicVolume","value":35})").has_value());
+    phone.socket().abort();
+    ASSERT_TRUE(waitUntil([&] { return server().phoneCount() == 0; }, 3000));
+    EXPECT_EQ(store().params.getInt(w::musicVolume), 35);
+    EXPECT_TRUE(waitUntil([&] { return musicSlider() == 35; }, 3000));
+
+    // The next phone's drag is a step of its own.
+    PhoneClient next;
+    pair(next);
+    next.send(R"({"set": "musicVolume", "value": 50, "end": true})");
+    ASSERT_TRUE(next.waitMessage(R"({"name":"musicVolume","value":50})").has_value());
+    EXPECT_EQ(app_->edits().count(), before + 2);
+    app_->edits().undo();
+    EXPECT_EQ(store().params.getInt(w::musicVolume), 35);
+}
+
 TEST_F(RoomRemoteTest, WindowEditsReachEveryPhone) {
     startRemote();
     PhoneClient a;
