@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "byte_reader.h"
 #include "protocol/eq_text.h"
 
 namespace {
@@ -66,15 +67,9 @@ constexpr std::array<std::string_view, 12> kOthers{"Preamp: ",
 constexpr std::array<std::string_view, 4> kEnds{"\n", "\r\n", "\r", "\n"};
 
 // Builds text from bytes, each draw taking the next byte (zero past the end).
-class Builder {
+class Builder : public v36::fuzz::ByteReader {
   public:
-    Builder(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool more() const { return at_ < size_; }
-    std::uint8_t next() { return at_ < size_ ? data_[at_++] : 0; }
-    template <std::size_t N>
-    std::string_view pick(const std::array<std::string_view, N>& words) {
-        return words[next() % N];
-    }
+    using ByteReader::ByteReader;
 
     std::string line() {
         const std::uint8_t kind = next();
@@ -92,11 +87,6 @@ class Builder {
         if ((mask & 32) != 0) s += " " + std::string(pick(kOthers));
         return s;
     }
-
-  private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
 };
 
 }  // namespace

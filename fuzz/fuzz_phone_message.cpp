@@ -6,11 +6,14 @@
 // must leave the store able to describe itself to the phones.
 #include <array>
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "byte_reader.h"
 #include "phone/phone_hub.h"
 #include "phone/phone_messages.h"
 
@@ -34,23 +37,7 @@ constexpr std::array<std::string_view, 16> kNumbers{
 constexpr std::array<std::string_view, 8> kFields{"type", "freq", "gain", "q",
                                                   "eq",   "band", "end",  "extra"};
 
-class Reader {
-  public:
-    Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool more() const { return at_ < size_; }
-    std::uint8_t next() { return at_ < size_ ? data_[at_++] : 0; }
-    template <std::size_t N>
-    std::string_view pick(const std::array<std::string_view, N>& table) {
-        return table[next() % N];
-    }
-
-  private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
-
-std::string built(Reader& r) {
+std::string built(v36::fuzz::ByteReader& r) {
     const auto num = [&] { return std::string(r.pick(kNumbers)); };
     switch (r.next() % 7) {
         case 0:
@@ -92,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             start = end + 1;
         }
     } else {
-        Reader r(data + 1, size - 1);
+        v36::fuzz::ByteReader r(data + 1, size - 1);
         while (r.more() && messages.size() < 16)
             messages.push_back(built(r));
     }

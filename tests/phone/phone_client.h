@@ -3,7 +3,6 @@
 // A phone for the tests: a real WebSocket client on the loopback address
 // that keeps every message it receives and the code it was closed with.
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QUrl>
 #include <QWebSocket>
 #include <functional>
@@ -13,18 +12,9 @@
 #include <vector>
 
 #include "phone/phone_json.h"
+#include "shell_fixture.h"
 
 namespace v36::test {
-
-inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 class PhoneClient {
   public:
@@ -34,9 +24,11 @@ class PhoneClient {
     bool open(const QUrl& url) {
         reset();
         socket_->open(url);
-        return waitFor([this] {
-                   return socket_->state() == QAbstractSocket::ConnectedState || closed_;
-               }) &&
+        return waitUntil(
+                   [this] {
+                       return socket_->state() == QAbstractSocket::ConnectedState || closed_;
+                   },
+                   5000) &&
                !closed_;
     }
     bool connected() const {
@@ -49,7 +41,7 @@ class PhoneClient {
     // over. nullopt when none came in time.
     std::optional<std::string> waitMessage(const std::string& part, int timeoutMs = 5000) {
         std::optional<std::string> found;
-        waitFor(
+        waitUntil(
             [&] {
                 while (next_ < messages_.size()) {
                     const std::string& m = messages_[next_++];
@@ -70,7 +62,7 @@ class PhoneClient {
     }
     // The close code once the server closed the socket; -1 when it did not.
     int waitClosed(int timeoutMs = 5000) {
-        waitFor([this] { return closed_; }, timeoutMs);
+        waitUntil([this] { return closed_; }, timeoutMs);
         return closed_ ? closeCode_ : -1;
     }
     const std::vector<std::string>& messages() const { return messages_; }
