@@ -6,6 +6,7 @@
 #include <QHostAddress>
 #include <atomic>
 #include <chrono>
+#include <ostream>
 
 #include "context/device_context.h"
 #include "phone/phone_server.h"
@@ -100,6 +101,11 @@ std::vector<Step> wrongCodes(int n) {
 std::vector<Step> joined(std::vector<Step> a, const std::vector<Step>& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
+}
+
+// Printed (in the test list too) as its name.
+void PrintTo(const MessageCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
 class PhoneMessages : public PhoneServerTest, public ::testing::WithParamInterface<MessageCase> {};
