@@ -102,7 +102,7 @@ check_tree() {
     complete_words "$2" serve --p
   ' _ "$completion" "$usr/bin/v36ctl" "$files")
   local want
-  want=$(printf '%s\n' "eq" "set" "--json" "$files/live.ev36" "$files/keys.remo" "serve set" \
+  want=$(printf '%s\n' "eq" "set" "--json" "$files/live.ev36" "$files/keys.remo" "set serve" \
     "--port --pair-code")
   [ "$got" = "$want" ] || fail "the bash completion answers"$'\n'"$got"$'\n'"instead of"$'\n'"$want"
   rm -rf "$files"
