@@ -12,6 +12,7 @@
 #include "app/ribbon_texts.h"
 #include "app/room_remote.h"
 #include "pages/factories.h"
+#include "pages/page_look.h"
 #include "phone/phone_server.h"
 #include "phone_client.h"
 #include "protocol/words.h"
@@ -150,11 +151,13 @@ TEST_F(RoomRemoteTest, WindowInBothLanguages) {
         if (app_->languageIndex() != language) view().switchLanguage();
         CRoomRemoteDlg* dialog = app_->roomRemote().dialog();
         ASSERT_TRUE(dialog);
-        QCoreApplication::processEvents();
         dialog->adjustSize();
-        const QString file = QStringLiteral(V36_ARTEFACT_DIR "/room_remote_%1.png")
-                                 .arg(language == kEnglish ? "en" : "zh");
-        EXPECT_TRUE(dialog->grab().save(file));
+        settleLayouts();
+        const QString name =
+            QStringLiteral("room_remote_%1").arg(language == kEnglish ? "en" : "zh");
+        expectLaidOutCleanly(dialog, name);
+        EXPECT_TRUE(dialog->grab().save(QStringLiteral(V36_ARTEFACT_DIR "/%1.png").arg(name)));
+        savePageAt2x(*dialog, name + QStringLiteral("_2x"));
         EXPECT_EQ(dialog->windowTitle(), language == kEnglish ? QStringLiteral("Room remote")
                                                               : QString::fromUtf8("遥控网页"));
         EXPECT_EQ(dialog->codeLabel()->text().size(), 7);
