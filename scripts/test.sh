@@ -7,7 +7,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-FUZZ_SECONDS=${V36_FUZZ_SECONDS:-30}
+FUZZ_SECONDS=${V36_FUZZ_SECONDS:-20}
 failures=()
 step() { echo; echo "=== $* ==="; }
 
