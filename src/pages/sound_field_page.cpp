@@ -454,11 +454,17 @@ bool CSSVCDlg::eventFilter(QObject* watched, QEvent* event) {
 void CSSVCDlg::wheelEvent(QWheelEvent* event) {
     // Over the page, the wheel steps the spin of the focused edit.
     const int id = focusedEditId();
-    const int notches = event->angleDelta().y() / 120;
-    if (id == 0 || notches == 0) {
+    if (id == 0) {
         CEditorPage::wheelEvent(event);
         return;
     }
+    // Fine-grained wheels and touchpads send parts of a notch: they add up.
+    if (id != wheelEdit_) wheelRest_ = 0;
+    wheelEdit_ = id;
+    wheelRest_ += event->angleDelta().y();
+    const int notches = wheelRest_ / 120;
+    wheelRest_ -= notches * 120;
+    event->accept();
     for (int n = 0; n < std::abs(notches); ++n) {
         const int delta = notches > 0 ? 1 : -1;
         if (id < kFirstEdit)
@@ -466,7 +472,6 @@ void CSSVCDlg::wheelEvent(QWheelEvent* event) {
         else
             onPositionSpin(id + (kFirstSpin - kFirstEdit), delta);
     }
-    event->accept();
 }
 
 }  // namespace v36

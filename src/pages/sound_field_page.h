@@ -92,6 +92,10 @@ class CSSVCDlg : public CEditorPage {
 
     CPageButtonRow* buttons_ = nullptr;
     CSSVolumePanel* room_ = nullptr;
+    // The focused edit the wheel last turned, and the part of a notch it
+    // has not stepped yet.
+    int wheelEdit_ = 0;
+    int wheelRest_ = 0;
     QLineEdit* roomEdits_[2]{};
     CSpinButton* roomSpins_[2]{};
     std::array<QLineEdit*, 2 * kItems> edits_{};

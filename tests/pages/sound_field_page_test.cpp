@@ -220,6 +220,14 @@ TEST_F(SoundFieldPageTest, TypedPositionsTakeEffectWhenLeftAndKeysAndTheWheelSte
     EXPECT_EQ(subY->text(), QStringLiteral("+1.4m"));
     EXPECT_EQ(store().soundField.get().speakerY[4], 1.4f);
     EXPECT_EQ(page.spin(CSSVCDlg::kFirstSpin + 11)->position(), 14);
+    // A touchpad's quarter notches add up to one step.
+    for (int i = 0; i < 3; ++i)
+        PageTest::turnWheel(&page, 30);
+    settle();
+    EXPECT_EQ(subY->text(), QStringLiteral("+1.4m"));
+    PageTest::turnWheel(&page, 30);
+    settle();
+    EXPECT_EQ(subY->text(), QStringLiteral("+1.5m"));
 }
 
 TEST_F(SoundFieldPageTest, AShrunkRoomLeavesPositionsAndTheNextSpinStepClampsThem) {
