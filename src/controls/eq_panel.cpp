@@ -562,19 +562,22 @@ void CEqPanel::drawSelectedArea(QPainter& p, const QRectF& plot) const {
     p.setBrush(Qt::NoBrush);
 }
 
-void CEqPanel::drawTotalCurve(QPainter& p, const QRectF& plot) {
-    const Curve& total = model_.totalCurve();
+QPolygonF CEqPanel::curveLine(const Curve& curve, const QRectF& plot) {
     const double step = plot.width() / kCurvePoints;
     std::array<QPointF, kCurvePoints> pts;
     for (int i = 0; i < kCurvePoints; ++i)
         pts[static_cast<std::size_t>(i)] =
             QPointF(plot.left() + i * step,
-                    curveY(plot.top(), plot.bottom(), total[static_cast<std::size_t>(i)]));
+                    curveY(plot.top(), plot.bottom(), curve[static_cast<std::size_t>(i)]));
+    return flattenedSpline(pts.data(), kCurvePoints, 0.1);
+}
+
+void CEqPanel::drawTotalCurve(QPainter& p, const QRectF& plot) {
     QPen pen(curveColour_, 2.0);
     pen.setJoinStyle(Qt::RoundJoin);
     pen.setCapStyle(Qt::RoundCap);
     p.setPen(pen);
-    p.drawPolyline(flattenedSpline(pts.data(), kCurvePoints, 0.1));
+    p.drawPolyline(curveLine(model_.totalCurve(), plot));
 }
 
 void CEqPanel::drawMarkers(QPainter& p, const QRectF& plot) const {

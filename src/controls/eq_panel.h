@@ -123,6 +123,8 @@ class CEqPanel : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    // A curve on the plot as the polyline the painter strokes.
+    static QPolygonF curveLine(const Curve& curve, const QRectF& plot);
     // What a host draws on the plot under the summed curve (clipped to the
     // plot, antialiased); nothing by default.
     virtual void drawUnderCurve(QPainter& p, const QRectF& plot) {

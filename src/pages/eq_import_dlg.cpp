@@ -56,15 +56,8 @@ class CImportCurvePanel : public CEqPanel {
     void drawUnderCurve(QPainter& p, const QRectF& plot) override {
         if (current_.axis().width() != model().axis().width())
             current_.setPlotWidth(model().axis().width());
-        const Curve& total = current_.totalCurve();
-        const double step = plot.width() / kCurvePoints;
-        std::array<QPointF, kCurvePoints> pts;
-        for (int i = 0; i < kCurvePoints; ++i)
-            pts[static_cast<std::size_t>(i)] =
-                QPointF(plot.left() + i * step,
-                        curveY(plot.top(), plot.bottom(), total[static_cast<std::size_t>(i)]));
         p.setPen(currentPen());
-        p.drawPolyline(flattenedSpline(pts.data(), kCurvePoints, 0.1));
+        p.drawPolyline(curveLine(current_.totalCurve(), plot));
     }
 
     void paintEvent(QPaintEvent* event) override {
