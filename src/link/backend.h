@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "link/debug_trace.h"
 
@@ -57,6 +59,24 @@ struct DeviceOpenResult {
     std::string path;     // the node that was opened, or the one that failed
 };
 
+// One unit that discovery found, before it is opened.
+struct UnitListing {
+    std::string path;    // the node: tells two units apart within a run
+    std::string serial;  // the USB serial number string; empty when the unit has none
+    // PermissionDenied when the node may not be opened (`message` says how
+    // to grant it); None otherwise.
+    OpenError problem = OpenError::None;
+    std::string message;
+};
+
+// Every unit attached now, sorted by path.
+struct UnitList {
+    std::vector<UnitListing> units;
+    OpenError error = OpenError::None;  // EnumerationFailed when the system's list failed
+    std::string message;
+    bool ok() const { return error == OpenError::None; }
+};
+
 // The answer of openLink: value 1 when a unit was opened and the read
 // thread started, 0 otherwise with the reason.
 struct OpenResult {
@@ -96,8 +116,12 @@ enum class HotplugDelivery { OwnThread, FileDescriptor };
 class LinkBackend {
   public:
     virtual ~LinkBackend() = default;
-    // Finds and opens the unit.
+    // Lists every attached unit without opening any.
+    virtual UnitList listUnits(DebugTrace& trace) = 0;
+    // Finds and opens the first unit that opens.
     virtual DeviceOpenResult openDevice(DebugTrace& trace) = 0;
+    // Opens the unit at `path` (as listed); NotFound when it is not attached.
+    virtual DeviceOpenResult openDevice(DebugTrace& trace, std::string_view path) = 0;
     // Starts watching for arrival and removal; null when that is impossible
     // (`error` then says why).
     virtual std::unique_ptr<HotplugWatcher> watchHotplug(HotplugHandler handler,

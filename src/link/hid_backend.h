@@ -19,6 +19,7 @@ struct HidInterface {
     std::uint16_t vendor = 0;
     std::uint16_t product = 0;
     int interfaceNumber = -1;
+    std::string serial;  // UTF-8; empty when the device reports none
 };
 
 class HidHandle {
@@ -45,6 +46,9 @@ class HidApi {
     // Opens one interface for reading and writing; null with `failure`
     // filled when that is impossible.
     virtual std::unique_ptr<HidHandle> open(const std::string& path, HidOpenFailure& failure) = 0;
+    // Whether `path` could be opened, found without opening it (the
+    // permissions of the node); true where the platform cannot tell.
+    virtual bool mayOpen(const std::string& path) = 0;
 };
 
 std::unique_ptr<HidApi> makeHidapi();
@@ -59,7 +63,9 @@ class HidBackend : public LinkBackend {
 
     explicit HidBackend(std::unique_ptr<HidApi> api = makeHidapi());
 
+    UnitList listUnits(DebugTrace& trace) override;
     DeviceOpenResult openDevice(DebugTrace& trace) override;
+    DeviceOpenResult openDevice(DebugTrace& trace, std::string_view path) override;
     std::unique_ptr<HotplugWatcher> watchHotplug(HotplugHandler handler, HotplugDelivery delivery,
                                                  std::string* error = nullptr) override;
 
@@ -67,6 +73,11 @@ class HidBackend : public LinkBackend {
     std::vector<std::string> presentUnits();
 
   private:
+    // The unit's interfaces, sorted by path, each once; nullopt when the
+    // system's list cannot be read. Called with apiMutex_ held.
+    std::optional<std::vector<HidInterface>> unitInterfaces();
+    DeviceOpenResult openInterface(DebugTrace& trace, const HidInterface& hid);
+
     std::mutex apiMutex_;  // the HID library's discovery is not thread-safe
     std::unique_ptr<HidApi> api_;
 };

@@ -104,7 +104,7 @@ bool Link::isOpenDevice(std::string_view path) const {
     return device_ != nullptr && samePathIgnoringAsciiCase(devicePath_, path);
 }
 
-OpenResult Link::openLink(LinkBackend& backend) {
+OpenResult Link::openLink(LinkBackend& backend, std::string_view path) {
     std::unique_lock<std::mutex> lock(lifecycle_);
     if (linkOpen.load()) {
         return {0, OpenError::AlreadyOpen, "The unit is already connected.", devicePath_};
@@ -117,7 +117,8 @@ OpenResult Link::openLink(LinkBackend& backend) {
     responseEvent.set();
     threadEnd_.reset();
 
-    DeviceOpenResult found = backend.openDevice(trace_);
+    DeviceOpenResult found =
+        path.empty() ? backend.openDevice(trace_) : backend.openDevice(trace_, path);
     if (!found.device) {
         return {0, found.error == OpenError::None ? OpenError::NotFound : found.error,
                 std::move(found.message), std::move(found.path)};

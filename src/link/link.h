@@ -48,9 +48,10 @@ class Link {
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
 
-    // Finds and opens the unit through `backend` and starts the read
-    // thread. Returns value 0 and changes nothing when a unit is open.
-    OpenResult openLink(LinkBackend& backend);
+    // Finds and opens the unit through `backend` (the one at `path`, or the
+    // first that opens when `path` is empty) and starts the read thread.
+    // Returns value 0 and changes nothing when a unit is open.
+    OpenResult openLink(LinkBackend& backend, std::string_view path = {});
     // Closes the link: the read thread gets up to 1 s to leave. Always 1.
     int closeLink();
     // Waits (without limit) for a read thread left running by closeLink.

@@ -730,6 +730,27 @@ DeviceOpenResult VirtualUnit::openDevice(DebugTrace& trace) {
     return result;
 }
 
+UnitList VirtualUnit::listUnits(DebugTrace&) {
+    UnitList list;
+    core_->locked([&] {
+        if (core_->plugged_)
+            list.units.push_back({core_->config_.path, core_->config_.serial, OpenError::None, {}});
+    });
+    return list;
+}
+
+DeviceOpenResult VirtualUnit::openDevice(DebugTrace& trace, std::string_view path) {
+    const std::string own = core_->read([this] { return core_->config_.path; });
+    if (path != own) {
+        DeviceOpenResult result;
+        result.error = OpenError::NotFound;
+        result.path = std::string(path);
+        result.message = "No unit is attached at " + std::string(path) + ".";
+        return result;
+    }
+    return openDevice(trace);
+}
+
 std::unique_ptr<HotplugWatcher> VirtualUnit::watchHotplug(HotplugHandler handler, HotplugDelivery,
                                                           std::string*) {
     return std::make_unique<VirtualHotplugWatcher>(core_, std::move(handler));

@@ -31,6 +31,8 @@ struct VirtualUnitConfig {
     // Time a restart keeps the unit away (removal to arrival).
     std::chrono::milliseconds restartDelay{1500};
     std::string path = "virtual:v36";
+    // The USB serial number string the unit reports (may be empty).
+    std::string serial = "SIM0001";
     std::array<std::u16string, 4> modeNames{u"KTV", u"Cinema", u"Music", u"Party"};
     // Keep every report in both directions (tests); off for long runs.
     bool recording = true;
@@ -71,9 +73,12 @@ class VirtualUnit : public LinkBackend {
     VirtualUnit& operator=(const VirtualUnit&) = delete;
 
     // --- LinkBackend --------------------------------------------------------
+    // The unit, while it is plugged in.
+    UnitList listUnits(DebugTrace& trace) override;
     // Opens a session when the unit is plugged in; the unit then sends the
     // names of its four memory modes.
     DeviceOpenResult openDevice(DebugTrace& trace) override;
+    DeviceOpenResult openDevice(DebugTrace& trace, std::string_view path) override;
     // Events come on the unit's own thread.
     std::unique_ptr<HotplugWatcher> watchHotplug(HotplugHandler handler, HotplugDelivery delivery,
                                                  std::string* error = nullptr) override;

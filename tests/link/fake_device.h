@@ -106,6 +106,19 @@ class FakeDevice : public LinkDevice {
 // A backend that hands out one fake device per open, or fails as told.
 class FakeBackend : public LinkBackend {
   public:
+    UnitList listUnits(DebugTrace&) override {
+        UnitList list;
+        if (failure != OpenError::NotFound) list.units.push_back({path, {}, OpenError::None, {}});
+        return list;
+    }
+    DeviceOpenResult openDevice(DebugTrace& trace, std::string_view at) override {
+        if (at != path) {
+            DeviceOpenResult result;
+            result.error = OpenError::NotFound;
+            return result;
+        }
+        return openDevice(trace);
+    }
     DeviceOpenResult openDevice(DebugTrace&) override {
         ++opens;
         DeviceOpenResult result;

@@ -61,6 +61,11 @@ struct FakeHid : HidApi {
         }
         return nullptr;
     }
+    bool mayOpen(const std::string& path) override {
+        for (const auto& e : entries)
+            if (e.hid.path == path) return !e.permissionDenied;
+        return true;
+    }
 
     std::vector<Entry> entries;
     bool broken = false;
@@ -68,11 +73,11 @@ struct FakeHid : HidApi {
     std::vector<int> reads;
 };
 
-HidInterface unit(const std::string& path) {
-    return {path, HidBackend::kVendorId, HidBackend::kProductId, 0};
+HidInterface unit(const std::string& path, std::string serial = {}) {
+    return {path, HidBackend::kVendorId, HidBackend::kProductId, 0, std::move(serial)};
 }
 HidInterface other(const std::string& path) {
-    return {path, 0x046D, 0xC52B, 0};
+    return {path, 0x046D, 0xC52B, 0, {}};
 }
 
 struct HidBackendTest : ::testing::Test {
@@ -149,6 +154,41 @@ TEST_F(HidBackendTest, FailuresSayWhatHappened) {
     r = backend->openDevice(trace);
     EXPECT_EQ(r.error, OpenError::EnumerationFailed);
     EXPECT_EQ(traces.back(), "获取Hid设备信息失败");
+}
+
+TEST_F(HidBackendTest, ListsEveryUnitSortedByPathWithoutOpeningAny) {
+    hid->entries = {{unit("/dev/hidraw9", "A2")},
+                    {other("/dev/hidraw0")},
+                    {unit("/dev/hidraw3", "")},
+                    {unit("/dev/hidraw3", "")},  // a second interface of one unit
+                    {unit("/dev/hidraw12", "A1"), true}};
+    const UnitList list = backend->listUnits(trace);
+    ASSERT_TRUE(list.ok());
+    ASSERT_EQ(list.units.size(), 3u);
+    EXPECT_EQ(list.units[0].path, "/dev/hidraw12");
+    EXPECT_EQ(list.units[0].serial, "A1");
+    EXPECT_EQ(list.units[0].problem, OpenError::PermissionDenied);
+    EXPECT_NE(list.units[0].message.find("/dev/hidraw12"), std::string::npos);
+    EXPECT_EQ(list.units[1].path, "/dev/hidraw3");
+    EXPECT_EQ(list.units[1].serial, "");  // no serial never merges two units
+    EXPECT_EQ(list.units[2].path, "/dev/hidraw9");
+    EXPECT_EQ(list.units[2].problem, OpenError::None);
+    EXPECT_TRUE(hid->opened.empty());
+
+    hid->broken = true;
+    EXPECT_EQ(backend->listUnits(trace).error, OpenError::EnumerationFailed);
+}
+
+TEST_F(HidBackendTest, OpensTheUnitAtAPath) {
+    hid->entries = {{unit("/dev/hidraw3")}, {unit("/dev/hidraw9")}};
+    DeviceOpenResult r = backend->openDevice(trace, "/dev/hidraw9");
+    ASSERT_TRUE(r.device);
+    EXPECT_EQ(r.device->path(), "/dev/hidraw9");
+    EXPECT_EQ(hid->opened, (std::vector<std::string>{"/dev/hidraw9"}));
+    r = backend->openDevice(trace, "/dev/hidraw4");
+    EXPECT_FALSE(r.device);
+    EXPECT_EQ(r.error, OpenError::NotFound);
+    EXPECT_NE(r.message.find("/dev/hidraw4"), std::string::npos);
 }
 
 TEST_F(HidBackendTest, DeviceReadsMapToDataTimeoutAndFailure) {
