@@ -52,13 +52,8 @@ void BM_PhoneEditToWire(benchmark::State& state) {
     ctx.store.settingsApplied.set(5, 99);
     ctx.store.settingsApplied.set(6, 99);
 
-    v36::WriteQueue writer;
     v36::phone::DirectEditor editor(
-        ctx.store,
-        [&](std::function<void(v36::Senders&)> job) {
-            writer.post([&ctx, job = std::move(job)] { job(ctx.senders); });
-        },
-        [](int) { return std::string(); });
+        ctx.editor, [&ctx] { return ctx.unitAttached(); }, [](int) { return std::string(); });
     v36::phone::PhoneServer server(ctx.store, editor);
     v36::phone::PhoneServer::Options options;
     options.listen = QHostAddress(QHostAddress::LocalHost);
@@ -83,7 +78,7 @@ void BM_PhoneEditToWire(benchmark::State& state) {
         state.SkipWithError("the phone did not pair");
         return;
     }
-    writer.waitIdle();
+    ctx.writer.waitIdle();
 
     std::vector<qint64> ns;
     int value = 10;
@@ -103,7 +98,7 @@ void BM_PhoneEditToWire(benchmark::State& state) {
         const qint64 elapsed = timer.nsecsElapsed();
         ns.push_back(elapsed);
         state.SetIterationTime(static_cast<double>(elapsed) / 1e9);
-        writer.waitIdle();
+        ctx.writer.waitIdle();
     }
     if (!ns.empty()) {
         std::sort(ns.begin(), ns.end());

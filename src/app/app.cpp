@@ -39,8 +39,7 @@ CKorvelv13App::CKorvelv13App(AppOptions options) : options_(std::move(options)) 
         settings_ = std::make_unique<QSettings>(options_.settingsFile, QSettings::IniFormat);
     }
     if (options_.debugTrace) ctx_.trace.setEnabled(true);
-    edits_ = std::make_unique<EditPath>(
-        ctx_, [this](std::function<void(Senders&)> job) { postWrite(std::move(job)); }, this);
+    edits_ = std::make_unique<EditPath>(ctx_, this);
     connect(edits_.get(), &EditPath::restored, this, &CKorvelv13App::refreshFromStore);
     connect(edits_.get(), &EditPath::historyChanged, this, [this] {
         // A step taken, undone or redone without a unit reached no unit.
@@ -183,7 +182,7 @@ void CKorvelv13App::shutdown() {
     while (sync_.busy() && waited.elapsed() < 10000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
-    writer_.waitIdle();
+    ctx_.writer.waitIdle();
     ctx_.closeLink();
     saveRecentFiles();
     settings_->sync();
@@ -197,7 +196,7 @@ void CKorvelv13App::interruptibleSleep(std::chrono::milliseconds ms) {
 // --- Writes -----------------------------------------------------------------------
 
 void CKorvelv13App::postWrite(std::function<void(Senders&)> job) {
-    writer_.post([this, job = std::move(job)] { job(ctx_.senders); });
+    ctx_.editor.post(std::move(job));
 }
 
 // --- Language ----------------------------------------------------------------------

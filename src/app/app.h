@@ -99,7 +99,7 @@ class CKorvelv13App : public QObject, public CAppServices {
     void setLevelPollEnable(bool on) override { levelPollEnable_ = on; }
 
     // --- Writer thread ----------------------------------------------------------
-    WriteQueue& writer() { return writer_; }
+    WriteQueue& writer() { return ctx_.writer; }
     SyncWorker& sync() { return sync_; }
 
     // --- Language -----------------------------------------------------------------
@@ -199,7 +199,6 @@ class CKorvelv13App : public QObject, public CAppServices {
     AppOptions options_;
     DeviceContext ctx_;
     SyncWorker sync_{ctx_.store, ctx_.link, ctx_.dispatcher.paramsChanged};
-    WriteQueue writer_;
 
     std::unique_ptr<QSettings> settings_;
     std::unique_ptr<SingleInstance> instance_;

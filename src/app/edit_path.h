@@ -4,149 +4,43 @@
 #include <QObject>
 #include <QString>
 #include <QUndoStack>
-#include <array>
-#include <cstdint>
-#include <functional>
-#include <map>
-#include <memory>
-#include <mutex>
-#include <optional>
-#include <set>
-#include <span>
-#include <utility>
-#include <vector>
 
-#include "dsp/eq_model.h"
-#include "protocol/param_store.h"
+#include "protocol/edit.h"
 
 namespace v36 {
 
 class DeviceContext;
-class Senders;
 
-// The name of an edit in both languages, as the Undo and Redo entries
-// show it ("Music Vol").
-struct EditText {
-    QString zh;
-    QString en;
-    QString in(int language) const { return language == 1 ? en : zh; }
-};
+// A name of an edit from two Qt texts (the pages build theirs this way).
+inline EditText editText(const QString& zh, const QString& en) {
+    return {zh.toStdString(), en.toStdString()};
+}
+inline QString qText(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
 
-// One section of a filter bank as it goes to the unit: the record's values
-// and the design's, unquantised.
-struct SectionValue {
-    int bank = 0;
-    int section = 0;
-    int type = 0;
-    float gain = 0.0f;
-    int freq = 0;
-    float q = 0.0f;
-    bool operator==(const SectionValue&) const = default;
-};
-
-// What a user's edit changes, in order: parameter words, filter sections,
-// the room, speaker trims, the machine-settings edit record, and send jobs
-// of its own. Built by a page, handed to EditPath::apply.
-class Edit {
-  public:
-    using Job = std::function<void(Senders&)>;
-
-    explicit Edit(EditText text) : text_(std::move(text)) {}
-
-    // Consecutive edits with the same key, made in one gesture (a drag, a
-    // run of wheel or arrow steps), become one undo step. Use a key that
-    // names the target ("word:59", "band:5:3"); empty: never merged.
-    Edit& merging(QString key) {
-        key_ = std::move(key);
-        return *this;
-    }
-
-    // A parameter word. `send`: the word goes out by the word table's
-    // sender (compressor group, frequency shift and delay mode included);
-    // false when a job of the edit sends it.
-    Edit& word(int w, std::uint32_t raw, bool send = true);
-    Edit& wordInt(int w, std::int32_t value, bool send = true) {
-        return word(w, static_cast<std::uint32_t>(value), send);
-    }
-    Edit& wordFloat(int w, float value, bool send = true);
-
-    // One filter section: its record into the register block, its record
-    // and coefficients to the unit.
-    Edit& section(const SectionValue& value);
-    Edit& sections(int bank, std::span<const SectionSetting> settings);
-    // One band of an EQ as the graph holds it (a subwoofer point is its
-    // four sections).
-    Edit& band(int eq, std::span<const EqBand> bands, int band);
-
-    // The room geometry: stored with its block; the 20 bytes are written.
-    Edit& soundField(const SoundFieldGeometry& geometry);
-    // Speaker trim k (0..7) in dB: the speaker block and the trim's level.
-    Edit& speakerLevel(int k, float db);
-    // The machine-settings edit record (stored only; Apply sends it).
-    Edit& settingsEdit(const std::array<std::uint8_t, kMachineSettingsSize>& bytes);
-
-    // A send job of the edit's own, run in order with the other sends after
-    // every store change of the edit, in both directions. It must read the
-    // store, not write it.
-    Edit& send(Job job);
-
-    // Sends the edit between a music mute and its fade-in when the music is
-    // not muted (an EQ reset of the music, subwoofer, rear or main EQ).
-    Edit& wrapInMusicMute(bool wrap = true) {
-        wrapMusicMute_ = wrap;
-        return *this;
-    }
-
-    const EditText& text() const { return text_; }
-    const QString& key() const { return key_; }
-    bool empty() const { return items_.empty(); }
-
-  private:
-    friend class EditPath;
-    friend class EditCommand;
-
-    enum class Kind { Word, Section, SoundField, Speaker, SettingsEdit, Job };
-    struct Item {
-        Kind kind = Kind::Word;
-        int index = 0;  // word, speaker
-        bool send = true;
-        // The value the edit sets and, once applied, the one it replaced.
-        std::uint32_t raw = 0, oldRaw = 0;
-        SectionValue sectionValue, oldSection;
-        SoundFieldGeometry geometry, oldGeometry;
-        float db = 0.0f;
-        std::array<std::uint8_t, kSpeakerBlockSize> speakers{}, oldSpeakers{};
-        std::array<std::uint8_t, kMachineSettingsSize> settings{}, oldSettings{};
-        Job job;
-    };
-
-    EditText text_;
-    QString key_;
-    std::vector<Item> items_;
-    bool wrapMusicMute_ = false;
-};
-
-// The one way a user's edit reaches the store and the unit: the store is
-// written on the GUI thread, the sends are posted to the writer thread in
-// order, and an undo step remembers the old values. Undo and redo put the
-// values back through the same senders. Nothing is sent while the link is
-// closed; the step is recorded all the same.
+// The window's undo history over the one edit model: each edit goes
+// through the context's editor (store, then the sends on the writer
+// thread) and becomes an undo step that remembers the old values. Undo and
+// redo put the values back through the same editor. A gesture (a drag, a
+// run of wheel or arrow steps) is one step: consecutive edits of one target
+// merge while no more than a second passes between them and no mouse
+// release or focus change ended the gesture.
 class EditPath : public QObject {
     Q_OBJECT
 
   public:
-    using Poster = std::function<void(std::function<void(Senders&)>)>;
-
-    // Consecutive edits of one target merge while no more than this passes
-    // between them.
     static constexpr int kGesturePauseMs = 1000;
 
-    EditPath(DeviceContext& ctx, Poster post, QObject* parent = nullptr);
+    explicit EditPath(DeviceContext& ctx, QObject* parent = nullptr);
     ~EditPath() override;
 
     // Applies and records the edit (merged into the last step when it
     // continues the same gesture).
     void apply(Edit edit);
+    // Applies the edit unless the store holds it already (a press that
+    // moves nothing makes no step). Returns whether it was applied.
+    bool applyIfChanges(Edit edit);
 
     bool canUndo() const { return stack_.canUndo(); }
     bool canRedo() const { return stack_.canRedo(); }
@@ -168,6 +62,7 @@ class EditPath : public QObject {
     bool isClean() const { return stack_.isClean(); }
 
     QUndoStack& stack() { return stack_; }
+    Editor& editor();
 
   signals:
     // Undo or redo changed the store: pages, dialogs and the ribbon reload.
@@ -182,28 +77,10 @@ class EditPath : public QObject {
   private:
     friend class EditCommand;
 
-    // Writes one direction's values into the store (new values in order,
-    // old ones in reverse order).
-    void store(const Edit& edit, bool forward);
-    // Posts one direction's sends to the writer thread.
-    void post(const Edit& edit, bool forward);
-    SectionValue currentSection(int bank, int section) const;
-
     DeviceContext& ctx_;
-    Poster post_;
     QUndoStack stack_;
     QElapsedTimer sinceLast_;
     bool gestureOpen_ = false;
-    // The exact values last sent for a section through this path; the
-    // register block holds them quantised.
-    std::map<std::pair<int, int>, SectionValue> sent_;
-    // Words whose send waits in the writer's queue: a drag over a slow unit
-    // queues each word once, and the queued send takes the newest value.
-    struct Pending {
-        std::mutex mutex;
-        std::set<int> words;
-    };
-    std::shared_ptr<Pending> pending_ = std::make_shared<Pending>();
 };
 
 }  // namespace v36

@@ -23,11 +23,11 @@
 #include "app/room_remote.h"
 #include "app/status_bar.h"
 #include "app/sync_dialog.h"
-#include "phone/phone_hub.h"
+#include "protocol/controls.h"
 #include "protocol/default_mode.h"
+#include "protocol/edit.h"
 #include "protocol/mode_file.h"
 #include "protocol/report.h"
-#include "protocol/word_edit.h"
 #include "protocol/words.h"
 
 namespace v36 {
@@ -42,15 +42,6 @@ const char* const kModeDigitsZh[] = {"一", "二", "三", "四"};
 
 int clampMode(int i) {
     return std::clamp(i, 0, 3);
-}
-
-// The names of the ribbon's edits in the Undo and Redo entries (the same
-// names the phones' edits take).
-EditText ribbonEditText(int word) {
-    const phone::LiveControl* c = phone::liveControl(word);
-    if (!c) return {};
-    return {QString::fromUtf8(c->zh.data(), static_cast<qsizetype>(c->zh.size())),
-            QString::fromUtf8(c->en.data(), static_cast<qsizetype>(c->en.size()))};
 }
 
 }  // namespace
@@ -442,15 +433,14 @@ void CKorvelv13View::OnVolume(VolumeControl control, int value) {
             break;
     }
     // The machine settings' limits: byte 5 microphone, byte 6 music.
-    if (const auto limit = volumeLimit(ctx.store, word)) {
+    if (const auto limit = ctx.volumeLimitOf(word)) {
         if (v > *limit) {
             app_.ShowInfo(volumeLimitMessage(control, lang), 1100);
             v = *limit;
         }
     }
     setBothSliders(inSlider, outSlider, v);
-    app_.edits().apply(
-        Edit(ribbonEditText(word)).merging(QStringLiteral("word:%1").arg(word)).wordInt(word, v));
+    app_.edits().apply(wordEdit(ctx.store, word, v));
     if (muteWord >= 0 && ctx.store.params.getInt(muteWord) != 0) {
         app_.ShowInfo(muteHintMessage(lang), 1100);
     }
@@ -460,9 +450,7 @@ void CKorvelv13View::OnVolume(VolumeControl control, int value) {
 void CKorvelv13View::OnPitch(int value) {
     const QString name = ribbon().activeCategoryName();
     if (!isInputCategoryName(name) && !isOutputCategoryName(name)) return;
-    app_.edits().apply(Edit(ribbonEditText(w::musicPitch))
-                           .merging(QStringLiteral("word:%1").arg(w::musicPitch))
-                           .wordInt(w::musicPitch, value));
+    app_.edits().apply(wordEdit(app_.device().store, w::musicPitch, value));
     setBothSliders(kRibbonIds[kInputCategory].pitchSlider, kRibbonIds[kOutputCategory].pitchSlider,
                    value);
     ribbon().setPanelName(ribbon().activeCategory(), kPitchPanel,
@@ -483,7 +471,7 @@ void CKorvelv13View::OnMuteCommand(int cmd) {
     if (word < 0) return;
     const int muted = ctx.store.params.getInt(word) != 0 ? 0 : 1;
     // Unmuting the music fades it in over about 270 ms on the writer thread.
-    app_.edits().apply(Edit(ribbonEditText(word)).wordInt(word, muted));
+    app_.edits().apply(wordEdit(ctx.store, word, muted));
     const int inId = word == w::micMute ? in.micMute : in.musicMute;
     const int outId = word == w::micMute ? out.micMute : out.musicMute;
     ribbon().setChecked(inId, muted != 0);
@@ -664,7 +652,7 @@ void CKorvelv13View::updateCommandUI() {
     const EditText redo = edits.redoText();
     auto entry = [lang](const char* zh, const char* en, const EditText& step) {
         const QString head = pick(lang, zh, en);
-        const QString name = step.in(lang);
+        const QString name = QString::fromStdString(step.in(lang));
         return name.isEmpty() ? head : head + QLatin1Char(' ') + name;
     };
     r.setElementText(id::kUndo, entry("撤销", "Undo", undo));

@@ -14,15 +14,10 @@
 #include "app/main_frame.h"
 #include "app/main_view.h"
 #include "phone/phone_server.h"
-#include "protocol/word_table.h"
 
 namespace v36 {
 
 namespace {
-
-QString utf8(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // The pairing code in two groups of three digits, easier to read out.
 QString groupedCode(const QString& code) {
@@ -43,28 +38,14 @@ void DesktopPhoneEditor::refreshSoon() {
     if (!refresh_.isActive()) refresh_.start();
 }
 
-void DesktopPhoneEditor::setWord(int word, const WordEdit& edit, bool end) {
-    const phone::LiveControl* control = phone::liveControl(word);
-    const QString name = QString::fromStdString(wordInfo(word).name);
-    Edit e(control ? EditText{utf8(control->zh), utf8(control->en)} : EditText{name, name});
-    // A slider's drag is one step; each switch of a mute is its own.
-    if (!control || !control->toggle) e.merging(QStringLiteral("word:%1").arg(word));
-    for (const WordEdit::Change& c : edit.words)
-        e.word(c.word, c.raw, c.send);
-    if (!edit.sections.empty()) e.sections(edit.bank, edit.sections);
-    app_.edits().apply(std::move(e));
+void DesktopPhoneEditor::apply(Edit edit, bool end) {
+    app_.edits().apply(std::move(edit));
     if (end) app_.edits().endGesture();
     refreshSoon();
 }
 
-void DesktopPhoneEditor::setBand(int eq, const EqGraphModel& graph, int band, bool end) {
-    // Named and merged as the EQ editor names and merges a band's edits.
-    Edit e(EditText{QStringLiteral("%1 第%2段").arg(utf8(eqTitle(eq, kChinese))).arg(band + 1),
-                    QStringLiteral("%1 Band %2").arg(utf8(eqTitle(eq, kEnglish))).arg(band + 1)});
-    e.merging(QStringLiteral("band:%1:%2").arg(eq).arg(band)).band(eq, graph.bands(), band);
-    app_.edits().apply(std::move(e));
-    if (end) app_.edits().endGesture();
-    refreshSoon();
+bool DesktopPhoneEditor::unitAttached() const {
+    return app_.isConnected();
 }
 
 void DesktopPhoneEditor::endGesture() {

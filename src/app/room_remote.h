@@ -27,10 +27,10 @@ class PhoneServer;
 class DesktopPhoneEditor : public phone::PhoneEditor {
   public:
     explicit DesktopPhoneEditor(CKorvelv13App& app);
-    void setWord(int word, const WordEdit& edit, bool end) override;
-    void setBand(int eq, const EqGraphModel& graph, int band, bool end) override;
+    void apply(Edit edit, bool end) override;
     void endGesture() override;
     std::string recallMode(int mode) override;
+    bool unitAttached() const override;
 
   private:
     void refreshSoon();

@@ -19,10 +19,11 @@
 #include "dsp/eq_model.h"
 #include "dsp/filter_design.h"
 #include "protocol/bytes.h"
+#include "protocol/controls.h"
+#include "protocol/edit.h"
 #include "protocol/eq_access.h"
 #include "protocol/mode_file.h"
 #include "protocol/senders.h"
-#include "protocol/word_edit.h"
 #include "protocol/word_table.h"
 #include "protocol/words.h"
 
@@ -278,19 +279,21 @@ int cmdDesign(const DesignArgs& a) {
     return kExitOk;
 }
 
-// Stores a value and sends it the way the editor pages do.
-void applyValue(Senders& s, int word, const WordValue& v) {
-    const WordEdit edit = planWordEdit(s.store(), word, v);
-    storeWordEdit(s.store(), edit);
-    sendWordEdit(s, edit);
-}
-
-// get and set, on the unit or on a mode file.
+// get and set, on the unit or on a mode file. A set is the edit every
+// front end makes of the value; a unit's volume limit applies as on the
+// ribbon.
 int runGetSet(EditTarget& target, int word, const std::optional<WordValue>& value) {
     std::string error;
     if (!target.load(error)) return fail(error);
     if (value) {
-        applyValue(target.senders(), word, *value);
+        WordValue v = *value;
+        if (const auto limit = volumeLimit(target.store(), word, target.unitAttached());
+            limit && v.i > *limit) {
+            std::cerr << "v36ctl: " << wordInfo(word).name << " is limited to " << *limit
+                      << " by the unit's machine settings\n";
+            v.i = *limit;
+        }
+        target.editor().apply(wordEdit(target.store(), word, v));
         if (!target.finish(error)) return fail(error);
     }
     std::cout << wordText(target.store(), word) << "\n";

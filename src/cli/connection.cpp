@@ -74,6 +74,8 @@ struct Connection::Impl {
     }
 
     void finishWrites() {
+        // The edits' sends first.
+        ctx.writer.waitIdle();
         // Nothing to wait for from a silent or departed unit.
         if (silent() || ctx.link.readThreadEnd.load() || !ctx.link.linkOpen.load()) return;
         // A query's write waits for the previous answer; then its own.
@@ -143,6 +145,9 @@ ParamStore& Connection::store() {
 }
 Senders& Connection::senders() {
     return impl_->ctx.senders;
+}
+DeviceContext& Connection::context() {
+    return impl_->ctx;
 }
 void Connection::finishWrites() {
     impl_->finishWrites();

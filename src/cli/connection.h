@@ -8,6 +8,10 @@
 #include "protocol/senders.h"
 #include "sim/virtual_unit.h"
 
+namespace v36 {
+class DeviceContext;
+}
+
 namespace v36::cli {
 
 struct ConnectionOptions {
@@ -55,6 +59,7 @@ class Connection {
 
     ParamStore& store();
     Senders& senders();
+    DeviceContext& context();
 
   private:
     struct Impl;

@@ -12,6 +12,7 @@
 #include "cli/json.h"
 #include "cli/target.h"
 #include "dsp/eq_model.h"
+#include "protocol/edit.h"
 #include "protocol/eq_access.h"
 #include "protocol/mode_file.h"
 
@@ -243,8 +244,7 @@ int runImport(EditTarget& target, const EqArgs& args, const EqGraphModel& curren
                   << target.outcome() << "\n";
         return kExitOk;
     }
-    for (int band : changed)
-        sendEqBand(target.senders(), args.eq, r.graph.bands(), band);
+    target.editor().apply(bandsEdit(args.eq, r.graph.bands(), changed, {"导入均衡", "Import EQ"}));
     std::string error;
     if (!target.finish(error)) return failed(error);
     printBands(r.graph, args.eq, false);
@@ -269,8 +269,8 @@ int runCopy(EditTarget& target, const EqArgs& args) {
     }
     for (const EqTextNote& note : r.notes)
         std::cout << note.textFor(kEnglish) << "\n";
-    for (int band : changedBands(to, r.graph))
-        sendEqBand(target.senders(), args.to, r.graph.bands(), band);
+    target.editor().apply(
+        bandsEdit(args.to, r.graph.bands(), changedBands(to, r.graph), {"复制均衡", "Copy EQ"}));
     std::string error;
     if (!target.finish(error)) return failed(error);
     printBands(r.graph, args.to, false);
@@ -308,7 +308,7 @@ int runEq(EditTarget& target, const EqArgs& args) {
         if (args.freqOpt->count() > 0) graph.setFrequency(n, static_cast<float>(args.freq));
         if (args.gainOpt->count() > 0) graph.setGain(n, static_cast<float>(args.gain));
         if (args.qOpt->count() > 0) graph.setQ(n, static_cast<float>(args.q));
-        sendEqBand(target.senders(), args.eq, graph.bands(), n);
+        target.editor().apply(bandEdit(args.eq, graph.bands(), n));
         if (!target.finish(error)) return failed(error);
     }
     printBands(graph, args.eq, args.json);

@@ -12,8 +12,8 @@
 
 #include "cli/cli.h"
 #include "cli/connection.h"
+#include "context/device_context.h"
 #include "phone/phone_server.h"
-#include "protocol/write_queue.h"
 
 namespace v36::cli {
 
@@ -66,16 +66,13 @@ int runServe(Connection& unit, const ServeArgs& args) {
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
 
-    // Edits are stored here and sent in order by the writer thread; a recall
-    // runs there too and pulls the unit again.
-    WriteQueue writer;
+    // Edits go through the unit's editor: stored here, sent in order by the
+    // writer thread; a recall runs there too and pulls the unit again.
+    DeviceContext& ctx = unit.context();
     phone::DirectEditor editor(
-        unit.store(),
-        [&writer, &unit](std::function<void(Senders&)> job) {
-            writer.post([&unit, job = std::move(job)] { job(unit.senders()); });
-        },
-        [&writer, &unit](int mode) {
-            writer.post([&unit, mode] {
+        ctx.editor, [&ctx] { return ctx.unitAttached(); },
+        [&ctx, &unit](int mode) {
+            ctx.editor.post([&unit, mode](Senders&) {
                 std::string why;
                 if (!unit.recallMode(mode, why)) std::cerr << "v36ctl: " << why << "\n";
             });
@@ -115,7 +112,7 @@ int runServe(Connection& unit, const ServeArgs& args) {
     }
     QCoreApplication::exec();
     server.stop();
-    writer.waitIdle();
+    ctx.editor.waitIdle();
     notifier.reset();
     if (fd >= 0) close(fd);
     std::cerr << "v36ctl: the room remote stopped\n";

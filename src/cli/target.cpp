@@ -12,8 +12,8 @@ ParamStore& UnitTarget::store() {
     return unit_.store();
 }
 
-Senders& UnitTarget::senders() {
-    return unit_.senders();
+Editor& UnitTarget::editor() {
+    return unit_.context().editor;
 }
 
 bool UnitTarget::finish(std::string& /*error*/) {

@@ -20,9 +20,11 @@ class EditTarget {
     // Reads the unit or the file into the store.
     virtual bool load(std::string& error) = 0;
     virtual ParamStore& store() = 0;
-    // Edits go through the same senders either way; on a file they only
+    // Edits go through the one editor either way; on a file they only
     // change the store.
-    virtual Senders& senders() = 0;
+    virtual Editor& editor() = 0;
+    // Whether a unit is attached (its volume limits apply).
+    virtual bool unitAttached() const = 0;
     // After the edits: waits until the unit has answered them, or saves
     // the file (atomically) when the store changed.
     virtual bool finish(std::string& error) = 0;
@@ -35,7 +37,8 @@ class UnitTarget final : public EditTarget {
     explicit UnitTarget(Connection& unit) : unit_(unit) {}
     bool load(std::string& error) override;
     ParamStore& store() override;
-    Senders& senders() override;
+    Editor& editor() override;
+    bool unitAttached() const override { return true; }
     bool finish(std::string& error) override;
     const char* outcome() const override { return "sent"; }
 
@@ -48,7 +51,8 @@ class ModeFileTarget final : public EditTarget {
     explicit ModeFileTarget(std::filesystem::path path) : path_(std::move(path)) {}
     bool load(std::string& error) override;
     ParamStore& store() override { return ctx_.store; }
-    Senders& senders() override { return ctx_.senders; }
+    Editor& editor() override { return ctx_.editor; }
+    bool unitAttached() const override { return false; }
     bool finish(std::string& error) override;
     const char* outcome() const override { return "saved"; }
 

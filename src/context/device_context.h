@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -10,15 +11,18 @@
 #include "link/hid_backend.h"
 #include "link/link.h"
 #include "protocol/dispatcher.h"
+#include "protocol/edit.h"
 #include "protocol/param_store.h"
 #include "protocol/senders.h"
+#include "protocol/write_queue.h"
 #include "remote/home_automation.h"
 #include "sim/virtual_unit.h"
 
 namespace v36 {
 
 // Everything one connection to one unit needs: the store, the link, the
-// senders, the dispatcher and the backend the link opens (the USB unit or
+// senders, the dispatcher, the writer thread with the editor that every
+// user edit goes through, and the backend the link opens (the USB unit or
 // the virtual unit). The GUI and the command-line tool each make one;
 // tests make as many as they like.
 class DeviceContext {
@@ -49,6 +53,16 @@ class DeviceContext {
     Senders senders{store, link};
     Dispatcher dispatcher{store, link};
     HomeAutomation homeAutomation{&trace};
+    // Runs the edits' sends in order; the GUI thread never waits on the link.
+    WriteQueue writer;
+    Editor editor{store, link, senders, writer};
+
+    // Whether the unit's own limits apply to an edit: a unit is attached.
+    bool unitAttached() const { return link.linkOpen.load(); }
+    // The volume limit of `word` that applies now (see volumeLimit).
+    std::optional<int> volumeLimitOf(int word) const {
+        return volumeLimit(store, word, unitAttached());
+    }
 
     // The start-up state: the store's defaults and an empty module mirror.
     void resetToDefaults() {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "context/device_context.h"
+#include "protocol/controls.h"
 #include "protocol/words.h"
 
 namespace v36 {
@@ -11,8 +12,7 @@ namespace v36 {
 namespace {
 
 // The slider holds tenths of a dB of the AGC level.
-constexpr int kMinimum = -180;
-constexpr int kMaximum = -60;
+constexpr int kTenths = 10;
 // The label shows the level against the middle of its range.
 constexpr double kShownOffsetDb = 12.0;
 
@@ -24,13 +24,7 @@ QString dbText(double db) {
 
 CAutoMusicVolDlg::CAutoMusicVolDlg(CAppServices& app, QWidget* parent)
     : CSwitchLevelDlg(ToolDialog::MusicAgc, app, parent,
-                      {w::musicAgcEnable,
-                       w::musicAgcLevel,
-                       kMinimum,
-                       kMaximum,
-                       QStringLiteral("-6.0dB"),
-                       {"音乐AGC", "Music AGC"},
-                       {"AGC电平", "AGC Level"}}) {
+                      {w::musicAgcEnable, w::musicAgcLevel, kTenths, QStringLiteral("-6.0dB")}) {
     setWindowTitle(pick(app.languageIndex(), "音乐AGC", "Music AGC"));
     finish();
 }
@@ -40,7 +34,8 @@ int CAutoMusicVolDlg::positionFromStore() const {
     // shows the same position again.
     const float level = app_.device().store.params.getFloat(w::musicAgcLevel);
     const double tenths = std::isfinite(level) ? std::round(static_cast<double>(level) * 10.0) : 0;
-    return static_cast<int>(std::clamp(tenths, double{kMinimum}, double{kMaximum}));
+    const ControlInfo& c = controlInfo(w::musicAgcLevel);
+    return static_cast<int>(std::clamp(tenths, c.lo * kTenths, c.hi * kTenths));
 }
 
 QString CAutoMusicVolDlg::valueFromStore() const {
@@ -52,8 +47,8 @@ QString CAutoMusicVolDlg::valueOfPosition(int p) const {
     return dbText((p + 120) / 10.0);
 }
 
-void CAutoMusicVolDlg::setLevel(Edit& edit, int p) const {
-    edit.wordFloat(w::musicAgcLevel, static_cast<float>(p) / 10.0f);
+WordValue CAutoMusicVolDlg::levelOf(int p) const {
+    return {0, static_cast<float>(p) / static_cast<float>(kTenths)};
 }
 
 }  // namespace v36

@@ -16,7 +16,7 @@ class CAutoMusicVolDlg : public CSwitchLevelDlg {
     int positionFromStore() const override;
     QString valueFromStore() const override;
     QString valueOfPosition(int p) const override;
-    void setLevel(Edit& edit, int p) const override;
+    WordValue levelOf(int p) const override;
 };
 
 }  // namespace v36

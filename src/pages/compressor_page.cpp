@@ -17,6 +17,8 @@
 #include "controls/bmp_slider.h"
 #include "controls/compress_panel.h"
 #include "pages/page_buttons.h"
+#include "protocol/bytes.h"
+#include "protocol/edit.h"
 #include "protocol/words.h"
 
 namespace v36 {
@@ -36,9 +38,7 @@ struct Text {
     const char* en;
 };
 
-// By group: the name in the steps' texts and the switch's caption.
-constexpr Text kGroupNames[CCompDlg::kGroups] = {
-    {"前置", "Main"}, {"后置", "Rear"}, {"中置", "Center"}, {"超低", "Sub"}, {"顶置", "Top"}};
+// By group: the switch's caption.
 constexpr Text kSwitchCaptions[CCompDlg::kGroups] = {
     {"前置压限启用", "Main Comp ON"},   {"后置压限启用", "Rear Comp ON"},
     {"中置压限启用", "Center Comp ON"}, {"超低压限启用", "Sub Comp ON"},
@@ -49,10 +49,8 @@ constexpr Text kParamNames[4] = {{"阀(阈)", "Threshold"},
                                  {"启动时间", "Attack time"},
                                  {"释放时间", "Release time"}};
 
-struct Range {
-    int minimum, maximum, initial;
-};
-constexpr Range kRanges[4] = {{-60, 0, 0}, {10, 300, 10}, {1, 100, 1}, {1, 1000, 100}};
+// Where each slider starts before the store is shown.
+constexpr int kInitialPositions[4] = {0, 10, 1, 100};
 
 // A whole number toward zero that never overflows (a value from the unit
 // may be anything); not a number gives 0.
@@ -176,8 +174,12 @@ void CCompDlg::build() {
             auto* s = new CXBmpSlider(nullptr);
             s->setControlId(ids.sliders[i]);
             setControlId(s, ids.sliders[i]);
-            s->setRange(kRanges[p].minimum, kRanges[p].maximum);
-            s->setPosition(kRanges[p].initial);
+            // The ratio's slider counts tenths; the others whole units.
+            const ControlInfo& range = controlInfo(outputGroup(group).compThreshold() + p);
+            const double scale = p == Ratio ? 10.0 : 1.0;
+            s->setRange(static_cast<int>(std::lround(range.lo * scale)),
+                        static_cast<int>(std::lround(range.hi * scale)));
+            s->setPosition(kInitialPositions[p]);
             s->setBackgroundColor(QColor::fromRgb(kPageBackground));
             c.sliders[i] = s;
             grid->addWidget(new SliderCell(s, column), 2 * p + 1, 0);
@@ -231,42 +233,28 @@ void CCompDlg::showCurve(int group, float threshold, float ratio) {
 
 void CCompDlg::onSlider(int group, Param param, int position) {
     const OutputGroup& g = outputGroup(group);
-    const ParamBlock& p = app_.device().store.params;
-    const std::array<int, 4> words{g.compThreshold(), g.compRatio(), g.compAttack(),
-                                   g.compRelease()};
-    // The group's values with the moved one replaced; attack and release go
-    // as whole milliseconds.
-    std::array<float, 4> values{p.getFloat(words[0]), p.getFloat(words[1]),
-                                truncated(p.getFloat(words[2])), truncated(p.getFloat(words[3]))};
-    values[static_cast<std::size_t>(param)] =
-        param == Ratio ? static_cast<float>(position) / 10.0f : static_cast<float>(position);
+    const ParamStore& store = app_.device().store;
+    const int word = g.compThreshold() + static_cast<int>(param);
+    WordValue value;
+    value.f = param == Ratio ? static_cast<float>(position) / 10.0f : static_cast<float>(position);
+    // The group's four values as the edit stores them (attack and release
+    // as whole milliseconds).
+    Edit edit = wordEdit(store, word, value);
+    std::array<float, 4> values{};
+    for (const auto& [w, raw] : edit.wordValues())
+        values[static_cast<std::size_t>(w - g.compThreshold())] = bitsFloat(raw);
     showCurve(group, values[0], values[1]);
     Controls& c = groups_[static_cast<std::size_t>(group)];
     for (std::size_t i = 0; i < 4; ++i)
         c.boxes[i]->setText(valueText(static_cast<Param>(i), values[i]));
-
-    bool changes = false;
-    for (std::size_t i = 0; i < 4; ++i)
-        changes = changes || p.getRaw(words[i]) != floatBits(values[i]);
-    if (!changes) return;  // a step against the end of the slider
-    Edit edit({QString::fromUtf8(kGroupNames[group].zh) + QString::fromUtf8("压限") +
-                   QString::fromUtf8(kParamNames[param].zh),
-               QString::fromUtf8(kGroupNames[group].en) + QStringLiteral(" Comp ") +
-                   QString::fromUtf8(kParamNames[param].en)});
-    edit.merging(QStringLiteral("comp:%1:%2").arg(group).arg(static_cast<int>(param)));
-    // The four values are stored, then the group's seven words sent once.
-    for (std::size_t i = 0; i < 4; ++i)
-        edit.wordFloat(words[i], values[i], static_cast<int>(i) == param);
-    app_.edits().apply(std::move(edit));
+    // A step against the end of the slider changes nothing.
+    app_.edits().applyIfChanges(std::move(edit));
 }
 
 void CCompDlg::onSwitch(int group, bool on) {
     const OutputGroup& g = outputGroup(group);
     curve(group)->setOn(on);
-    Edit edit({QString::fromUtf8(kSwitchCaptions[group].zh),
-               QString::fromUtf8(kSwitchCaptions[group].en)});
-    edit.wordInt(g.compBypass(), on ? 0 : 1);
-    app_.edits().apply(std::move(edit));
+    app_.edits().apply(wordEdit(app_.device().store, g.compBypass(), on ? 0 : 1));
 }
 
 void CCompDlg::wheelEvent(QWheelEvent* event) {

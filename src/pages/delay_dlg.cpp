@@ -155,7 +155,7 @@ void CDelayDlg::buildRow(int c, QGridLayout* grid) {
     cellRow->addWidget(r.box);
     r.spin = new CSpinButton(cell);
     setControlId(r.spin, kFirstSpinId + c);
-    r.spin->setRange(kSpinMinimum, kSpinMaximum);
+    r.spin->setRange(spinMinimum(), spinMaximum());
     r.spin->setPosition(1);
     r.box->setFixedHeight(r.box->sizeHint().height());
     r.spin->setFixedSize(r.spin->sizeHint().width(), r.box->height());
@@ -212,10 +212,17 @@ int CDelayDlg::spinPositionOf(float ms) {
     return static_cast<int>(std::floor(static_cast<double>(ms) * 10.0 + 1e-3));
 }
 
-EditText CDelayDlg::editText(int c, const char* zh, const char* en) const {
+int CDelayDlg::spinMinimum() {
+    return spinPositionOf(static_cast<float>(controlInfo(outMain.delayMs(0)).lo));
+}
+
+int CDelayDlg::spinMaximum() {
+    return spinPositionOf(static_cast<float>(controlInfo(outMain.delayMs(0)).hi));
+}
+
+EditText CDelayDlg::splitText(int c) const {
     const Channel& ch = channelOf(c);
-    return {QString::fromUtf8(ch.zh) + QString::fromUtf8(zh),
-            QString::fromUtf8(ch.en) + QString::fromUtf8(en)};
+    return {std::string(ch.zh) + "分频点", std::string(ch.en) + " Split Freq"};
 }
 
 void CDelayDlg::ApplyLanguage() {
@@ -270,10 +277,7 @@ void CDelayDlg::applyDelay(int c, float ms) {
     r.box->setText(delayText(v));
     diagram_->setValue(c, v);
     r.spin->setPosition(spinPositionOf(v));
-    if (v == app_.device().store.params.getFloat(word)) return;
-    app_.edits().apply(Edit(editText(c, "延时", " Delay"))
-                           .merging(QStringLiteral("word:%1").arg(word))
-                           .wordFloat(word, v));
+    app_.edits().applyIfChanges(wordEdit(app_.device().store, word, static_cast<double>(v)));
 }
 
 int CDelayDlg::spinPosition(int c) const {
@@ -304,9 +308,7 @@ void CDelayDlg::onDrag(int lane, float ms) {
 void CDelayDlg::onSwitch(int c, bool on) {
     const Channel& ch = channelOf(c);
     const int word = ch.group->delayBypass(ch.k);
-    const int bypass = on ? 0 : 1;
-    if (app_.device().store.params.getInt(word) != bypass)
-        app_.edits().apply(Edit(editText(c, "延时开关", " Delay ON")).wordInt(word, bypass));
+    app_.edits().applyIfChanges(wordEdit(app_.device().store, word, on ? 0 : 1));
     applyEnabling(c);
 }
 
@@ -317,12 +319,8 @@ void CDelayDlg::onMode(int c, int mode) {
     const ParamStore& store = app_.device().store;
     const int word = g.delayFilterMode(ch.k);
     if (store.params.getInt(word) == mode) return;
-    // The mode words, then the split pair: high-pass and low-pass, or flat
-    // sections that keep the pair for a return to high-frequency mode.
-    const auto sections = splitSections(g, ch.k, splitPairOf(store, g, ch.k), mode == 0);
-    app_.edits().apply(Edit(editText(c, "延时方式", " Delay Mode"))
-                           .wordInt(word, mode)
-                           .sections(g.block, sections));
+    // The mode words, then the split pair.
+    app_.edits().apply(wordEdit(store, word, mode));
 }
 
 void CDelayDlg::onSplit(int c, int position) {
@@ -331,10 +329,10 @@ void CDelayDlg::onSplit(int c, int position) {
     const int pair = std::clamp(position, 0, kSplitPairs - 1);
     if (pair != splitPairOf(app_.device().store, g, ch.k)) {
         const auto sections = splitSections(g, ch.k, pair, true);
-        app_.edits().apply(
-            Edit(editText(c, "分频点", " Split Freq"))
-                .merging(QStringLiteral("split:%1:%2").arg(g.block).arg(g.splitHighPass(ch.k)))
-                .sections(g.block, sections));
+        app_.edits().apply(Edit(splitText(c))
+                               .merging("split:" + std::to_string(g.block) + ":" +
+                                        std::to_string(g.splitHighPass(ch.k)))
+                               .sections(g.block, sections));
     }
     showSplitPair(c);
 }

@@ -34,8 +34,9 @@ class CDelayDlg : public CEditorPage {
     static constexpr int kChannels = 8;
     static constexpr int kDiagramId = 1250;
     // Spin positions are tenths of a millisecond.
-    static constexpr int kSpinMinimum = 15;
-    static constexpr int kSpinMaximum = 1000;
+    // The spins count tenths of a millisecond over the delay's range.
+    static int spinMinimum();
+    static int spinMaximum();
 
     CDelayDlg(CAppServices& app, QWidget* parent);
 
@@ -90,7 +91,7 @@ class CDelayDlg : public CEditorPage {
     void applyEnabling(int c);
     // Lines the channel rows up with the diagram's lanes.
     void alignRowsWithLanes();
-    EditText editText(int c, const char* zh, const char* en) const;
+    EditText splitText(int c) const;
 
     std::array<Row, kChannels> rows_{};
     CPageButtonRow* buttons_ = nullptr;

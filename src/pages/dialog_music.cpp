@@ -25,6 +25,8 @@
 #include "controls/small_eq_panel.h"
 #include "pages/eq_editor.h"
 #include "pages/page_support.h"
+#include "protocol/controls.h"
+#include "protocol/edit.h"
 #include "protocol/eq_access.h"
 #include "protocol/report.h"
 #include "protocol/words.h"
@@ -40,30 +42,33 @@ enum class RowKind { Level, Predelay, ReverbTime, EchoTime, Shift };
 struct EffectRow {
     const char* zh;
     const char* en;
-    int minimum;
-    int maximum;
     RowKind kind;
     int wordA;  // the first word of a predelay's two halves
     int wordB;
 };
 
 constexpr std::array<EffectRow, CDialogMusic::kEffectRows> kRows{{
-    {"混响电平", "Reverb Level", 0, 100, RowKind::Level, w::reverbAParam15, w::reverbBParam21},
-    {"混响预延时", "Reverb Predelay", 3, 200, RowKind::Predelay, w::reverbATime, w::reverbBTime},
-    {"混响时长", "Reverb Time", 0, 100, RowKind::ReverbTime, w::reverbAParam18, w::reverbBParam24},
-    {"回声电平", "Echo Level", 0, 100, RowKind::Level, w::echoAParam15, w::echoBParam22},
-    {"回声预延时", "Echo Predelay", 3, 200, RowKind::Predelay, w::echoATime, w::echoBTime},
-    {"回声间隔", "Echo Time", 180, 260, RowKind::EchoTime, w::echoATime + 2, w::echoBTime + 2},
-    {"回声起始音量", "Echo Start Vol", 40, 100, RowKind::Level, w::echoAParam19, w::echoBParam26},
-    {"回声衰减比例", "Echo Vol Decay", 20, 90, RowKind::Level, w::echoAParam20, w::echoBParam27},
-    {"话筒移频", "Shift Frequency", 1, 5, RowKind::Shift, w::micAFreq, w::micBFreq},
+    {"混响电平", "Reverb Level", RowKind::Level, w::reverbAParam15, w::reverbBParam21},
+    {"混响预延时", "Reverb Predelay", RowKind::Predelay, w::reverbATime, w::reverbBTime},
+    {"混响时长", "Reverb Time", RowKind::ReverbTime, w::reverbAParam18, w::reverbBParam24},
+    {"回声电平", "Echo Level", RowKind::Level, w::echoAParam15, w::echoBParam22},
+    {"回声预延时", "Echo Predelay", RowKind::Predelay, w::echoATime, w::echoBTime},
+    {"回声间隔", "Echo Time", RowKind::EchoTime, w::echoATime + 2, w::echoBTime + 2},
+    {"回声起始音量", "Echo Start Vol", RowKind::Level, w::echoAParam19, w::echoBParam26},
+    {"回声衰减比例", "Echo Vol Decay", RowKind::Level, w::echoAParam20, w::echoBParam27},
+    {"话筒移频", "Shift Frequency", RowKind::Shift, w::micAFreq, w::micBFreq},
 }};
 constexpr int kReverbLevelRow = 0;
 constexpr int kEchoLevelRow = 3;
-// The predelay is kept as two equal taps of at least 3 ms together; the
-// echo time is at least 40 ms.
-constexpr int kMinPredelayMs = 3;
-constexpr int kMinEchoTimeMs = 40;
+
+// The slider's range of a row: the control's, a predelay's as the sum of
+// its two taps.
+std::pair<int, int> rowRange(const EffectRow& r) {
+    const ControlInfo& c = controlInfo(r.wordA);
+    const double scale = r.kind == RowKind::Predelay ? 2.0 : 1.0;
+    return {static_cast<int>(std::lround(c.lo * scale)),
+            static_cast<int>(std::lround(c.hi * scale))};
+}
 
 // ---- colours that tell the input EQs apart ----
 
@@ -631,7 +636,7 @@ void CDialogMusic::refreshParams() {
     valueEdit_->setText(rowText(row_));
     const EffectRow& row = kRows[static_cast<std::size_t>(row_)];
     CXBmpSlider* slider = valueSlider();
-    slider->setRange(row.minimum, row.maximum);
+    slider->setRange(rowRange(row).first, rowRange(row).second);
     if (effectsEnabled()) slider->setPosition(rowValue(row_));
     list_->setAllRowColors(effectsEnabled() ? kSkyBlue : kGrey, kListBackground);
     list_->setCurrentCell(row_, 2);
@@ -691,12 +696,10 @@ void CDialogMusic::selectInput(int eq) {
 
 void CDialogMusic::setRoute(int port, bool channelA) {
     if (loading_) return;
-    const WordChange words[] = {intWord(w::micRouteA + port, channelA ? 100 : 0),
-                                intWord(w::micRouteB + port, channelA ? 0 : 100)};
-    applyWords(app_,
-               {QStringLiteral("话筒口%1 通道").arg(port + 1),
-                QStringLiteral("Mic %1 Channel").arg(port + 1)},
-               QString(), words);
+    const std::string n = std::to_string(port + 1);
+    app_.edits().applyIfChanges(Edit({"话筒口" + n + " 通道", "Mic " + n + " Channel"})
+                                    .wordInt(w::micRouteA + port, channelA ? 100 : 0)
+                                    .wordInt(w::micRouteB + port, channelA ? 0 : 100));
 }
 
 void CDialogMusic::onPortSlider(int controlId, int position) {
@@ -704,13 +707,7 @@ void CDialogMusic::onPortSlider(int controlId, int position) {
     const bool gate = controlId < kFirstLevelSlider;
     const int port = controlId - (gate ? kFirstGateSlider : kFirstLevelSlider);
     const int word = (gate ? w::micGateThreshold : w::micLevel) + port;
-    const WordChange words[] = {intWord(word, position)};
-    applyWords(app_,
-               gate ? EditText{QStringLiteral("话筒口%1 噪声门").arg(port + 1),
-                               QStringLiteral("Mic %1 Gate").arg(port + 1)}
-                    : EditText{QStringLiteral("话筒口%1 音量").arg(port + 1),
-                               QStringLiteral("Mic %1 Vol").arg(port + 1)},
-               QStringLiteral("word:%1").arg(word), words);
+    app_.edits().applyIfChanges(wordEdit(app_.device().store, word, position));
     portLabels_[static_cast<std::size_t>(port + (gate ? 0 : kPorts))]->setText(
         QString::number(position));
 }
@@ -722,7 +719,7 @@ void CDialogMusic::selectRow(int row) {
     loading_ = true;
     const EffectRow& r = kRows[static_cast<std::size_t>(row)];
     CXBmpSlider* slider = valueSlider();
-    slider->setRange(r.minimum, r.maximum);
+    slider->setRange(rowRange(r).first, rowRange(r).second);
     slider->setPosition(rowValue(row));
     valueEdit_->setText(rowText(row));
     rowName_->setText(pick(app_.languageIndex(), r.zh, r.en));
@@ -735,34 +732,9 @@ void CDialogMusic::applyRowValue(int value) {
     const EffectRow& r = kRows[static_cast<std::size_t>(row_)];
     const bool b = channelB();
     const int word = b ? r.wordB : r.wordA;
-    std::vector<WordChange> words;
-    switch (r.kind) {
-        case RowKind::Level:
-            words.push_back(intWord(word, value));
-            break;
-        case RowKind::Predelay: {
-            // Two equal taps; each goes out as its own sample count.
-            const float half = static_cast<float>(std::max(value, kMinPredelayMs)) * 0.5f;
-            words.push_back(floatWord(word, half));
-            words.push_back(floatWord(word + 1, half));
-            break;
-        }
-        case RowKind::ReverbTime:
-            words.push_back(floatWord(word, static_cast<float>(value)));
-            break;
-        case RowKind::EchoTime:
-            words.push_back(floatWord(word, static_cast<float>(std::max(value, kMinEchoTimeMs))));
-            break;
-        case RowKind::Shift: {
-            // The shift's sender sends the mode word with it.
-            const int mode = b ? w::micBFreqMode : w::micAFreqMode;
-            words.push_back(intWord(mode, value == 1 ? 1 : 0, false));
-            words.push_back(intWord(word, value));
-            break;
-        }
-    }
-    const bool made = applyWords(app_, {QString::fromUtf8(r.zh), QString::fromUtf8(r.en)},
-                                 QStringLiteral("param:%1:%2").arg(row_).arg(b ? 1 : 0), words);
+    // A predelay's value is the sum of its two taps.
+    const double v = r.kind == RowKind::Predelay ? value * 0.5 : value;
+    const bool made = app_.edits().applyIfChanges(wordEdit(app_.device().store, word, v));
     if (made && value != 0) {
         const ParamBlock& p = app_.device().store.params;
         const int lang = app_.languageIndex();

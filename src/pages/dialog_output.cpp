@@ -17,6 +17,8 @@
 #include "pages/eq_editor.h"
 #include "pages/page_buttons.h"
 #include "pages/page_support.h"
+#include "protocol/controls.h"
+#include "protocol/edit.h"
 #include "protocol/words.h"
 
 namespace v36 {
@@ -59,10 +61,6 @@ constexpr std::array<Texts, 5> kMuteNames{{{"前置静音", "Main Mute"},
                                            {"超低静音", "Sub Mute"},
                                            {"后置静音", "Rear Mute"},
                                            {"顶置静音", "Top Mute"}}};
-
-// The subwoofer's music level is held three times the slider's value.
-constexpr int kSubMusicFactor = 3;
-constexpr int kMusicLevel = 3;
 
 // Shown types on the subwoofer grid with a family of their own.
 bool isPassType(int shownType) {
@@ -139,7 +137,10 @@ CDialogOutput::CDialogOutput(CAppServices& app, int channel, QWidget* parent)
         slider->setControlId(kFirstLevelSliderId + k);
         setControlId(slider, kFirstLevelSliderId + k);
         slider->setBackgroundColor(QColor::fromRgb(kPageBackground));
-        slider->setRange(0, 100);
+        // Every channel's level runs over the same shown range.
+        const ControlInfo& range = controlInfo(outSub.level(k));
+        slider->setRange(static_cast<int>(range.lo) / range.shownDivisor,
+                         static_cast<int>(range.hi) / range.shownDivisor);
         connect(slider, &CXBmpSlider::sliderChanged, this,
                 [this, k](int, int position) { onLevel(k, position); });
         auto* label = new QLabel(QStringLiteral("0%"), this);
@@ -228,8 +229,7 @@ void CDialogOutput::refreshLevels() {
     const OutputGroup& g = groupOf(channel_);
     const ParamBlock& params = app_.device().store.params;
     for (int k = 0; k < 4; ++k) {
-        int v = params.getInt(g.level(k));
-        if (channel_ == kEqSub && k == kMusicLevel) v /= kSubMusicFactor;
+        const int v = params.getInt(g.level(k)) / controlInfo(g.level(k)).shownDivisor;
         levels_[static_cast<std::size_t>(k)]->setPosition(v);
         levelLabels_[static_cast<std::size_t>(k)]->setText(
             QStringLiteral("%1%").arg(levels_[static_cast<std::size_t>(k)]->position()));
@@ -251,15 +251,12 @@ void CDialogOutput::ApplyLanguage() {
 
 void CDialogOutput::onLevel(int k, int position) {
     const OutputGroup& g = groupOf(channel_);
-    const int v = std::clamp(position, 0, 100);
-    const int stored = channel_ == kEqSub && k == kMusicLevel ? v * kSubMusicFactor : v;
+    // The slider shows the level divided as the control says (the
+    // subwoofer's music level is held three times the slider).
+    const ControlInfo& c = controlInfo(g.level(k));
+    const int v = std::clamp(position, 0, static_cast<int>(c.hi) / c.shownDivisor);
     levelLabels_[static_cast<std::size_t>(k)]->setText(QStringLiteral("%1%").arg(v));
-    const auto name = static_cast<std::size_t>(k);
-    const WordChange change = intWord(g.level(k), stored);
-    applyWords(
-        app_,
-        EditText{QString::fromUtf8(kLevelNames[name].zh), QString::fromUtf8(kLevelNames[name].en)},
-        QStringLiteral("word:%1").arg(g.level(k)), std::span(&change, 1));
+    app_.edits().applyIfChanges(wordEdit(app_.device().store, g.level(k), v * c.shownDivisor));
     // Top has no notice.
     if (channel_ != kEqTop && app_.device().store.params.getInt(g.mute()) != 0)
         app_.ShowInfo(pick(app_.languageIndex(), "当前是静音状态", "vol is mute"), 1100);
@@ -268,11 +265,7 @@ void CDialogOutput::onLevel(int k, int position) {
 void CDialogOutput::onMute(int i, bool muted) {
     const auto index = static_cast<std::size_t>(i);
     const OutputGroup& g = groupOf(kMuteChannels[index]);
-    const WordChange change = intWord(g.mute(), muted ? 1 : 0);
-    applyWords(
-        app_,
-        EditText{QString::fromUtf8(kMuteNames[index].zh), QString::fromUtf8(kMuteNames[index].en)},
-        QString(), std::span(&change, 1));
+    app_.edits().applyIfChanges(wordEdit(app_.device().store, g.mute(), muted ? 1 : 0));
 }
 
 void CDialogOutput::onFamily(int family) {

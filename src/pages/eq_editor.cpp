@@ -86,17 +86,6 @@ QString filterListFilter(int language) {
                 "Filter lists (*.txt);;All files (*)");
 }
 
-// One edit that sends `bands` of `graph` (EQ `eq`); a new set of bands is
-// sent as a reset sends it.
-Edit bandsEdit(int eq, const EqGraphModel& graph, std::span<const int> bands,
-               const EditText& text) {
-    Edit edit(text);
-    for (const int b : bands)
-        edit.band(eq, graph.bands(), b);
-    if (bands.size() > 1) edit.wrapInMusicMute(eqInfo(eq).resetMutesMusic);
-    return edit;
-}
-
 QStringList noteTexts(const std::vector<EqTextNote>& notes, int language) {
     QStringList out;
     for (const EqTextNote& n : notes)
@@ -437,12 +426,7 @@ void CEqEditor::showBand(int band) {
 // Editing
 
 QString CEqEditor::mergeKey(int band) const {
-    return QStringLiteral("band:%1:%2").arg(eq_).arg(band);
-}
-
-EditText CEqEditor::editText(int band) const {
-    return {QStringLiteral("%1 第%2段").arg(utf8(eqTitle(eq_, kChinese))).arg(band + 1),
-            QStringLiteral("%1 Band %2").arg(utf8(eqTitle(eq_, kEnglish))).arg(band + 1)};
+    return QString::fromStdString(bandMergeKey(eq_, band));
 }
 
 void CEqEditor::commit(int band, const QString& key) {
@@ -452,9 +436,8 @@ void CEqEditor::commit(int band, const QString& key) {
     std::vector<SectionSetting>& known = sent_[static_cast<std::size_t>(band)];
     // A hit or a release that changed nothing makes no step.
     if (now.empty() || now == known) return;
-    Edit edit(editText(band));
-    if (!key.isEmpty()) edit.merging(key);
-    edit.band(eq_, bands, band);
+    Edit edit = bandEdit(eq_, bands, band);
+    edit.merging(key.toStdString());
     app_.edits().apply(std::move(edit));
     known = std::move(now);
 }
@@ -595,7 +578,7 @@ void CEqEditor::applyBands(const EqGraphModel& after, std::span<const int> bands
         to.q = from.q;
     }
     panel_->recomputeAll();
-    app_.edits().apply(bandsEdit(eq_, m, bands, text));
+    app_.edits().apply(bandsEdit(eq_, m.bands(), bands, text));
     rememberSent();
     writeGridRows();
     if (selected_ >= 0) showBand(selected_);
@@ -611,20 +594,15 @@ bool CEqEditor::isBypassed() {
 }
 
 void CEqEditor::toggleBypass() {
-    const int word = eqBypassWord(eq_);
-    if (word < 0) return;
-    const int value = app_.device().store.params.getInt(word) != 0 ? 0 : 1;
-    app_.edits().apply(Edit(EditText{QStringLiteral("均衡旁路"), QStringLiteral("EQ Bypass")})
-                           .wordInt(word, value));
-    panel_->setBypass(value != 0);
+    const ParamStore& store = app_.device().store;
+    if (eqBypassWord(eq_) < 0) return;
+    const bool bypassed = !isEqBypassed(store, eq_);
+    app_.edits().apply(eqBypassEdit(store, eq_, bypassed));
+    panel_->setBypass(bypassed);
 }
 
 void CEqEditor::reset() {
-    const EqInfo& info = eqInfo(eq_);
-    const std::vector<SectionSetting> defaults = resetBands(eq_);
-    app_.edits().apply(Edit(EditText{QStringLiteral("重置均衡"), QStringLiteral("Reset EQ")})
-                           .sections(info.bank, defaults)
-                           .wrapInMusicMute(info.resetMutesMusic));
+    app_.edits().apply(eqResetEdit(eq_));
     RefreshFromStore();
 }
 
@@ -695,8 +673,8 @@ void CEqEditor::importFile() {
     const std::vector<int> bands = changedBands(model(), r.graph);
     if (bands.empty()) return;
     applyBands(r.graph, bands,
-               {QStringLiteral("导入%1").arg(title(eq_, kChinese)),
-                QStringLiteral("Import %1").arg(title(eq_, kEnglish))});
+               editText(QStringLiteral("导入%1").arg(title(eq_, kChinese)),
+                        QStringLiteral("Import %1").arg(title(eq_, kEnglish))));
 }
 
 void CEqEditor::exportFile() {
@@ -772,9 +750,11 @@ void CEqEditor::copyTo(int target) {
             .arg(title(eq_, lang), title(target, lang))};
     if (!bands.empty()) {
         app_.edits().apply(bandsEdit(
-            target, r.graph, bands,
-            {QStringLiteral("复制%1到%2").arg(title(eq_, kChinese), title(target, kChinese)),
-             QStringLiteral("Copy %1 to %2").arg(title(eq_, kEnglish), title(target, kEnglish))}));
+            target, r.graph.bands(), bands,
+            editText(
+                QStringLiteral("复制%1到%2").arg(title(eq_, kChinese), title(target, kChinese)),
+                QStringLiteral("Copy %1 to %2")
+                    .arg(title(eq_, kEnglish), title(target, kEnglish)))));
     } else {
         notice << pick(lang, "没有频段改变", "No band changed");
     }

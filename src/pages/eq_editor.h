@@ -185,7 +185,6 @@ class CEqEditor : public QWidget {
     // unit was last given; `mergeKey` joins a gesture's steps.
     void commit(int band, const QString& mergeKey);
     QString mergeKey(int band) const;
-    EditText editText(int band) const;
     void rememberSent();
 
     void onPanelBand(int band);

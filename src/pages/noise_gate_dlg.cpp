@@ -13,6 +13,8 @@
 #include "controls/bmp_slider.h"
 #include "pages/page_support.h"
 #include "pages/tool_dialog_parts.h"
+#include "protocol/controls.h"
+#include "protocol/edit.h"
 #include "protocol/words.h"
 
 namespace v36 {
@@ -24,15 +26,18 @@ struct GateSlider {
     int label;    // value label
     int caption;  // caption
     int word;
-    EditText text;
 };
 
 const std::array<GateSlider, 4> kGateSliders{{
-    {1041, 1127, 1123, w::micGateAttack, {"话筒噪声门启动时间", "Mic gate attack"}},
-    {1042, 1128, 1124, w::micGateRelease, {"话筒噪声门关闭时间", "Mic gate release"}},
-    {1043, 1129, 1125, w::musicGateAttack, {"音乐噪声门启动时间", "Music gate attack"}},
-    {1044, 1130, 1126, w::musicGateRelease, {"音乐噪声门关闭时间", "Music gate release"}},
+    {1041, 1127, 1123, w::micGateAttack},
+    {1042, 1128, 1124, w::micGateRelease},
+    {1043, 1129, 1125, w::musicGateAttack},
+    {1044, 1130, 1126, w::musicGateRelease},
 }};
+
+// The slider stores 101 minus its position: the highest position stores
+// the smallest value.
+constexpr int kMirror = 101;
 
 constexpr int kSliderWidth = 260;
 
@@ -54,8 +59,10 @@ CDialogNG::CDialogNG(CAppServices& app, QWidget* parent)
             const int i = group * 2 + row;
             const GateSlider& g = kGateSliders.at(static_cast<std::size_t>(i));
             grid->addWidget(staticText(box, g.caption), row, 0);
+            const ControlInfo& c = controlInfo(g.word);
             sliders_.at(static_cast<std::size_t>(i)) =
-                toolSlider(box, g.slider, 1, 100, kSliderWidth);
+                toolSlider(box, g.slider, kMirror - static_cast<int>(c.hi),
+                           kMirror - static_cast<int>(c.lo), kSliderWidth);
             grid->addWidget(sliders_.at(static_cast<std::size_t>(i)), row, 1, Qt::AlignVCenter);
             labels_.at(static_cast<std::size_t>(i)) =
                 v36::valueLabel(box, g.label, QStringLiteral("100"));
@@ -88,8 +95,8 @@ void CDialogNG::RefreshFromStore() {
     const ParamBlock& p = app_.device().store.params;
     for (std::size_t i = 0; i < kGateSliders.size(); ++i) {
         const int stored = p.getInt(kGateSliders.at(i).word);
-        sliders_.at(i)->setPosition(std::clamp(101 - stored, 1, 100));
-        labels_.at(i)->setText(QString::number(101 - stored));
+        sliders_.at(i)->setPosition(kMirror - stored);
+        labels_.at(i)->setText(QString::number(kMirror - stored));
     }
 }
 
@@ -97,9 +104,7 @@ void CDialogNG::onSliderChanged(int index, int position) {
     if (refreshing_) return;
     const GateSlider& g = kGateSliders.at(static_cast<std::size_t>(index));
     labels_.at(static_cast<std::size_t>(index))->setText(QString::number(position));
-    app_.edits().apply(Edit(g.text)
-                           .merging(QStringLiteral("word:%1").arg(g.word))
-                           .wordInt(g.word, 101 - position));
+    app_.edits().apply(wordEdit(app_.device().store, g.word, kMirror - position));
 }
 
 }  // namespace v36

@@ -13,16 +13,6 @@
 
 namespace v36 {
 
-// --- Word edits ----------------------------------------------------------------------
-
-WordChange intWord(int word, std::int32_t value, bool send) {
-    return {word, static_cast<std::uint32_t>(value), send};
-}
-
-WordChange floatWord(int word, float value, bool send) {
-    return {word, floatBits(value), send};
-}
-
 int fitColumnWidth(const QWidget* view, int minimum, const QStringList& texts) {
     // The cell's margins and the grid line.
     constexpr int kPadding = 12;
@@ -31,21 +21,6 @@ int fitColumnWidth(const QWidget* view, int minimum, const QStringList& texts) {
     for (const QString& t : texts)
         width = std::max(width, fm.horizontalAdvance(t) + kPadding);
     return width;
-}
-
-bool applyWords(CAppServices& app, const EditText& text, const QString& mergeKey,
-                std::span<const WordChange> words) {
-    const ParamBlock& params = app.device().store.params;
-    bool changed = false;
-    for (const WordChange& c : words)
-        changed = changed || params.getRaw(c.word) != c.raw;
-    if (!changed) return false;
-    Edit edit(text);
-    if (!mergeKey.isEmpty()) edit.merging(mergeKey);
-    for (const WordChange& c : words)
-        edit.word(c.word, c.raw, c.send);
-    app.edits().apply(std::move(edit));
-    return true;
 }
 
 // --- CWheelToFocus -------------------------------------------------------------------

@@ -18,25 +18,9 @@ namespace v36 {
 class CAppServices;
 class CXBmpSlider;
 
-// One parameter word an edit sets: its raw 32 bits, and whether the word
-// table's sender sends it (false when another word of the edit does).
-struct WordChange {
-    int word;
-    std::uint32_t raw;
-    bool send = true;
-};
-WordChange intWord(int word, std::int32_t value, bool send = true);
-WordChange floatWord(int word, float value, bool send = true);
-
 // A list column's width: at least `minimum`, and wide enough for each of
 // `texts` in `view`'s font with the cell's padding.
 int fitColumnWidth(const QWidget* view, int minimum, const QStringList& texts);
-
-// Applies the words as one edit unless the store holds every one of them
-// already (a press that moves nothing makes no step); `mergeKey` joins the
-// steps of a gesture. Returns whether an edit was made.
-bool applyWords(CAppServices& app, const EditText& text, const QString& mergeKey,
-                std::span<const WordChange> words);
 
 // Sends a wheel turn anywhere inside a page to the page's focused control:
 // `route` is asked with the focused control and the event, and returns true

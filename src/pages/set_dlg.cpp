@@ -29,8 +29,6 @@ namespace {
 // Bytes of the machine-settings record.
 constexpr std::size_t kHdmiSaveByMode = 1;
 constexpr std::size_t kSourceSaveByMode = 2;
-constexpr std::size_t kMicMaxVolume = 5;
-constexpr std::size_t kMusicMaxVolume = 6;
 constexpr std::size_t kPanelLockByte = 7;
 constexpr std::size_t kLockFlags = 8;
 constexpr std::size_t kPowerOnModeByte = 11;
@@ -152,9 +150,9 @@ QWidget* CSetDlg::buildVolumes() {
         int word, startSlider, maxSlider, startValue, maxValue, startCaption, maxCaption, enable;
     };
     const std::array<Ids, 2> ids{{
-        {settings::kMicStartVolume, kMicMaxVolume, w::micVolume, kMicStartSlider, kMicMaxSlider,
-         1145, 1147, 1012, 1022, kMicStartEnable},
-        {settings::kMusicStartVolume, kMusicMaxVolume, w::musicVolume, kMusicStartSlider,
+        {settings::kMicStartVolume, settings::kMicMaxVolume, w::micVolume, kMicStartSlider,
+         kMicMaxSlider, 1145, 1147, 1012, 1022, kMicStartEnable},
+        {settings::kMusicStartVolume, settings::kMusicMaxVolume, w::musicVolume, kMusicStartSlider,
          kMusicMaxSlider, 1146, 1150, 1013, 1023, kMusicStartEnable},
     }};
     constexpr int kStartRow = 1;
@@ -412,7 +410,7 @@ void CSetDlg::onStartMoved(Volume& v, int position) {
     v.startValue->setText(QString::number(position));
     // The unit plays the new start volume at once.
     apply(Edit(startText(static_cast<std::size_t>(v.byteStart)))
-              .merging(QStringLiteral("settings:%1").arg(v.byteStart))
+              .merging("settings:" + std::to_string(v.byteStart))
               .settingsEdit(s)
               .wordInt(v.word, position));
 }
@@ -426,7 +424,7 @@ void CSetDlg::onMaxMoved(Volume& v, int position) {
     v.start->setRange(0, position);
     Edit edit(v.word == w::micVolume ? EditText{"话筒最大音量", "Mic max vol"}
                                      : EditText{"音乐最大音量", "Music max vol"});
-    edit.merging(QStringLiteral("settings:%1").arg(v.byteMax));
+    edit.merging("settings:" + std::to_string(v.byteMax));
     if (s.at(byteStart) == kStartUnused) {
         apply(std::move(edit.settingsEdit(s)));
         return;
@@ -497,9 +495,7 @@ void CSetDlg::onLockChanged(int id, bool on) {
 void CSetDlg::onPhaseClicked(int word, bool inverted) {
     if (refreshing_) return;
     // Not part of the record: the unit takes the phase at once.
-    apply(Edit(word == w::micAPhase ? EditText{"话筒A组反向", "Mic A phase invert"}
-                                    : EditText{"话筒B组反向", "Mic B phase invert"})
-              .wordInt(word, inverted ? 0 : 1));
+    apply(wordEdit(app_.device().store, word, inverted ? 0 : 1));
 }
 
 // --- Actions of the unit --------------------------------------------------------------

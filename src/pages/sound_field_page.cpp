@@ -22,6 +22,7 @@
 #include "controls/spin_button.h"
 #include "controls/ss_volume_panel.h"
 #include "pages/page_buttons.h"
+#include "protocol/edit.h"
 
 namespace v36 {
 
@@ -101,12 +102,6 @@ CSSVCDlg::CSSVCDlg(CAppServices& app, QWidget* parent)
     build();
     RefreshFromStore();
     ApplyLanguage();
-}
-
-float CSSVCDlg::levelAt(float lx, float ly, float sx, float sy) {
-    const double dx = static_cast<double>(lx) - static_cast<double>(sx);
-    const double dy = static_cast<double>(ly) - static_cast<double>(sy);
-    return static_cast<float>(3.0 - 3.0 * std::sqrt(dx * dx + dy * dy));
 }
 
 QLineEdit* CSSVCDlg::edit(int id) const {
@@ -297,7 +292,8 @@ void CSSVCDlg::setPositionRanges(int width, int length) {
 
 void CSSVCDlg::addAllLevels(Edit& edit, const SoundFieldGeometry& g, float lx, float ly) const {
     for (std::size_t k = 0; k < SoundFieldGeometry::kSpeakers; ++k)
-        edit.speakerLevel(kSpeakerEntry[k], levelAt(lx, ly, g.speakerX[k], g.speakerY[k]));
+        edit.speakerLevel(speakerTrimOfRoomSpeaker(static_cast<int>(k)),
+                          soundFieldLevel(lx, ly, g.speakerX[k], g.speakerY[k]));
 }
 
 void CSSVCDlg::onItemDragged(const CSSItem& item) {
@@ -339,16 +335,17 @@ void CSSVCDlg::commitMove(int item, float x, float y, bool merge) {
     std::vector<std::pair<int, float>> levels;
     for (std::size_t k = 0; k < SoundFieldGeometry::kSpeakers; ++k) {
         if (item != 0 && k != static_cast<std::size_t>(item - 1)) continue;
-        levels.emplace_back(kSpeakerEntry[k], levelAt(lx, ly, g.speakerX[k], g.speakerY[k]));
+        levels.emplace_back(speakerTrimOfRoomSpeaker(static_cast<int>(k)),
+                            soundFieldLevel(lx, ly, g.speakerX[k], g.speakerY[k]));
     }
     bool changes = !(g == old);
     for (const auto& [entry, db] : levels)
         changes = changes || store.speakerLevel(entry) != db;
     if (!changes) return;  // a pick without a move
 
-    Edit edit({QString::fromUtf8("移动") + itemName(item, kChinese),
-               QStringLiteral("Move ") + itemName(item, kEnglish)});
-    if (merge) edit.merging(QStringLiteral("soundField:item:%1").arg(item));
+    Edit edit(editText(QString::fromUtf8("移动") + itemName(item, kChinese),
+                       QStringLiteral("Move ") + itemName(item, kEnglish)));
+    if (merge) edit.merging("soundField:item:" + std::to_string(item));
     edit.soundField(g);
     for (const auto& [entry, db] : levels)
         edit.speakerLevel(entry, db);
@@ -396,8 +393,8 @@ void CSSVCDlg::changeRoom(bool fromButton) {
     if (g.roomWidth == width && g.roomHeight == length) return;
     g.roomWidth = width;
     g.roomHeight = length;
-    Edit edit({QString::fromUtf8("房间大小"), QStringLiteral("Room size")});
-    if (!fromButton) edit.merging(QStringLiteral("soundField:room"));
+    Edit edit({"房间大小", "Room size"});
+    if (!fromButton) edit.merging("soundField:room");
     edit.soundField(g);
     app_.edits().apply(std::move(edit));
 }
@@ -408,7 +405,7 @@ void CSSVCDlg::centerListener() {
     showPosition(0, 0.0f, 0.0f);
     setPositionSpins(0, 0.0f, 0.0f);
     SoundFieldGeometry g = app_.device().store.soundField.get();
-    Edit edit({QString::fromUtf8("居中"), QStringLiteral("Center")});
+    Edit edit({"居中", "Center"});
     g.listenerY = 0.0f;
     edit.soundField(g);
     g.listenerX = 0.0f;
@@ -418,9 +415,9 @@ void CSSVCDlg::centerListener() {
 }
 
 void CSSVCDlg::resetAll() {
-    Edit edit({QString::fromUtf8("全部复位"), QStringLiteral("Reset all")});
-    for (std::size_t k = 0; k < SoundFieldGeometry::kSpeakers; ++k)
-        edit.speakerLevel(kSpeakerEntry[k], 0.0f);
+    Edit edit({"全部复位", "Reset all"});
+    for (int k = 0; k < SoundFieldGeometry::kSpeakers; ++k)
+        edit.speakerLevel(speakerTrimOfRoomSpeaker(k), 0.0f);
     edit.soundField(decodeSoundFieldBytes(kDefaultSoundField.data()));
     app_.edits().apply(std::move(edit));
     RefreshFromStore();

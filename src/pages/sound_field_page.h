@@ -44,18 +44,10 @@ class CSSVCDlg : public CEditorPage {
     // The items the page shows: the listener and six speakers (not the top pair).
     static constexpr int kShownItems = 7;
 
-    // The speaker-block entry of speaker k (Main L, Center, Main R, Rear L,
-    // Sub, Rear R, Top L, Top R).
-    static constexpr std::array<int, SoundFieldGeometry::kSpeakers> kSpeakerEntry{0, 4, 1, 2,
-                                                                                  5, 3, 6, 7};
-
     CSSVCDlg(CAppServices& app, QWidget* parent);
 
     void RefreshFromStore() override;
     void ApplyLanguage() override;
-
-    // The level in dB of a speaker at (sx, sy) for a listener at (lx, ly).
-    static float levelAt(float lx, float ly, float sx, float sy);
 
     QLineEdit* edit(int id) const;
     CSpinButton* spin(int id) const;

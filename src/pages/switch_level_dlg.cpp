@@ -4,10 +4,12 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QScopedValueRollback>
+#include <cmath>
 
 #include "context/device_context.h"
 #include "controls/bmp_slider.h"
 #include "pages/tool_dialog_parts.h"
+#include "protocol/edit.h"
 
 namespace v36 {
 
@@ -32,7 +34,10 @@ CSwitchLevelDlg::CSwitchLevelDlg(ToolDialog kind, CAppServices& app, QWidget* pa
     grid->addWidget(enable_, 1, 0, 1, 3);
     caption_ = staticText(this, 1123);
     grid->addWidget(caption_, 2, 0);
-    slider_ = toolSlider(this, 1000, setup_.minimum, setup_.maximum, kSliderWidth);
+    const ControlInfo& level = controlInfo(setup_.levelWord);
+    slider_ =
+        toolSlider(this, 1000, static_cast<int>(std::lround(level.lo * setup_.positionsPerUnit)),
+                   static_cast<int>(std::lround(level.hi * setup_.positionsPerUnit)), kSliderWidth);
     grid->addWidget(slider_, 2, 1, Qt::AlignVCenter);
     value_ = v36::valueLabel(this, 1127, setup_.widestValue);
     grid->addWidget(value_, 2, 2);
@@ -68,16 +73,13 @@ void CSwitchLevelDlg::enableLevel(bool on) {
 void CSwitchLevelDlg::onEnableClicked(bool on) {
     if (refreshing_) return;
     enableLevel(on);
-    app_.edits().apply(Edit(setup_.enableText).wordInt(setup_.enableWord, on ? 1 : 0));
+    app_.edits().apply(wordEdit(app_.device().store, setup_.enableWord, on ? 1 : 0));
 }
 
 void CSwitchLevelDlg::onSliderChanged(int position) {
     if (refreshing_) return;
     value_->setText(valueOfPosition(position));
-    Edit edit(setup_.levelText);
-    edit.merging(QStringLiteral("word:%1").arg(setup_.levelWord));
-    setLevel(edit, position);
-    app_.edits().apply(std::move(edit));
+    app_.edits().apply(wordEdit(app_.device().store, setup_.levelWord, levelOf(position)));
 }
 
 }  // namespace v36

@@ -30,14 +30,13 @@ class CSwitchLevelDlg : public CToolDialog {
     void accept() override {}
 
   protected:
+    // The words; the slider counts `positionsPerUnit` positions for each
+    // unit of the level over the level's range.
     struct Setup {
         int enableWord = 0;
         int levelWord = 0;
-        int minimum = 0;
-        int maximum = 0;
+        int positionsPerUnit = 1;
         QString widestValue;
-        EditText enableText;
-        EditText levelText;
     };
     CSwitchLevelDlg(ToolDialog kind, CAppServices& app, QWidget* parent, Setup setup);
 
@@ -47,8 +46,8 @@ class CSwitchLevelDlg : public CToolDialog {
     virtual QString valueFromStore() const = 0;
     // The value label of slider position p.
     virtual QString valueOfPosition(int p) const = 0;
-    // The level word's edit for slider position p.
-    virtual void setLevel(Edit& edit, int p) const = 0;
+    // The level of slider position p.
+    virtual WordValue levelOf(int p) const = 0;
 
     // Ends construction: range, refresh, texts.
     void finish();

@@ -15,16 +15,6 @@ namespace v36::phone {
 
 namespace {
 
-constexpr std::array<LiveControl, 7> kControls{{
-    {w::micVolume, "话筒音量", "Mic Vol", 0, 99, false},
-    {w::micMute, "话筒静音", "Mic Mute", 0, 1, true},
-    {w::effectVolume, "总效果音量", "Effect Vol", 0, 99, false},
-    {w::musicVolume, "音乐音量", "Music Vol", 0, 99, false},
-    {w::musicMute, "音乐静音", "Music Mute", 0, 1, true},
-    {w::musicGateThreshold, "音乐噪声门", "Noisegate", 0, 100, false},
-    {w::musicPitch, "音乐变调", "Music Pitch", -5, 5, false},
-}};
-
 // A value as the phones are sent it: whole numbers as integers, the rest
 // as singles.
 Json valueJson(const ParamStore& store, int word) {
@@ -64,16 +54,6 @@ void loadGraph(const ParamStore& store, EqGraphModel& graph, int eq) {
 
 }  // namespace
 
-std::span<const LiveControl> liveControls() {
-    return kControls;
-}
-
-const LiveControl* liveControl(int word) {
-    for (const LiveControl& c : kControls)
-        if (c.word == word) return &c;
-    return nullptr;
-}
-
 std::string newPairCode() {
     std::random_device device;
     std::uniform_int_distribution<int> digits(0, 999999);
@@ -87,19 +67,11 @@ bool isPairCode(std::string_view code) {
            std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-DirectEditor::DirectEditor(ParamStore& store, Post post, Recall recall)
-    : store_(store), post_(std::move(post)), recall_(std::move(recall)) {}
+DirectEditor::DirectEditor(Editor& editor, Attached attached, Recall recall)
+    : editor_(editor), attached_(std::move(attached)), recall_(std::move(recall)) {}
 
-void DirectEditor::setWord(int, const WordEdit& edit, bool) {
-    storeWordEdit(store_, edit);
-    post_([edit](Senders& s) { sendWordEdit(s, edit); });
-}
-
-void DirectEditor::setBand(int eq, const EqGraphModel& graph, int band, bool) {
-    const int bank = eqInfo(eq).bank;
-    auto sections = bandSections(eq, graph.bands(), band);
-    storeSections(store_, bank, sections);
-    post_([bank, sections = std::move(sections)](Senders& s) { sendSections(s, bank, sections); });
+void DirectEditor::apply(Edit edit, bool) {
+    editor_.apply(std::move(edit));
 }
 
 std::string DirectEditor::recallMode(int mode) {
@@ -231,13 +203,14 @@ void PhoneHub::receive(int connection, std::string_view text, Outbox& out) {
             return;
         }
         // The machine settings' limit, as the ribbon keeps it.
-        if (const auto limit = volumeLimit(store_, *word)) value->i = std::min(value->i, *limit);
-        const WordEdit edit = planWordEdit(store_, *word, *value);
-        bool changes = !edit.sections.empty();
-        for (const WordEdit::Change& ch : edit.words)
-            changes = changes || store_.params.getRaw(ch.word) != ch.raw;
+        if (const auto limit = volumeLimit(store_, *word, editor_.unitAttached()))
+            value->i = std::min(value->i, *limit);
+        Edit edit = wordEdit(store_, *word, *value);
+        bool changes = !edit.sectionValues().empty();
+        for (const auto& [w, raw] : edit.wordValues())
+            changes = changes || store_.params.getRaw(w) != raw;
         if (changes) {
-            editor_.setWord(*word, edit, set->end);
+            editor_.apply(std::move(edit), set->end);
             c.dragging = !set->end;
         } else if (set->end) {
             editor_.endGesture();
@@ -321,7 +294,7 @@ void PhoneHub::receive(int connection, std::string_view text, Outbox& out) {
         if (band->gain) graph.setGain(n, roundGainStep(static_cast<float>(*band->gain)));
         if (band->q && !locked) graph.setQ(n, static_cast<float>(*band->q));
         if (bandSections(eq, graph.bands(), n) != before) {
-            editor_.setBand(eq, graph, n, band->end);
+            editor_.apply(bandEdit(eq, graph.bands(), n), band->end);
             c.dragging = !band->end;
         } else if (band->end) {
             editor_.endGesture();
@@ -461,14 +434,15 @@ std::string PhoneHub::eqMessage(int eq) const {
 
 std::string PhoneHub::stateMessage() const {
     Json controls = Json::array();
-    for (const LiveControl& c : kControls) {
-        controls.push_back({{"name", wordInfo(c.word).name},
-                            {"zh", std::string(c.zh)},
-                            {"en", std::string(c.en)},
-                            {"min", c.min},
-                            {"max", c.max},
+    for (const int word : liveControlWords()) {
+        const ControlInfo& c = controlInfo(word);
+        controls.push_back({{"name", c.name},
+                            {"zh", c.zh},
+                            {"en", c.en},
+                            {"min", static_cast<int>(c.lo)},
+                            {"max", static_cast<int>(c.hi)},
                             {"toggle", c.toggle},
-                            {"value", valueJson(store_, c.word)}});
+                            {"value", valueJson(store_, word)}});
     }
     Json eqs = Json::array();
     for (int eq = 0; eq < kEqCount; ++eq) {

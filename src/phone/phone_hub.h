@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "dsp/eq_model.h"
+#include "protocol/controls.h"
+#include "protocol/edit.h"
 #include "protocol/param_store.h"
-#include "protocol/word_edit.h"
 
 namespace v36::phone {
 
@@ -43,57 +44,43 @@ constexpr std::uint16_t kDefaultPort = 8036;
 // evenly in log frequency from 18 Hz to 23 kHz.
 constexpr int kPhoneCurveWidth = kCurvePoints;
 
-// One of the ribbon's controls, as the phone page shows them.
-struct LiveControl {
-    int word = 0;
-    std::string_view zh;  // UTF-8
-    std::string_view en;
-    int min = 0;
-    int max = 0;
-    bool toggle = false;  // a mute switch (0/1) instead of a slider
-};
-// The ribbon's volumes, noise gate, pitch and mutes, in the ribbon's order.
-std::span<const LiveControl> liveControls();
-// The control of `word`, or null.
-const LiveControl* liveControl(int word);
-
 // A new six-digit pairing code ("042917").
 std::string newPairCode();
 // Whether `code` is six digits.
 bool isPairCode(std::string_view code);
 
-// What the hub asks of its host. The store is written before anything is
-// sent; the host sends through the word table's senders and the EQ model.
+// What the hub asks of its host. The hub builds each edit with the one
+// edit model; the host applies it (the window as an undo step).
 class PhoneEditor {
   public:
     virtual ~PhoneEditor() = default;
-    // Sets a word (with what goes with it). `end`: the last message of the
-    // phone's gesture (a lifted finger).
-    virtual void setWord(int word, const WordEdit& edit, bool end) = 0;
-    // Sends band `band` of `eq` as the graph holds it.
-    virtual void setBand(int eq, const EqGraphModel& graph, int band, bool end) = 0;
+    // Applies a phone's edit. `end`: the last message of the phone's
+    // gesture (a lifted finger).
+    virtual void apply(Edit edit, bool end) = 0;
     // The phone's gesture ended without a change.
     virtual void endGesture() {}
     // Recalls memory mode `mode` (0..3); the reason when it cannot.
     virtual std::string recallMode(int mode) = 0;
+    // Whether a unit is attached (its volume limits apply).
+    virtual bool unitAttached() const = 0;
 };
 
 // The editor of a server without a desktop window (`v36ctl serve`, tests):
-// each edit is stored at once, then its sends are posted, in order, to the
-// writer; a recall is handed to the host.
+// each edit goes straight through the context's editor; a recall is handed
+// to the host.
 class DirectEditor : public PhoneEditor {
   public:
-    using Post = std::function<void(std::function<void(Senders&)>)>;
     using Recall = std::function<std::string(int mode)>;
+    using Attached = std::function<bool()>;
 
-    DirectEditor(ParamStore& store, Post post, Recall recall);
-    void setWord(int word, const WordEdit& edit, bool end) override;
-    void setBand(int eq, const EqGraphModel& graph, int band, bool end) override;
+    DirectEditor(Editor& editor, Attached attached, Recall recall);
+    void apply(Edit edit, bool end) override;
     std::string recallMode(int mode) override;
+    bool unitAttached() const override { return attached_ ? attached_() : false; }
 
   private:
-    ParamStore& store_;
-    Post post_;
+    Editor& editor_;
+    Attached attached_;
     Recall recall_;
 };
 

@@ -150,6 +150,7 @@ void Dispatcher::dispatchReport(const Report& r) {
             break;
         case cmd::kQuerySettings:
             store_.settingsApplied.write(0, r.data() + 2, kMachineSettingsSize);
+            store_.settingsFromUnit.store(true);
             store_.settingsEdit.write(0, r.data() + 2, kMachineSettingsSize);
             break;
         case cmd::kModeName:

@@ -20,10 +20,7 @@ int wireFrequency(float freq) {
 BandRecord readEqRecord(const ParamStore& store, int eq, int band) {
     const int section = sectionOf(eq, band);
     if (section < 0) return {};
-    std::array<std::uint8_t, BandRecord::kSize> bytes{};
-    store.registers.read(static_cast<std::size_t>(recordOffset(eqInfo(eq).bank, section)),
-                         bytes.data(), bytes.size());
-    return BandRecord::decode(bytes.data());
+    return store.record(eqInfo(eq).bank, section);
 }
 
 std::vector<BandRecord> readEqRecords(const ParamStore& store, int eq) {
@@ -72,35 +69,6 @@ std::vector<SectionSetting> bandSections(int eq, std::span<const EqBand> bands, 
     return out;
 }
 
-void sendEqBand(Senders& senders, int eq, std::span<const EqBand> bands, int band) {
-    if (!isEqNumber(eq)) return;
-    const int bank = eqInfo(eq).bank;
-    for (const SectionSetting& s : bandSections(eq, bands, band))
-        senders.SendSection(bank, s.section, s.type, s.gain, s.freq, s.q);
-}
-
-void resetEqBands(Senders& senders, int eq) {
-    if (!isEqNumber(eq)) return;
-    const int bank = eqInfo(eq).bank;
-    for (const SectionSetting& s : resetBands(eq))
-        senders.SendSection(bank, s.section, s.type, s.gain, s.freq, s.q);
-}
-
-void resetEq(Senders& senders, int eq) {
-    if (!isEqNumber(eq)) return;
-    ParamBlock& params = senders.store().params;
-    const bool wrap = eqInfo(eq).resetMutesMusic && params.getInt(w::musicMute) == 0;
-    if (wrap) {
-        params.setInt(w::musicMute, 1);
-        senders.sendMusicMute(true);
-    }
-    resetEqBands(senders, eq);
-    if (wrap) {
-        params.setInt(w::musicMute, 0);
-        senders.sendMusicMute(false);
-    }
-}
-
 int eqBypassWord(int eq) {
     switch (eq) {
         case kEqMusic:
@@ -135,16 +103,6 @@ int eqBypassWord(int eq) {
 bool isEqBypassed(const ParamStore& store, int eq) {
     const int word = eqBypassWord(eq);
     return word >= 0 && store.params.getInt(word) != 0;
-}
-
-bool toggleEqBypass(Senders& senders, int eq) {
-    const int word = eqBypassWord(eq);
-    if (word < 0) return false;
-    ParamBlock& params = senders.store().params;
-    const bool bypassed = params.getInt(word) == 0;
-    params.setInt(word, bypassed ? 1 : 0);
-    senders.sendWord(word);
-    return bypassed;
 }
 
 }  // namespace v36

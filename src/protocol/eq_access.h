@@ -5,7 +5,6 @@
 
 #include "dsp/eq_model.h"
 #include "protocol/param_store.h"
-#include "protocol/senders.h"
 
 namespace v36 {
 
@@ -26,23 +25,8 @@ void loadEqFromStore(const ParamStore& store, EqGraphModel& graph, int eq);
 // truncated to whole hertz. Empty for a band the EQ does not have.
 std::vector<SectionSetting> bandSections(int eq, std::span<const EqBand> bands, int band);
 
-// Stores and sends one edited band: its section of the EQ's bank, with the
-// frequency truncated to whole hertz. A subwoofer point (or one of its
-// hidden records) sends the point's four sections in order: the point's own
-// values, then each hidden section with its own type, the point's frequency
-// and Q and 0 dB, as the graph draws them.
-void sendEqBand(Senders& senders, int eq, std::span<const EqBand> bands, int band);
-
-// Stores and sends the EQ's default set, section by section.
-void resetEqBands(Senders& senders, int eq);
-// The page's reset: on the music, subwoofer, rear and main EQs, while the
-// music is not muted, the music is muted first and faded in afterwards.
-void resetEq(Senders& senders, int eq);
-
 // The word that bypasses `eq` (1 = bypassed), -1 for an unknown number.
 int eqBypassWord(int eq);
 bool isEqBypassed(const ParamStore& store, int eq);
-// Inverts the bypass word, stores and sends it; returns the new state.
-bool toggleEqBypass(Senders& senders, int eq);
 
 }  // namespace v36

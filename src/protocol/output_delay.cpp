@@ -15,10 +15,7 @@ float clampOutputDelay(float ms) {
 }
 
 int splitPairOf(const ParamStore& store, const OutputGroup& g, int channel) {
-    std::array<std::uint8_t, BandRecord::kSize> bytes{};
-    store.registers.read(static_cast<std::size_t>(recordOffset(g.block, g.splitHighPass(channel))),
-                         bytes.data(), bytes.size());
-    const int freq = BandRecord::decode(bytes.data()).freq;
+    const int freq = store.record(g.block, g.splitHighPass(channel)).freq;
     for (int i = 0; i < kSplitPairs; ++i) {
         if (splitHighPassHz(i) == freq) return i;
     }

@@ -1,11 +1,67 @@
 #include "protocol/param_store.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "dsp/filter_design.h"
 
 namespace v36 {
+
+// ---------------------------------------------------------------------------
+// Change notices
+
+StoreChanges::Seq StoreChanges::next() {
+    return counter_.fetch_add(1, std::memory_order_acq_rel) + 1;
+}
+
+void StoreChanges::touchWord(int w) {
+    if (w < 0 || w >= kWords) return;
+    const Seq seq = next();
+    words_[static_cast<std::size_t>(w)].store(seq);
+    areas_[static_cast<std::size_t>(Area::Words)].store(seq);
+    wakeAll();
+}
+
+void StoreChanges::touchRecords(std::size_t offset, std::size_t length) {
+    if (length == 0) return;
+    const Seq seq = next();
+    const std::size_t last = std::min<std::size_t>((offset + length - 1) / BandRecord::kSize,
+                                                   static_cast<std::size_t>(kRecords - 1));
+    for (std::size_t r = offset / BandRecord::kSize; r <= last; ++r)
+        records_[r].store(seq);
+    areas_[static_cast<std::size_t>(Area::Records)].store(seq);
+    wakeAll();
+}
+
+void StoreChanges::touch(Area a) {
+    areas_.at(static_cast<std::size_t>(a)).store(next());
+    wakeAll();
+}
+
+int StoreChanges::subscribe(Wake wake) {
+    std::lock_guard<std::mutex> lock(subscribersMutex_);
+    const int id = nextId_++;
+    subscribers_.emplace_back(id, std::move(wake));
+    subscriberCount_.store(static_cast<int>(subscribers_.size()));
+    return id;
+}
+
+void StoreChanges::unsubscribe(int id) {
+    std::lock_guard<std::mutex> lock(subscribersMutex_);
+    std::erase_if(subscribers_, [id](const auto& s) { return s.first == id; });
+    subscriberCount_.store(static_cast<int>(subscribers_.size()));
+}
+
+void StoreChanges::wakeAll() {
+    if (subscriberCount_.load() == 0) return;
+    std::lock_guard<std::mutex> lock(subscribersMutex_);
+    for (const auto& [id, wake] : subscribers_)
+        wake();
+}
+
+// ---------------------------------------------------------------------------
+// Words
 
 std::array<std::uint8_t, ParamBlock::kBytes> ParamBlock::toBytes() const {
     std::array<std::uint8_t, kBytes> out{};
@@ -156,6 +212,19 @@ float speakerLevelOf(const std::array<std::uint8_t, kSpeakerBlockSize>& block, i
     return bitsFloat(getBE32(block.data() + 4 * k));
 }
 
+BandRecord ParamStore::record(int bank, int section) const {
+    std::array<std::uint8_t, BandRecord::kSize> bytes{};
+    registers.read(static_cast<std::size_t>(recordOffset(bank, section)), bytes.data(),
+                   bytes.size());
+    return BandRecord::decode(bytes.data());
+}
+
+void ParamStore::setRecord(int bank, int section, const BandRecord& r) {
+    const auto bytes = r.encode();
+    registers.write(static_cast<std::size_t>(recordOffset(bank, section)), bytes.data(),
+                    bytes.size());
+}
+
 void ParamStore::setSpeakerLevel(int k, float db) {
     std::array<std::uint8_t, 4> b{};
     putBE32(b.data(), floatBits(db));
@@ -261,6 +330,7 @@ void ParamStore::resetToDefaults() {
     hdmiInput.store(0);
     currentMode.store(0);
     protocolVersion.store(0);
+    settingsFromUnit.store(false);
 }
 
 }  // namespace v36

@@ -6,12 +6,76 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "dsp/filter_design.h"
 #include "protocol/bytes.h"
 
 namespace v36 {
+
+// What changed in the store, for whoever shows it (the window, the phones,
+// the broker): every change takes the next sequence number, and each word,
+// filter record and area keeps the number of its last change. A reader
+// remembers the last number it has seen and asks what is newer; nobody
+// polls. Writers on any thread may mark changes.
+class StoreChanges {
+  public:
+    using Seq = std::uint64_t;
+    enum class Area : int {
+        Words,       // a parameter word
+        Records,     // a filter record of the register block
+        SoundField,  // the room
+        Speakers,    // the speaker trims
+        Settings,    // the machine settings (applied or being edited)
+        Mode,        // the current memory mode
+        Inputs,      // the music source and the HDMI input
+        Status,      // the live levels and the wireless microphones
+        Identity,    // model, versions, protocol, mode names
+        Keys,        // the learned remote keys
+        Aux,         // the rest
+    };
+    static constexpr int kAreas = 11;
+    static constexpr int kWords = 147;
+    static constexpr int kRecords = 163;
+
+    // The newest sequence number handed out (0: nothing changed yet).
+    Seq latest() const { return counter_.load(std::memory_order_acquire); }
+    Seq word(int w) const { return words_.at(static_cast<std::size_t>(w)).load(); }
+    Seq record(int r) const { return records_.at(static_cast<std::size_t>(r)).load(); }
+    Seq area(Area a) const { return areas_.at(static_cast<std::size_t>(a)).load(); }
+
+    void touchWord(int w);
+    // The filter records that register bytes offset .. offset+length-1 cover.
+    void touchRecords(std::size_t offset, std::size_t length);
+    void touch(Area a);
+
+    // `wake` is called after each change, on the thread that made it, with
+    // no lock of the store held; it must be quick and must not subscribe or
+    // unsubscribe (a queued call to the reader's own thread, a flag).
+    using Wake = std::function<void()>;
+    int subscribe(Wake wake);
+    void unsubscribe(int id);
+
+  private:
+    Seq next();
+    void wakeAll();
+
+    std::atomic<Seq> counter_{0};
+    std::array<std::atomic<Seq>, kWords> words_{};
+    std::array<std::atomic<Seq>, kRecords> records_{};
+    std::array<std::atomic<Seq>, kAreas> areas_{};
+    mutable std::mutex subscribersMutex_;
+    std::vector<std::pair<int, Wake>> subscribers_;
+    std::atomic<int> subscriberCount_{0};
+    int nextId_ = 1;
+};
 
 // The 147 words of DSP parameters, in display units. Each word is a relaxed
 // atomic 32-bit value: a reader on another thread sees the old or the new
@@ -21,16 +85,21 @@ class ParamBlock {
     static constexpr int kWords = 147;
     static constexpr std::size_t kBytes = kWords * 4;
 
+    // `changes` (may be null) hears of every word whose value changes.
+    explicit ParamBlock(StoreChanges* changes = nullptr) : changes_(changes) {}
+
     std::int32_t getInt(int w) const { return static_cast<std::int32_t>(getRaw(w)); }
     void setInt(int w, std::int32_t v) { setRaw(w, static_cast<std::uint32_t>(v)); }
     float getFloat(int w) const { return bitsFloat(getRaw(w)); }
     void setFloat(int w, float v) { setRaw(w, floatBits(v)); }
     std::uint32_t getRaw(int w) const { return at(w).load(std::memory_order_relaxed); }
-    void setRaw(int w, std::uint32_t v) { at(w).store(v, std::memory_order_relaxed); }
+    void setRaw(int w, std::uint32_t v) {
+        if (at(w).exchange(v, std::memory_order_relaxed) != v && changes_) changes_->touchWord(w);
+    }
 
     void clear() {
-        for (auto& word : words_)
-            word.store(0, std::memory_order_relaxed);
+        for (int w = 0; w < kWords; ++w)
+            setRaw(w, 0);
     }
     // Little-endian byte image as in a mode file.
     std::array<std::uint8_t, kBytes> toBytes() const;
@@ -42,6 +111,7 @@ class ParamBlock {
         return words_.at(static_cast<std::size_t>(w));
     }
     std::array<std::atomic<std::uint32_t>, kWords> words_{};
+    StoreChanges* changes_;
 };
 
 // A block of bytes shared between threads behind a small lock. The lock is
@@ -51,26 +121,43 @@ class ByteBlock {
   public:
     static constexpr std::size_t kSize = N;
     using Bytes = std::array<std::uint8_t, N>;
+    using Area = StoreChanges::Area;
+
+    // `changes` (may be null) hears of every change; the register block's
+    // changes are told by filter record.
+    explicit ByteBlock(StoreChanges* changes = nullptr, Area area = Area::Aux)
+        : changes_(changes), area_(area) {}
 
     Bytes snapshot() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return bytes_;
     }
     void assign(const Bytes& bytes) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        bytes_ = bytes;
+        bool changed = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            changed = bytes_ != bytes;
+            bytes_ = bytes;
+        }
+        if (changed) told(0, N);
     }
     void fill(std::uint8_t value) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        bytes_.fill(value);
+        Bytes bytes;
+        bytes.fill(value);
+        assign(bytes);
     }
     // Copies up to `length` bytes to `offset`, cut at the block's end.
     // Returns the number of bytes copied.
     std::size_t write(std::size_t offset, const std::uint8_t* data, std::size_t length) {
         if (offset >= N) return 0;
         const std::size_t n = length < N - offset ? length : N - offset;
-        std::lock_guard<std::mutex> lock(mutex_);
-        std::memcpy(bytes_.data() + offset, data, n);
+        bool changed = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            changed = std::memcmp(bytes_.data() + offset, data, n) != 0;
+            std::memcpy(bytes_.data() + offset, data, n);
+        }
+        if (changed) told(offset, n);
         return n;
     }
     // Copies up to `length` bytes from `offset`, cut at the block's end.
@@ -86,13 +173,48 @@ class ByteBlock {
         return bytes_.at(i);
     }
     void set(std::size_t i, std::uint8_t value) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        bytes_.at(i) = value;
+        if (i >= N) throw std::out_of_range("ByteBlock::set");
+        write(i, &value, 1);
     }
 
   private:
+    void told(std::size_t offset, std::size_t length) {
+        if (!changes_ || length == 0) return;
+        if (area_ == Area::Records) {
+            changes_->touchRecords(offset, length);
+        } else {
+            changes_->touch(area_);
+        }
+    }
+
     mutable std::mutex mutex_;
     Bytes bytes_{};
+    StoreChanges* changes_;
+    Area area_;
+};
+
+// A small value shared between threads without a lock, whose changes the
+// store tells (the mode, the inputs, the protocol version).
+template <typename T>
+class WatchedValue {
+  public:
+    WatchedValue(StoreChanges& changes, StoreChanges::Area area, T initial = T{})
+        : value_(initial), changes_(changes), area_(area) {}
+    T load() const { return value_.load(); }
+    void store(T v) {
+        if (value_.exchange(v) != v) changes_.touch(area_);
+    }
+    // As std::atomic reads and writes.
+    operator T() const { return load(); }
+    WatchedValue& operator=(T v) {
+        store(v);
+        return *this;
+    }
+
+  private:
+    std::atomic<T> value_;
+    StoreChanges& changes_;
+    StoreChanges::Area area_;
 };
 
 // A UTF-16 text with room for `Room` characters including the terminator.
@@ -101,14 +223,22 @@ class TextField {
   public:
     static constexpr std::size_t kMaxChars = Room - 1;
 
+    explicit TextField(StoreChanges* changes = nullptr) : changes_(changes) {}
+
     std::u16string get() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return text_;
     }
     // Keeps at most kMaxChars characters.
     void set(std::u16string_view text) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        text_.assign(text.substr(0, kMaxChars));
+        bool changed = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const std::u16string_view kept = text.substr(0, kMaxChars);
+            changed = text_ != kept;
+            text_.assign(kept);
+        }
+        if (changed && changes_) changes_->touch(StoreChanges::Area::Identity);
     }
     // The text as UTF-8, for traces and the command line.
     std::string utf8() const;
@@ -116,6 +246,7 @@ class TextField {
   private:
     mutable std::mutex mutex_;
     std::u16string text_;
+    StoreChanges* changes_;
 };
 
 std::string utf16ToUtf8(std::u16string_view text);
@@ -130,18 +261,27 @@ std::string TextField<Room>::utf8() const {
 template <typename T>
 class Guarded {
   public:
+    Guarded(StoreChanges* changes = nullptr, StoreChanges::Area area = StoreChanges::Area::Aux)
+        : changes_(changes), area_(area) {}
     T get() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return value_;
     }
     void set(const T& value) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        value_ = value;
+        bool changed = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            changed = !(value_ == value);
+            value_ = value;
+        }
+        if (changed && changes_) changes_->touch(area_);
     }
 
   private:
     mutable std::mutex mutex_;
     T value_{};
+    StoreChanges* changes_;
+    StoreChanges::Area area_;
 };
 
 // The room geometry decoded from the sound-field register block.
@@ -177,7 +317,6 @@ constexpr int kRegisterBlockSize = 1141;
 constexpr int kSoundFieldOffset = 1141;
 constexpr int kSpeakerOffset = 1161;
 constexpr int kSpeakerBlockSize = 32;
-constexpr int kRegisterSpaceEnd = 1193;
 
 // Machine settings (12 bytes); bytes 9 and 10 are reserved and kept as read.
 constexpr std::size_t kMachineSettingsSize = 12;
@@ -185,31 +324,43 @@ namespace settings {
 constexpr std::size_t kVolumeSaveByMode = 0;
 constexpr std::size_t kMicStartVolume = 3;
 constexpr std::size_t kMusicStartVolume = 4;
+// The volume limits the ribbon, the phones and v36ctl keep.
+constexpr std::size_t kMicMaxVolume = 5;
+constexpr std::size_t kMusicMaxVolume = 6;
 }  // namespace settings
 
 // The model of the unit: everything the application knows of it.
 struct ParamStore {
-    ParamBlock params;
-    ByteBlock<kRegisterBlockSize> registers;
-    ByteBlock<6> auxState;
-    ByteBlock<kSpeakerBlockSize> speakers;
-    ByteBlock<kSoundFieldBytes> soundFieldBlock;
-    Guarded<SoundFieldGeometry> soundField;
+    using Area = StoreChanges::Area;
 
-    std::atomic<std::int32_t> musicSource{0};
-    std::atomic<std::uint8_t> hdmiInput{0};
-    std::atomic<std::int32_t> currentMode{0};
+    // Declared first: every part below tells it of its changes.
+    StoreChanges changes;
 
-    ByteBlock<kMachineSettingsSize> settingsApplied;
-    ByteBlock<kMachineSettingsSize> settingsEdit;
-    ByteBlock<18> remoteKeyTable;
-    ByteBlock<16> liveStatus;
+    ParamBlock params{&changes};
+    ByteBlock<kRegisterBlockSize> registers{&changes, Area::Records};
+    ByteBlock<6> auxState{&changes, Area::Aux};
+    ByteBlock<kSpeakerBlockSize> speakers{&changes, Area::Speakers};
+    ByteBlock<kSoundFieldBytes> soundFieldBlock{&changes, Area::SoundField};
+    Guarded<SoundFieldGeometry> soundField{&changes, Area::SoundField};
 
-    TextField<30> deviceModel;
-    TextField<11> dspVersion;
-    TextField<11> mcuVersion;
-    std::atomic<std::uint8_t> protocolVersion{0};
-    std::array<TextField<24>, 4> modeNames;
+    WatchedValue<std::int32_t> musicSource{changes, Area::Inputs, 0};
+    WatchedValue<std::uint8_t> hdmiInput{changes, Area::Inputs, 0};
+    WatchedValue<std::int32_t> currentMode{changes, Area::Mode, 0};
+
+    ByteBlock<kMachineSettingsSize> settingsApplied{&changes, Area::Settings};
+    ByteBlock<kMachineSettingsSize> settingsEdit{&changes, Area::Settings};
+    // Whether settingsApplied holds what a unit reported (a mode file does
+    // not carry the machine settings).
+    WatchedValue<bool> settingsFromUnit{changes, Area::Settings, false};
+    ByteBlock<18> remoteKeyTable{&changes, Area::Keys};
+    ByteBlock<16> liveStatus{&changes, Area::Status};
+
+    TextField<30> deviceModel{&changes};
+    TextField<11> dspVersion{&changes};
+    TextField<11> mcuVersion{&changes};
+    WatchedValue<std::uint8_t> protocolVersion{changes, Area::Identity, 0};
+    std::array<TextField<24>, 4> modeNames{TextField<24>{&changes}, TextField<24>{&changes},
+                                           TextField<24>{&changes}, TextField<24>{&changes}};
 
     // The start-up state of the application, before any unit answers.
     void resetToDefaults();
@@ -222,6 +373,10 @@ struct ParamStore {
     // Reads the speaker trim k (0..7) in dB from the big-endian speaker block.
     float speakerLevel(int k) const;
     void setSpeakerLevel(int k, float db);
+
+    // The filter record of section `section` of filter bank `bank` (1..9).
+    BandRecord record(int bank, int section) const;
+    void setRecord(int bank, int section, const BandRecord& record);
 };
 
 // Speaker trim k (0..7) in dB read from a copy of the speaker block.

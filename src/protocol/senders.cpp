@@ -98,19 +98,6 @@ int Senders::readRegisters(int offset, int length) {
     return write(r);
 }
 
-int Senders::writeBand(int block, int record, float gain, int freq, float q, int type) {
-    const BandRecord rec{gain, freq, q, type};
-    const auto bytes = rec.encode();
-    const int offset = recordOffset(block, record);
-    store_.registers.write(static_cast<std::size_t>(offset), bytes.data(), bytes.size());
-    return writeRegisters(offset, BandRecord::kSize, bytes.data());
-}
-
-void Senders::SendSection(int bank, int index, int type, float gain, int freq, float q) {
-    writeBand(bank, index, gain, freq, q, type);
-    sendBiquad(bank, index, DesignSection(type, freq, q, gain, kSampleRate));
-}
-
 void Senders::sendSection(int bank, int index, int type, float gain, int freq, float q) {
     const auto bytes = BandRecord{gain, freq, q, type}.encode();
     writeRegisters(recordOffset(bank, index), BandRecord::kSize, bytes.data());
@@ -118,10 +105,7 @@ void Senders::sendSection(int bank, int index, int type, float gain, int freq, f
 }
 
 void Senders::sendStoredSection(int bank, int index) {
-    std::array<std::uint8_t, BandRecord::kSize> bytes{};
-    store_.registers.read(static_cast<std::size_t>(recordOffset(bank, index)), bytes.data(),
-                          bytes.size());
-    const BandRecord r = BandRecord::decode(bytes.data());
+    const BandRecord r = store_.record(bank, index);
     sendBiquad(bank, index, DesignSection(r.type, r.freq, r.q, r.gain, kSampleRate));
 }
 
@@ -232,37 +216,30 @@ void Senders::sendWord(int w) {
 }
 
 void Senders::sendMusicMute(bool muted) {
-    constexpr int kBlock = 4;
-    constexpr int kIndex = 16;
+    const UnitAddress a = wordInfo(w::musicMute).sendTo.front();
     if (muted) {
-        sendParam(kBlock, kIndex, 0.0f, 2);
+        sendParam(a.block, a.index, 0.0f, a.count);
         return;
     }
     for (int step = 0; step <= 8; ++step) {
-        sendParam(kBlock, kIndex, static_cast<float>(step) / 10.0f, 2);
+        sendParam(a.block, a.index, static_cast<float>(step) / 10.0f, a.count);
         sleep_(std::chrono::milliseconds(30));
     }
-    sendParam(kBlock, kIndex, 1.0f, 2);
-}
-
-void Senders::setFreqShift(int channel, int s) {
-    const int shiftWord = channel == 0 ? w::micAFreq : w::micBFreq;
-    const int modeWord = channel == 0 ? w::micAFreqMode : w::micBFreqMode;
-    store_.params.setInt(shiftWord, s);
-    store_.params.setInt(modeWord, s == 1 ? 1 : 0);
-    sendFreqShift(channel);
+    sendParam(a.block, a.index, 1.0f, a.count);
 }
 
 void Senders::sendFreqShift(int channel) {
-    const int s = store_.params.getInt(channel == 0 ? w::micAFreq : w::micBFreq);
-    const int base = channel == 0 ? 38 : 51;  // radians, period, mode
+    const int word = channel == 0 ? w::micAFreq : w::micBFreq;
+    const int s = store_.params.getInt(word);
+    // The shift's three addresses: radians, period, mode.
+    const std::vector<UnitAddress>& to = wordInfo(word).sendTo;
     if (s == 1) {
-        sendInt(1, base + 2, 1);
+        sendInt(to[2].block, to[2].index, 1);
         return;
     }
-    sendInt(1, base + 2, 0);
-    sendParam(1, base, freqShiftRadians(s), 1);
-    sendInt(1, base + 1, freqShiftPeriodSamples(s));
+    sendInt(to[2].block, to[2].index, 0);
+    sendParam(to[0].block, to[0].index, freqShiftRadians(s), 1);
+    sendInt(to[1].block, to[1].index, freqShiftPeriodSamples(s));
 }
 
 void Senders::sendCompressor(const OutputGroup& g) {
@@ -272,55 +249,10 @@ void Senders::sendCompressor(const OutputGroup& g) {
     sendWords(g.block, g.unitCompressor(), words);
 }
 
-void Senders::setOutputDelay(const OutputGroup& g, int channel, float ms) {
-    const float v = outputDelayFloor(ms);
-    store_.params.setFloat(g.delayMs(channel), v);
-    sendInt(g.block, g.unitDelay(channel), msToSamples(v));
-}
-
-void Senders::setEchoPredelay(int channel, float sumMs) {
-    const float sum = sumMs < 3.0f ? 3.0f : sumMs;
-    const float half = sum / 2.0f;
-    const int first = channel == 0 ? w::echoATime : w::echoBTime;
-    const int index = channel == 0 ? 16 : 23;
-    for (int k = 0; k < 2; ++k) {
-        store_.params.setFloat(first + k, half);
-        sendInt(2, index + k, msToSamples(half));
-    }
-}
-
-int Senders::splitPairOf(const OutputGroup& g, int channel) const {
-    return v36::splitPairOf(store_, g, channel);
-}
-
-void Senders::setDelayFilterMode(const OutputGroup& g, int channel, int mode) {
-    store_.params.setInt(g.delayFilterMode(channel), mode);
-    sendWord(g.delayFilterMode(channel));
-    for (const SectionSetting& s : splitSections(g, channel, splitPairOf(g, channel), mode == 0))
-        SendSection(g.block, s.section, s.type, s.gain, s.freq, s.q);
-}
-
-void Senders::setSplitPair(const OutputGroup& g, int channel, int pair) {
-    for (const SectionSetting& s : splitSections(g, channel, pair, true))
-        SendSection(g.block, s.section, s.type, s.gain, s.freq, s.q);
-}
-
-UnitAddress speakerLevelAddress(int k) {
-    static constexpr UnitAddress kAddresses[8] = {{5, 42, 6}, {5, 43, 6}, {6, 28, 6}, {6, 29, 6},
-                                                  {7, 23, 6}, {8, 33, 6}, {9, 28, 6}, {9, 29, 6}};
-    return kAddresses[std::clamp(k, 0, 7)];
-}
-
-void Senders::setSpeakerLevel(int k, float db) {
-    if (k < 0 || k > 7) return;
-    store_.setSpeakerLevel(k, db);
-    sendSpeakerLevel(k, store_.speakers.snapshot());
-}
-
 void Senders::sendSpeakerLevel(int k, const std::array<std::uint8_t, kSpeakerBlockSize>& block) {
     if (k < 0 || k > 7) return;
     writeRegisters(kSpeakerOffset, kSpeakerBlockSize, block.data());
-    const UnitAddress a = speakerLevelAddress(k);
+    const UnitAddress a = speakerTrimAddress(k);
     sendWords(a.block, a.index, speakerLevelWords(speakerLevelOf(block, k)));
 }
 
@@ -338,9 +270,9 @@ void Senders::sendFullSet(bool volumeSaveByMode) {
 
     // 1. Microphones and music start silent when volumes are kept per mode.
     if (volumeSaveByMode) {
-        sendParam(1, 30, 0.0f, 1);
-        sendParam(1, 43, 0.0f, 1);
-        sendParam(4, 15, 0.0f, 2);
+        for (int word : {w::micVolume, w::musicVolume})
+            for (const UnitAddress& a : wordInfo(word).sendTo)
+                sendParam(a.block, a.index, 0.0f, a.count);
     }
 
     // 2. Routing and effect levels.
@@ -381,7 +313,10 @@ void Senders::sendFullSet(bool volumeSaveByMode) {
     for (int c = 0; c < 2; ++c) {
         const Channel& ch = kChannels[c];
         sendWord(ch.micEqBypass);
-        setFreqShift(c, p.getInt(c == 0 ? w::micAFreq : w::micBFreq));
+        // The mode word follows the shift, as every edit of it stores.
+        const int shift = p.getInt(c == 0 ? w::micAFreq : w::micBFreq);
+        p.setInt(c == 0 ? w::micAFreqMode : w::micBFreqMode, shift == 1 ? 1 : 0);
+        sendFreqShift(c);
         sendWord(ch.reverbEqBypass);
         sendWord(ch.reverbTime);
         sendWord(ch.reverbTime + 1);

@@ -62,14 +62,10 @@ class Senders {
     int writeRegisters(int offset, int length, const std::uint8_t* data);
     // Command 134: ask for `length` (1..56) bytes at `offset`.
     int readRegisters(int offset, int length);
-    // Encodes the record, stores it in the register block and writes it.
-    int writeBand(int block, int record, float gain, int freq, float q, int type);
-    // writeBand, then design the section and send its coefficients.
-    void SendSection(int bank, int index, int type, float gain, int freq, float q);
-    // The same reports as SendSection without touching the store: the
-    // record goes to the unit's register space, then the coefficients. The
-    // writer thread sends what the GUI thread has already stored this way.
+    // One filter section as the unit takes it, without touching the store:
+    // its record into the unit's register space, then its coefficients.
     void sendSection(int bank, int index, int type, float gain, int freq, float q);
+
     void readAllRegisters();
     void writeAllRegisters();
     // Designs and sends every EQ band's biquad from its stored record.
@@ -86,35 +82,11 @@ class Senders {
     // Music mute: muting sends 0.0 at once; unmuting fades in 0.0..0.8 in
     // tenths with 30 ms pauses, then 1.0.
     void sendMusicMute(bool muted);
-    // Frequency shift of microphone channel 0 (A) or 1 (B): stores `s` and
-    // its mode word, sends them.
-    void setFreqShift(int channel, int s);
     // Sends the stored frequency shift of channel 0 (A) or 1 (B) without
     // writing the store.
     void sendFreqShift(int channel);
     // Stores and sends the compressor of `group` (seven words).
     void sendCompressor(const OutputGroup& group);
-    // Output delay: raised to at least 1.5 ms, stored and sent.
-    void setOutputDelay(const OutputGroup& group, int channel, float ms);
-    // Delay filter mode of channel k of `group` (0 = high-frequency mode,
-    // 1 = channel mode): stored, the two mode words sent, then the split
-    // pair found from the stored high-pass frequency sent as high-pass and
-    // low-pass sections, or as flat peaking sections in channel mode (so the
-    // pair survives in the register block).
-    void setDelayFilterMode(const OutputGroup& group, int channel, int mode);
-    // Split pair i (0..25) of channel k: high-pass 500 + 100 i Hz and
-    // low-pass 1000 + 100 i Hz, both Q 0.707 at 0 dB.
-    void setSplitPair(const OutputGroup& group, int channel, int pair);
-    // The pair whose high-pass frequency the channel's stored high-pass
-    // section has; 0 when none matches.
-    int splitPairOf(const OutputGroup& group, int channel) const;
-
-    // Echo predelay of channel 0 (A) or 1 (B): the sum of both taps, at least
-    // 3.0 ms, each tap half of it.
-    void setEchoPredelay(int channel, float sumMs);
-    // Speaker trim k (0..7) in dB: stored, the speaker block written, the
-    // six-word level sent.
-    void setSpeakerLevel(int k, float db);
     // Writes the given speaker block to the unit and sends trim k's
     // six-word level from it; the store is not touched.
     void sendSpeakerLevel(int k, const std::array<std::uint8_t, kSpeakerBlockSize>& block);
@@ -135,9 +107,5 @@ class Senders {
     Sleeper sleep_;
     std::function<void()> writeHook_;
 };
-
-// The unit parameter address of speaker trim k (Main L, Main R, Rear L,
-// Rear R, Center, Sub, Top L, Top R).
-UnitAddress speakerLevelAddress(int k);
 
 }  // namespace v36

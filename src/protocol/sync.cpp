@@ -6,39 +6,172 @@
 
 #include "protocol/codecs.h"
 #include "protocol/report.h"
+#include "protocol/word_table.h"
 #include "protocol/words.h"
 
 namespace v36 {
 
 namespace {
 
-struct ReadRequest {
-    std::uint8_t block, index, count;
-};
-
-// The parameters the pull asks for, in the unit's order. Addresses the
-// store has no word for are answered and ignored.
-constexpr std::array<ReadRequest, 148> kReadBackList{{
-    {1, 30, 1}, {1, 32, 1}, {1, 33, 1}, {1, 34, 1}, {1, 35, 1}, {1, 36, 1}, {1, 43, 1}, {1, 45, 1},
-    {1, 46, 1}, {1, 47, 1}, {1, 48, 1}, {1, 49, 1}, {1, 66, 2}, {2, 15, 1}, {2, 22, 1}, {2, 28, 2},
-    {3, 15, 1}, {3, 21, 1}, {3, 26, 2}, {4, 15, 2}, {5, 28, 1}, {5, 29, 1}, {5, 30, 1}, {5, 31, 1},
-    {5, 42, 6}, {5, 43, 6}, {6, 14, 1}, {6, 15, 1}, {6, 16, 1}, {6, 17, 1}, {6, 28, 6}, {6, 29, 6},
-    {9, 14, 1}, {9, 15, 1}, {9, 16, 1}, {9, 17, 1}, {9, 28, 6}, {9, 29, 6}, {7, 12, 1}, {7, 13, 1},
-    {7, 14, 1}, {7, 15, 1}, {7, 23, 6}, {8, 22, 1}, {8, 23, 1}, {8, 24, 1}, {8, 25, 1}, {8, 33, 6},
-    {1, 37, 1}, {1, 38, 1}, {1, 39, 1}, {1, 40, 1}, {1, 60, 1}, {1, 61, 1}, {1, 62, 1}, {1, 63, 1},
-    {1, 64, 1}, {1, 65, 1}, {1, 56, 1}, {1, 57, 1}, {1, 58, 1}, {1, 59, 1}, {1, 42, 1}, {1, 50, 1},
-    {1, 51, 1}, {1, 52, 1}, {1, 53, 1}, {1, 55, 1}, {3, 14, 1}, {3, 16, 1}, {3, 17, 1}, {3, 18, 1},
-    {3, 19, 1}, {3, 27, 2}, {3, 20, 1}, {3, 22, 1}, {3, 23, 1}, {3, 24, 1}, {3, 25, 1}, {2, 14, 1},
-    {2, 16, 1}, {2, 17, 1}, {2, 29, 2}, {2, 21, 1}, {2, 23, 1}, {2, 24, 1}, {4, 17, 1}, {4, 18, 1},
-    {4, 19, 1}, {4, 20, 1}, {4, 16, 2}, {4, 21, 1}, {4, 22, 1}, {4, 23, 1}, {5, 32, 1}, {5, 34, 1},
-    {5, 35, 1}, {5, 36, 1}, {5, 33, 7}, {5, 37, 1}, {5, 38, 1}, {5, 39, 2}, {5, 40, 2}, {5, 41, 2},
-    {6, 18, 1}, {6, 20, 1}, {6, 21, 1}, {6, 22, 1}, {6, 19, 7}, {6, 23, 1}, {6, 24, 1}, {6, 25, 2},
-    {6, 26, 2}, {6, 27, 2}, {9, 18, 1}, {9, 20, 1}, {9, 21, 1}, {9, 22, 1}, {9, 19, 7}, {9, 23, 1},
-    {9, 24, 1}, {9, 25, 2}, {9, 26, 2}, {9, 27, 2}, {7, 16, 1}, {7, 18, 1}, {7, 19, 1}, {7, 17, 7},
-    {7, 20, 1}, {7, 21, 2}, {7, 22, 1}, {8, 26, 1}, {8, 28, 1}, {8, 29, 1}, {8, 27, 7}, {8, 30, 1},
-    {8, 31, 2}, {8, 32, 1}, {1, 41, 1}, {1, 54, 1}, {1, 67, 1}, {1, 68, 1}, {2, 18, 1}, {2, 19, 1},
-    {2, 20, 1}, {2, 25, 1}, {2, 26, 1}, {2, 27, 1},
-}};
+// The parameters the pull asks for, in the unit's order.
+std::vector<UnitAddress> buildReadList() {
+    auto read = [](int word, std::size_t k = 0) { return wordInfo(word).readFrom.at(k); };
+    auto sent = [](int word, std::size_t k) { return wordInfo(word).sendTo.at(k); };
+    auto trim = [](int k) { return speakerTrimAddress(k); };
+    // An address the store has no word for: answered and ignored.
+    auto unnamed = [](int block, int index, int count) {
+        return UnitAddress{static_cast<std::uint8_t>(block), static_cast<std::uint8_t>(index),
+                           static_cast<std::uint8_t>(count)};
+    };
+    return {read(w::micVolume),
+            read(w::effectVolume),
+            read(w::micRouteA),
+            read(w::micRouteA + 1),
+            read(w::micRouteA + 2),
+            read(w::micRouteA + 3),
+            read(w::micVolume, 1),
+            read(w::effectVolume, 1),
+            read(w::micRouteB),
+            read(w::micRouteB + 1),
+            read(w::micRouteB + 2),
+            read(w::micRouteB + 3),
+            unnamed(1, 66, 2),
+            read(w::echoAParam15),
+            read(w::echoBParam22),
+            read(w::echoVolume),
+            read(w::reverbAParam15),
+            read(w::reverbBParam21),
+            read(w::reverbVolume),
+            read(w::musicVolume),
+            read(outMain.level(0)),
+            read(outMain.level(1)),
+            read(outMain.level(2)),
+            read(outMain.level(3)),
+            trim(0),
+            trim(1),
+            read(outRear.level(0)),
+            read(outRear.level(1)),
+            read(outRear.level(2)),
+            read(outRear.level(3)),
+            trim(2),
+            trim(3),
+            read(outTop.level(0)),
+            read(outTop.level(1)),
+            read(outTop.level(2)),
+            read(outTop.level(3)),
+            trim(6),
+            trim(7),
+            read(outCenter.level(0)),
+            read(outCenter.level(1)),
+            read(outCenter.level(2)),
+            read(outCenter.level(3)),
+            trim(4),
+            read(outSub.level(0)),
+            read(outSub.level(1)),
+            read(outSub.level(2)),
+            read(outSub.level(3)),
+            trim(5),
+            read(w::micAEqBypass),
+            read(w::micAFreq),
+            sent(w::micAFreq, 1),
+            read(w::micAFreqMode),
+            read(w::micGateThreshold),
+            read(w::micGateThreshold + 1),
+            read(w::micGateThreshold + 2),
+            read(w::micGateThreshold + 3),
+            read(w::micGateAttack),
+            read(w::micGateRelease),
+            read(w::micLevel),
+            read(w::micLevel + 1),
+            read(w::micLevel + 2),
+            read(w::micLevel + 3),
+            read(w::micMute),
+            read(w::micBEqBypass),
+            read(w::micBFreq),
+            sent(w::micBFreq, 1),
+            read(w::micBFreqMode),
+            read(w::micMute, 1),
+            read(w::reverbAEqBypass),
+            read(w::reverbATime),
+            read(w::reverbATime + 1),
+            read(w::reverbAParam18),
+            sent(w::reverbAParam18, 1),
+            read(w::reverbMute),
+            read(w::reverbBEqBypass),
+            read(w::reverbBTime),
+            read(w::reverbBTime + 1),
+            read(w::reverbBParam24),
+            sent(w::reverbBParam24, 1),
+            read(w::echoAEqBypass),
+            read(w::echoATime),
+            read(w::echoATime + 1),
+            read(w::echoMute),
+            read(w::echoBEqBypass),
+            read(w::echoBTime),
+            read(w::echoBTime + 1),
+            read(w::musicEqBypass),
+            read(w::musicAgcEnable),
+            read(w::musicAgcLevel),
+            read(w::musicPitch),
+            read(w::musicMute),
+            read(w::musicGateThreshold),
+            read(w::musicGateAttack),
+            read(w::musicGateRelease),
+            read(outMain.eqBypass()),
+            read(outMain.compBypass()),
+            read(outMain.delayMs(0)),
+            read(outMain.delayMs(1)),
+            read(outMain.compThreshold()),
+            read(outMain.delayBypass(0)),
+            read(outMain.delayBypass(1)),
+            read(outMain.delayFilterMode(0)),
+            read(outMain.delayFilterMode(1)),
+            read(outMain.mute()),
+            read(outRear.eqBypass()),
+            read(outRear.compBypass()),
+            read(outRear.delayMs(0)),
+            read(outRear.delayMs(1)),
+            read(outRear.compThreshold()),
+            read(outRear.delayBypass(0)),
+            read(outRear.delayBypass(1)),
+            read(outRear.delayFilterMode(0)),
+            read(outRear.delayFilterMode(1)),
+            read(outRear.mute()),
+            read(outTop.eqBypass()),
+            read(outTop.compBypass()),
+            read(outTop.delayMs(0)),
+            read(outTop.delayMs(1)),
+            read(outTop.compThreshold()),
+            read(outTop.delayBypass(0)),
+            read(outTop.delayBypass(1)),
+            read(outTop.delayFilterMode(0)),
+            read(outTop.delayFilterMode(1)),
+            read(outTop.mute()),
+            read(outCenter.eqBypass()),
+            read(outCenter.compBypass()),
+            read(outCenter.delayMs(0)),
+            read(outCenter.compThreshold()),
+            read(outCenter.delayBypass(0)),
+            read(outCenter.delayFilterMode(0)),
+            read(outCenter.mute()),
+            read(outSub.eqBypass()),
+            read(outSub.compBypass()),
+            read(outSub.delayMs(0)),
+            read(outSub.compThreshold()),
+            read(outSub.delayBypass(0)),
+            read(outSub.delayFilterMode(0)),
+            read(outSub.mute()),
+            read(w::micAPhase),
+            read(w::micBPhase),
+            read(w::autoSubEnable),
+            read(w::autoSubLevel),
+            read(w::echoATime + 2),
+            read(w::echoAParam19),
+            read(w::echoAParam20),
+            read(w::echoBTime + 2),
+            read(w::echoBParam26),
+            read(w::echoBParam27)};
+}
 
 // Counts reports without sending them anywhere.
 class CountingTransport : public ReportTransport {
@@ -56,6 +189,11 @@ class CountingTransport : public ReportTransport {
 };
 
 }  // namespace
+
+const std::vector<UnitAddress>& pullReadList() {
+    static const std::vector<UnitAddress> list = buildReadList();
+    return list;
+}
 
 bool modelMatches(const std::u16string& model) {
     static constexpr char16_t kModel[] = u"V36";
@@ -251,9 +389,8 @@ bool SyncWorker::identify() {
 
 void SyncWorker::readEverything() {
     const SyncTimings t = timings();
-    for (const ReadRequest& r : kReadBackList) {
-        senders_.sendCommand({cmd::kReadParam, 0, r.block, r.index, r.count, -1});
-    }
+    for (const UnitAddress& a : pullReadList())
+        senders_.sendCommand({cmd::kReadParam, 0, a.block, a.index, a.count, -1});
     senders_.readAllRegisters();
 
     senders_.sendCommand({cmd::kQuerySettings, -1});

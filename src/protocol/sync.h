@@ -8,10 +8,12 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "link/link.h"
 #include "protocol/param_store.h"
 #include "protocol/senders.h"
+#include "protocol/word_table.h"
 
 namespace v36 {
 
@@ -35,6 +37,9 @@ enum class SyncKind { Pull = 0, Push = 1 };
 constexpr int kProtocolVersion = 12;
 bool modelMatches(const std::u16string& model);
 bool identityAccepted(const ParamStore& store);
+
+// The parameter addresses a pull reads, in the unit's order (148).
+const std::vector<UnitAddress>& pullReadList();
 
 // Pulls the unit's whole state into the store, or pushes the store to the
 // unit, on a worker thread of its own. One runs at a time: a pull or push

@@ -191,6 +191,17 @@ std::optional<int> findWord(std::string_view name) {
     return std::nullopt;
 }
 
+UnitAddress speakerTrimAddress(int k) {
+    struct Trim {
+        const OutputGroup* group;
+        int channel;
+    };
+    static constexpr Trim kTrims[8] = {{&outMain, 0},   {&outMain, 1}, {&outRear, 0}, {&outRear, 1},
+                                       {&outCenter, 0}, {&outSub, 0},  {&outTop, 0},  {&outTop, 1}};
+    const Trim& t = kTrims[k < 0 ? 0 : k > 7 ? 7 : k];
+    return {t.group->block, t.group->unitSpeakerTrim(t.channel), 6};
+}
+
 std::optional<int> findReadBackWord(std::uint8_t block, std::uint8_t index1) {
     if (block >= 10) return std::nullopt;
     const int word = index().byAddress.at(block).at(index1);

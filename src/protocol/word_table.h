@@ -63,6 +63,10 @@ const WordInfo& wordInfo(int word);
 // when the array has a single element ("outSub.delayMs").
 std::optional<int> findWord(std::string_view name);
 
+// The unit address of speaker trim k (0..7: Main L, Main R, Rear L, Rear R,
+// Center, Sub, Top L, Top R), six words; the speaker block holds the values.
+UnitAddress speakerTrimAddress(int k);
+
 // The word whose answer the unit gives at block.index, if any.
 std::optional<int> findReadBackWord(std::uint8_t block, std::uint8_t index);
 

@@ -110,6 +110,11 @@ struct OutputGroup {
     constexpr std::uint8_t unitMute() const {
         return static_cast<std::uint8_t>(L + (stereo ? 13 : 10));
     }
+    // The six-word speaker trim of channel k (no word holds it: the speaker
+    // block does).
+    constexpr std::uint8_t unitSpeakerTrim(int k) const {
+        return static_cast<std::uint8_t>(L + (stereo ? 14 + k : 11));
+    }
     // Split-filter sections of channel k: high-pass, then low-pass.
     constexpr int splitHighPass(int k) const { return xover + 2 * k; }
     constexpr int splitLowPass(int k) const { return xover + 2 * k + 1; }

@@ -22,6 +22,8 @@ void WriteQueue::post(Job job) {
 }
 
 void WriteQueue::waitIdle() {
+    // A job that waits for the queue would wait for itself.
+    if (std::this_thread::get_id() == thread_.get_id()) return;
     std::unique_lock<std::mutex> lock(mutex_);
     cv_.wait(lock, [this] { return jobs_.empty() && !busy_; });
 }

@@ -23,7 +23,8 @@ class WriteQueue {
     WriteQueue& operator=(const WriteQueue&) = delete;
 
     void post(Job job);
-    // Blocks until every job posted so far has run (tests, shutdown).
+    // Blocks until every job posted so far has run (tests, shutdown); at
+    // once when called by a job.
     void waitIdle();
     // Drops the jobs not yet started (the link closed); returns how many.
     std::size_t discardPending();

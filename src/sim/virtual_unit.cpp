@@ -105,8 +105,10 @@ std::unique_ptr<Memory> factoryMemory() {
     senders.sendWord(w::micVolume);
     senders.sendWord(w::musicVolume);
     senders.sendFullSet(false);
-    for (int k = 0; k < 8; ++k)
-        senders.setSpeakerLevel(k, 0.0f);
+    for (int k = 0; k < 8; ++k) {
+        store.setSpeakerLevel(k, 0.0f);
+        senders.sendSpeakerLevel(k, store.speakers.snapshot());
+    }
     link.detach();
 
     for (const Report& r : capture.reports) {

@@ -87,8 +87,7 @@ TEST_F(EditPathTest, EditUndoAndRedoSendTheirBytesInOrder) {
     graph.setGain(3, -4.5f);
     graph.setQ(3, 2.345f);
     unit().clearTraffic();
-    edits().apply(Edit({QString::fromUtf8("均衡"), QStringLiteral("EQ band")})
-                      .band(kEqMain, graph.bands(), 3));
+    edits().apply(Edit({"均衡", "EQ band"}).band(kEqMain, graph.bands(), 3));
     settle();
     const std::vector<Report> edit = unit().received();
     ASSERT_EQ(edit.size(), 2u);  // register record, then the biquad
@@ -130,7 +129,7 @@ TEST_F(EditPathTest, GesturesAndGroupedActionsAreSingleSteps) {
     // one step; its undo puts every record back.
     settle();
     const auto registersBefore = store().registers.snapshot();
-    Edit reset({QString::fromUtf8("重置均衡"), QStringLiteral("Reset EQ")});
+    Edit reset({"重置均衡", "Reset EQ"});
     const std::vector<SectionSetting> sections = resetBands(kEqMain);
     reset.sections(eqInfo(kEqMain).bank, sections).wrapInMusicMute();
     unit().clearTraffic();
@@ -155,7 +154,7 @@ TEST_F(EditPathTest, UndoOfManyItemsOfOneBlockPutsBackTheBlockTheEditFound) {
     ASSERT_TRUE(waitIdleConnected());
     const auto before = unit().registers();
     SoundFieldGeometry g = store().soundField.get();
-    Edit edit({QString::fromUtf8("声场"), QStringLiteral("Sound field")});
+    Edit edit({"声场", "Sound field"});
     g.listenerY = 1.0f;
     edit.soundField(g);
     g.listenerX = -1.0f;

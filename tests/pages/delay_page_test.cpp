@@ -131,13 +131,13 @@ TEST_F(DelayPageTest, TheSpinStepsTenthsFromTheTypedValueAndStopsAtTheLimits) {
     spinClick(page, kCenter, -1);
     spinClick(page, kCenter, -1);
     EXPECT_EQ(page->delayBox(kCenter)->text(), QStringLiteral("1.5ms"));
-    EXPECT_EQ(page->spinPosition(kCenter), CDelayDlg::kSpinMinimum);
+    EXPECT_EQ(page->spinPosition(kCenter), CDelayDlg::spinMinimum());
     EXPECT_EQ(store().params.getFloat(outCenter.delayMs(0)), 1.5f);
     enter(page, kCenter, QStringLiteral("99.9"));
     spinClick(page, kCenter, +1);
     spinClick(page, kCenter, +1);
     EXPECT_EQ(page->delayBox(kCenter)->text(), QStringLiteral("100.0ms"));
-    EXPECT_EQ(page->spinPosition(kCenter), CDelayDlg::kSpinMaximum);
+    EXPECT_EQ(page->spinPosition(kCenter), CDelayDlg::spinMaximum());
 }
 
 // A wheel turn anywhere on the page goes to the focused delay box (a spin

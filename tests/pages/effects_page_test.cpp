@@ -55,7 +55,7 @@ TEST_F(EffectsPageTest, BandFiveOfTheChBEchoEqIsBankTwoSectionEleven) {
     EXPECT_LT(b.gain, 0.0f);
     EXPECT_EQ(sectionTraffic(unit()),
               sectionReports(2, 11, kPeq, b.gain, static_cast<int>(b.freq), b.q));
-    EXPECT_EQ(app_->edits().undoText().en, QStringLiteral("CH B Echo EQ Band 5"));
+    EXPECT_EQ(app_->edits().undoText().en, std::string("CH B Echo EQ Band 5"));
 }
 
 TEST_F(EffectsPageTest, BypassAndResetOfAnEffectEqNeverTouchTheMusic) {
@@ -82,7 +82,7 @@ TEST_F(EffectsPageTest, BypassAndResetOfAnEffectEqNeverTouchTheMusic) {
     EXPECT_TRUE(paramReports(unit(), 4, 16).empty());
     EXPECT_EQ(editor()->grid()->cellText(5, CEqEditor::kFrequencyColumn), QStringLiteral("2300Hz"));
     // One step each; undo of the reset sends the old bands back.
-    EXPECT_EQ(app_->edits().undoText().en, QStringLiteral("Reset EQ"));
+    EXPECT_EQ(app_->edits().undoText().en, std::string("Reset EQ"));
 }
 
 TEST_F(EffectsPageTest, ALivePageSwitchesItsEqAndTheBackButtonReturns) {

@@ -160,7 +160,7 @@ TEST_F(EqInterchangeTest, AnImportThroughThePreviewIsOneStepOfTheChangedBands) {
     EXPECT_EQ(after.band(2).type, kHighShelf);
     EXPECT_EQ(after.band(3).gain, 0.0f);
     EXPECT_EQ(sectionTraffic(unit()), expected);
-    EXPECT_EQ(app_->edits().undoText().en, QStringLiteral("Import CH A Reverb EQ"));
+    EXPECT_EQ(app_->edits().undoText().en, std::string("Import CH A Reverb EQ"));
 
     // One undo puts the three bands back.
     unit().clearTraffic();
@@ -307,7 +307,7 @@ TEST_F(EqInterchangeTest, CopyToAnotherEqIsOneStepOfThatEq) {
         expected.insert(expected.end(), two.begin(), two.end());
     }
     EXPECT_EQ(sectionTraffic(unit()), expected);
-    EXPECT_EQ(app_->edits().undoText().en, QStringLiteral("Copy CH A Reverb EQ to CH B Echo EQ"));
+    EXPECT_EQ(app_->edits().undoText().en, std::string("Copy CH A Reverb EQ to CH B Echo EQ"));
     EXPECT_TRUE(app_->infoDialog() &&
                 app_->infoDialog()->text().contains(QStringLiteral("copied")));
     // The page still shows its own EQ, unchanged.

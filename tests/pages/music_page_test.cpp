@@ -102,7 +102,7 @@ TEST_F(MusicPageTest, ABandDragReachesTheUnitAsOneUndoStep) {
     EXPECT_EQ(sent[2], last[0]);
     EXPECT_EQ(sent[3], last[1]);
     EXPECT_EQ(app_->edits().count(), steps + 1);
-    EXPECT_EQ(app_->edits().undoText().en, QStringLiteral("CH A Mic EQ Band 3"));
+    EXPECT_EQ(app_->edits().undoText().en, std::string("CH A Mic EQ Band 3"));
     EXPECT_TRUE(editor()->bandEditorShown());
     EXPECT_EQ(editor()->gainEdit()->text(), QString::fromStdString(formatGain(after.gain)));
     EXPECT_EQ(editor()->bandNumberLabel()->text(), QStringLiteral("3"));

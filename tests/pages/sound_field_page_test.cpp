@@ -100,7 +100,7 @@ TEST_F(SoundFieldPageTest, EachSpeakerTakesItsLevelFromItsDistanceToTheListener)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.item);
         const int k = c.item - 1;
-        const int entry = CSSVCDlg::kSpeakerEntry[static_cast<std::size_t>(k)];
+        const int entry = speakerTrimOfRoomSpeaker(k);
         moveItem(page, c.item, "4.9", "4.9");  // out of the way first
         unit().clearTraffic();
         enter(page, CSSVCDlg::kFirstEdit + 2 * c.item, QString::fromLatin1(c.x));
@@ -114,7 +114,7 @@ TEST_F(SoundFieldPageTest, EachSpeakerTakesItsLevelFromItsDistanceToTheListener)
         EXPECT_EQ(wire(), two);
         EXPECT_EQ(unitTrim(entry), level);
         const auto words = speakerLevelWords(level);
-        const UnitAddress a = speakerLevelAddress(entry);
+        const UnitAddress a = speakerTrimAddress(entry);
         const auto held = unit().paramWords(a.block, a.index);
         ASSERT_GE(held.size(), 6u);
         EXPECT_TRUE(std::equal(words.begin(), words.end(), held.begin()));
@@ -171,7 +171,8 @@ TEST_F(SoundFieldPageTest, TheListenerTakesEveryLevelAlongAndADragIsOneStep) {
     // and each drag step: the room, then the eight speakers in the order
     // Main L, Center, Main R, Rear L, Sub, Rear R, Top L, Top R.
     std::vector<std::string> step{"R1141"};
-    for (const int entry : CSSVCDlg::kSpeakerEntry) {
+    for (int k = 0; k < SoundFieldGeometry::kSpeakers; ++k) {
+        const int entry = speakerTrimOfRoomSpeaker(k);
         step.push_back("R1161");
         step.push_back(kTrimParam[entry]);
     }
@@ -282,7 +283,8 @@ TEST_F(SoundFieldPageTest, CenterPutsTheListenerInTheMiddleOfBothDisplaysAsOneSt
     EXPECT_EQ(g.listenerY, 0.0f);
     // The room twice (Y, then X), then every level from the middle.
     std::vector<std::string> expected{"R1141", "R1141"};
-    for (const int entry : CSSVCDlg::kSpeakerEntry) {
+    for (int k = 0; k < SoundFieldGeometry::kSpeakers; ++k) {
+        const int entry = speakerTrimOfRoomSpeaker(k);
         expected.push_back("R1161");
         expected.push_back(kTrimParam[entry]);
     }
@@ -305,7 +307,8 @@ TEST_F(SoundFieldPageTest, ResetAllZeroesEveryLevelAndRestoresTheStartRoomAsOneS
     click(page, CSSVCDlg::kResetButton);
     settle();
     std::vector<std::string> expected;
-    for (const int entry : CSSVCDlg::kSpeakerEntry) {
+    for (int k = 0; k < SoundFieldGeometry::kSpeakers; ++k) {
+        const int entry = speakerTrimOfRoomSpeaker(k);
         expected.push_back("R1161");
         expected.push_back(kTrimParam[entry]);
     }

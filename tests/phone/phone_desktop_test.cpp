@@ -53,7 +53,7 @@ TEST_F(RoomRemoteTest, PhoneEditsAreUndoStepsOfTheWindow) {
     phone.send(R"({"set": "musicVolume", "value": 40, "end": true})");
     ASSERT_TRUE(phone.waitMessage(R"({"name":"musicVolume","value":40})").has_value());
     EXPECT_EQ(app_->edits().count(), before + 1);
-    EXPECT_EQ(app_->edits().undoText().en, QStringLiteral("Music Vol"));
+    EXPECT_EQ(app_->edits().undoText().en, std::string("Music Vol"));
     EXPECT_TRUE(waitUntil([&] { return musicSlider() == 40; }, 3000));
 
     // A band's drag: one step, named as the EQ editor names it.
@@ -62,7 +62,7 @@ TEST_F(RoomRemoteTest, PhoneEditsAreUndoStepsOfTheWindow) {
     phone.send(R"({"band": {"eq": 0, "band": 2, "freq": 180, "gain": 3}, "end": true})");
     ASSERT_TRUE(phone.waitMessage(R"("band":2,"type":1,"freq":180.0,"gain":3.0)").has_value());
     EXPECT_EQ(app_->edits().count(), before + 2);
-    EXPECT_EQ(app_->edits().undoText().en, QStringLiteral("Music EQ Band 2"));
+    EXPECT_EQ(app_->edits().undoText().en, std::string("Music EQ Band 2"));
 
     // Undo in the window: the phone hears the old values.
     app_->edits().undo();

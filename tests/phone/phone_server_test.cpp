@@ -28,7 +28,7 @@ class PhoneServerTest : public ::testing::Test {
   public:
     VirtualUnit& unit() { return *unit_; }
     // The unit has every send posted so far.
-    void settle() { writer_.waitIdle(); }
+    void settle() { ctx_.writer.waitIdle(); }
     const std::vector<int>& recalls() const { return recalls_; }
     // The single the unit holds at block.index.
     float unitFloat(int block, int index) {
@@ -59,12 +59,8 @@ class PhoneServerTest : public ::testing::Test {
     }
     DeviceContext ctx_;
     VirtualUnit* unit_ = nullptr;
-    WriteQueue writer_;
     std::vector<int> recalls_;
-    phone::DirectEditor editor_{ctx_.store,
-                                [this](std::function<void(Senders&)> job) {
-                                    writer_.post([this, job] { job(ctx_.senders); });
-                                },
+    phone::DirectEditor editor_{ctx_.editor, [this] { return ctx_.unitAttached(); },
                                 [this](int mode) {
                                     recalls_.push_back(mode);
                                     return std::string();

@@ -8,6 +8,7 @@
 
 #include "dsp/crossover.h"
 #include "dsp/eq_model.h"
+#include "protocol/edit.h"
 #include "protocol/sender_fixture.h"
 #include "protocol/words.h"
 
@@ -20,10 +21,7 @@ using test::SenderFixture;
 using test::wordOf;
 
 BandRecord storedRecord(const ParamStore& store, int bank, int section) {
-    std::array<std::uint8_t, BandRecord::kSize> bytes{};
-    store.registers.read(static_cast<std::size_t>(recordOffset(bank, section)), bytes.data(),
-                         bytes.size());
-    return BandRecord::decode(bytes.data());
+    return store.record(bank, section);
 }
 
 std::array<std::uint8_t, 7> recordBytesOf(const Report& r) {
@@ -68,7 +66,7 @@ TEST(EqAccess, SendsABandToItsSection) {
     m.setQ(4, 1.41f);
     m.setGain(4, 3.0f);
     m.setFrequency(4, 1000.7f);
-    sendEqBand(f.ctx.senders, kEqEchoB, m.bands(), 4);
+    f.apply(bandEdit(kEqEchoB, m.bands(), 4));
 
     const auto sent = f.sent();
     ASSERT_EQ(sent.size(), 2u);
@@ -102,7 +100,7 @@ TEST(EqAccess, SubwooferPointSendsItsFourSectionsAsDrawn) {
     m.setFrequency(1, 55.0f);
     m.setGain(1, 6.0f);
     // Sending a hidden record sends its whole point.
-    sendEqBand(f.ctx.senders, kEqSub, m.bands(), subHiddenBand(1, 2));
+    f.apply(bandEdit(kEqSub, m.bands(), subHiddenBand(1, 2)));
 
     const auto sent = f.sent();
     ASSERT_EQ(sent.size(), 8u);
@@ -144,7 +142,7 @@ FamilySend sendFamily(int point, int family, float hz) {
     m.setType(point, kLowPass);
     m.setFrequency(point, hz);
     m.applyCrossoverFamily(point, family);
-    sendEqBand(f.ctx.senders, kEqSub, m.bands(), point);
+    f.apply(bandEdit(kEqSub, m.bands(), point));
     FamilySend out{f.sent(), {}};
     for (int j = 0; j < 4; ++j) {
         const BandRecord r = storedRecord(f.ctx.store, 8, 4 * point + j);
@@ -194,7 +192,7 @@ TEST(EqAccess, ResetSendsTheDefaultSetWithMusicMuteWhereNeeded) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.eq);
         SenderFixture f;
-        resetEq(f.ctx.senders, c.eq);
+        f.apply(eqResetEdit(c.eq));
         const auto sent = f.sent();
         const std::size_t bands = resetBands(c.eq).size();
         ASSERT_EQ(sent.size(), 2 * bands + (c.wrapped ? 11 : 0));
@@ -222,7 +220,7 @@ TEST(EqAccess, ResetSendsTheDefaultSetWithMusicMuteWhereNeeded) {
 TEST(EqAccess, ResetOfMutedMusicLeavesTheMuteAlone) {
     SenderFixture f;
     f.ctx.store.params.setInt(w::musicMute, 1);
-    resetEq(f.ctx.senders, kEqMusic);
+    f.apply(eqResetEdit(kEqMusic));
     EXPECT_EQ(f.sent().size(), 30u);
     EXPECT_EQ(f.ctx.store.params.getInt(w::musicMute), 1);
     EXPECT_EQ(storedRecord(f.ctx.store, 4, 8).freq, 1000);  // start-up 998
@@ -231,7 +229,7 @@ TEST(EqAccess, ResetOfMutedMusicLeavesTheMuteAlone) {
 TEST(EqAccess, ResetUpdatesTheStoreWhileTheLinkIsClosed) {
     SenderFixture f;
     f.ctx.link.detach();
-    resetEq(f.ctx.senders, kEqSub);
+    f.apply(eqResetEdit(kEqSub));
     EXPECT_TRUE(f.sent().empty());
 
     EqGraphModel m;
@@ -299,9 +297,10 @@ TEST(EqAccess, BypassWordsToggleAndReachTheirAddresses) {
         SCOPED_TRACE(c.eq);
         SenderFixture f;
         EXPECT_FALSE(isEqBypassed(f.ctx.store, c.eq));
-        EXPECT_TRUE(toggleEqBypass(f.ctx.senders, c.eq));
+        f.apply(eqBypassEdit(f.ctx.store, c.eq, true));
         EXPECT_TRUE(isEqBypassed(f.ctx.store, c.eq));
-        EXPECT_FALSE(toggleEqBypass(f.ctx.senders, c.eq));
+        f.apply(eqBypassEdit(f.ctx.store, c.eq, false));
+        EXPECT_FALSE(isEqBypassed(f.ctx.store, c.eq));
         const auto sent = f.sent();
         ASSERT_EQ(sent.size(), 2u);
         EXPECT_EQ(sent[0], test::reportOf({0x02, 0x09, 0x00, c.block, c.index, 0x01, 0, 0, 0, 1}));

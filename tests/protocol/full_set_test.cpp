@@ -197,7 +197,7 @@ TEST_F(FullSet, ValuesFollowTheStore) {
     p.setInt(outSub.delayFilterMode(0), 1);
     p.setFloat(outMain.delayMs(1), 10.0f);
     // Main R's split sections as stored in the register block.
-    f.ctx.senders.writeBand(5, 26, 0.0f, 800, 0.707f, kHighPass);
+    f.ctx.store.setRecord(5, 26, {0.0f, 800, 0.707f, kHighPass});
     f.transport.clear();
 
     f.ctx.senders.sendFullSet(false);

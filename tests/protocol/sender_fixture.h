@@ -17,6 +17,11 @@ struct SenderFixture {
     }
 
     std::vector<Report> sent() const { return transport.reports(); }
+    // An edit through the context's editor, once its sends have gone.
+    void apply(Edit edit) {
+        ctx.editor.apply(std::move(edit));
+        ctx.writer.waitIdle();
+    }
 
     DeviceContext ctx;
     RecordingTransport transport{&ctx.link.responseEvent};

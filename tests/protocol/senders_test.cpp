@@ -103,64 +103,6 @@ TEST(Senders, CompressorOfAGroupGoesAsOneSevenWordReport) {
     EXPECT_EQ(wordOf(sent[0], 6), floatBits(1.0f - std::exp(-1.0f / 4800.0f)));
 }
 
-TEST(Senders, OutputDelayIsRaisedToOneAndAHalfMilliseconds) {
-    SenderFixture f;
-    f.ctx.senders.setOutputDelay(outMain, 0, 1.0f);
-    f.ctx.senders.setOutputDelay(outCenter, 0, 12.34f);
-    f.ctx.senders.setOutputDelay(outRear, 1, 100.0f);
-    // A delay that is not a number (a damaged file, a bad script value) goes
-    // out as the shortest delay, not as 0 samples.
-    f.ctx.senders.setOutputDelay(outSub, 0, std::nanf(""));
-    EXPECT_EQ(f.ctx.store.params.getFloat(outMain.delayMs(0)), 1.5f);
-    EXPECT_EQ(f.ctx.store.params.getFloat(outSub.delayMs(0)), 1.5f);
-    const auto sent = f.sent();
-    ASSERT_EQ(sent.size(), 4u);
-    EXPECT_EQ(sent[3], reportOf({0x02, 0x09, 0x00, 0x08, 0x1D, 0x01, 0x00, 0x00, 0x00, 0x48}));
-    EXPECT_EQ(sent[0], reportOf({0x02, 0x09, 0x00, 0x05, 0x23, 0x01, 0x00, 0x00, 0x00, 0x48}));
-    EXPECT_EQ(headerOf(sent[1]), (ParamHeader{7, 19, 1}));
-    EXPECT_EQ(wordOf(sent[1], 0), 592u);
-    EXPECT_EQ(headerOf(sent[2]), (ParamHeader{6, 22, 1}));
-    EXPECT_EQ(wordOf(sent[2], 0), 4800u);
-}
-
-TEST(Senders, EchoPredelayIsSplitIntoTwoTaps) {
-    SenderFixture f;
-    f.ctx.senders.setEchoPredelay(0, 2.0f);  // below the 3.0 ms floor
-    f.ctx.senders.setEchoPredelay(1, 50.0f);
-    EXPECT_EQ(f.ctx.store.params.getFloat(w::echoATime), 1.5f);
-    EXPECT_EQ(f.ctx.store.params.getFloat(w::echoATime + 1), 1.5f);
-    EXPECT_EQ(f.ctx.store.params.getFloat(w::echoBTime + 1), 25.0f);
-    const auto sent = f.sent();
-    ASSERT_EQ(sent.size(), 4u);
-    EXPECT_EQ(headerOf(sent[0]), (ParamHeader{2, 16, 1}));
-    EXPECT_EQ(wordOf(sent[0], 0), 72u);
-    EXPECT_EQ(headerOf(sent[1]), (ParamHeader{2, 17, 1}));
-    EXPECT_EQ(headerOf(sent[3]), (ParamHeader{2, 24, 1}));
-    EXPECT_EQ(wordOf(sent[3], 0), 1200u);
-}
-
-TEST(Senders, FrequencyShift) {
-    SenderFixture f;
-    f.ctx.senders.setFreqShift(0, 3);
-    EXPECT_EQ(f.ctx.store.params.getInt(w::micAFreq), 3);
-    EXPECT_EQ(f.ctx.store.params.getInt(w::micAFreqMode), 0);
-    auto sent = f.sent();
-    ASSERT_EQ(sent.size(), 3u);
-    EXPECT_EQ(sent[0], reportOf({0x02, 0x09, 0x00, 0x01, 40, 0x01, 0x00, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(headerOf(sent[1]), (ParamHeader{1, 38, 1}));
-    EXPECT_EQ(wordOf(sent[1], 0), floatBits(static_cast<float>(3 * 6.283185307179586 / 48000.0)));
-    EXPECT_EQ(headerOf(sent[2]), (ParamHeader{1, 39, 1}));
-    EXPECT_EQ(wordOf(sent[2], 0), 2800u);
-
-    // Shift off: only the mode word goes.
-    f.transport.clear();
-    f.ctx.senders.setFreqShift(1, 1);
-    EXPECT_EQ(f.ctx.store.params.getInt(w::micBFreqMode), 1);
-    sent = f.sent();
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0], reportOf({0x02, 0x09, 0x00, 0x01, 53, 0x01, 0x00, 0x00, 0x00, 0x01}));
-}
-
 TEST(Senders, MusicMuteFadesInWhenUnmuted) {
     SenderFixture f;
     f.ctx.senders.sendMusicMute(true);
@@ -181,33 +123,6 @@ TEST(Senders, MusicMuteFadesInWhenUnmuted) {
         EXPECT_EQ(wordOf(sent[k], 1), floatBits(expected)) << k;
     }
     EXPECT_EQ(f.pauses, std::vector<std::chrono::milliseconds>(9, std::chrono::milliseconds(30)));
-}
-
-TEST(Senders, SpeakerLevel) {
-    SenderFixture f;
-    f.ctx.senders.setSpeakerLevel(5, 0.0f);
-    f.ctx.senders.setSpeakerLevel(1, -6.0f);
-    EXPECT_EQ(f.ctx.store.speakerLevel(1), -6.0f);
-    const auto sent = f.sent();
-    ASSERT_EQ(sent.size(), 4u);
-    // The whole speaker block goes to offset 1161, then the six words.
-    EXPECT_EQ(sent[0][1], 133);
-    EXPECT_EQ(sent[0][2], 0x04);
-    EXPECT_EQ(sent[0][3], 0x89);
-    EXPECT_EQ(sent[0][4], 32);
-    EXPECT_EQ(headerOf(sent[1]), (ParamHeader{8, 33, 6}));
-    const std::uint32_t flat[6] = {0x3F800000, 0x3F800000, 0x3F7EFF25,
-                                   0xBFFF7EF1, 0x3F800000, 0x3F800000};
-    for (int k = 0; k < 6; ++k)
-        EXPECT_EQ(wordOf(sent[1], k), flat[k]) << k;
-    // -6 dB: the trim word of Main R sits big-endian at block bytes 4..7.
-    EXPECT_EQ(sent[2][5 + 4], 0xC0);
-    EXPECT_EQ(sent[2][5 + 5], 0xC0);
-    EXPECT_EQ(headerOf(sent[3]), (ParamHeader{5, 43, 6}));
-    const double x = -6.0;
-    EXPECT_EQ(wordOf(sent[3], 1), floatBits(static_cast<float>(std::pow(10.0, x / 20.0))));
-    EXPECT_EQ(wordOf(sent[3], 0), floatBits(static_cast<float>(std::pow(
-                                      10.0, (0.0022594517 * x * x + 0.799902 * x) / 20.0))));
 }
 
 // Each word kind encoded as the pages send it.
@@ -255,24 +170,6 @@ TEST(Senders, StoreWordsByKind) {
     }
 }
 
-TEST(RegisterPages, WriteBandStoresAndSendsTheRecord) {
-    SenderFixture f;
-    f.ctx.senders.writeBand(5, 0, 3.0f, 25, 1.414f, 1);
-    std::array<std::uint8_t, 7> stored{};
-    f.ctx.store.registers.read(511, stored.data(), 7);
-    EXPECT_EQ(stored, (std::array<std::uint8_t, 7>{0x00, 0xB4, 0x00, 0x19, 0x05, 0x86, 0x01}));
-    ASSERT_EQ(f.sent().size(), 1u);
-    EXPECT_EQ(f.sent()[0],
-              reportOf({0x02, 0x85, 0x01, 0xFF, 0x07, 0x00, 0xB4, 0x00, 0x19, 0x05, 0x86, 0x01}));
-
-    // Gains at the bottom of the range truncate to code 0.
-    for (float gain : {-15.0f, -14.96f}) {
-        f.ctx.senders.writeBand(1, 0, gain, 100, 1.0f, 1);
-        EXPECT_EQ(f.ctx.store.registers.at(0), 0);
-        EXPECT_EQ(f.ctx.store.registers.at(1), 0);
-    }
-}
-
 TEST(RegisterPages, ReadAllAsksForEveryPage) {
     SenderFixture f;
     f.ctx.senders.readAllRegisters();
@@ -314,56 +211,6 @@ TEST(RegisterPages, SendAllBandsCoversEveryEqBandButNoSplitFilter) {
     EXPECT_EQ(headerOf(sent.back()), (ParamHeader{9, 9, 5}));
     // Default bands are 0 dB peaking sections: B1 equals A1, so -A1 = -B1.
     EXPECT_EQ(wordOf(sent[0], 0), floatBits(-bitsFloat(wordOf(sent[0], 3))));
-}
-
-TEST(Senders, BiquadTravelsWithNegatedFeedback) {
-    SenderFixture f;
-    f.ctx.senders.SendSection(4, 3, kPeq, 6.0f, 1000, 1.41f);
-    const auto sent = f.sent();
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0][1], 133);
-    EXPECT_EQ(headerOf(sent[1]), (ParamHeader{4, 3, 5}));
-    EXPECT_NEAR(bitsFloat(wordOf(sent[1], 0)), 1.919976f, 1e-6f);
-}
-
-}  // namespace
-}  // namespace v36
-
-namespace v36 {
-namespace {
-
-TEST(Senders, DelayFilterModeKeepsTheSplitPair) {
-    test::SenderFixture f;
-    auto& s = f.ctx.senders;
-    // Rear R to channel mode: mode words, then its sections as flat peaking
-    // sections at the pair found from the high-pass section (default 500 Hz).
-    s.setDelayFilterMode(outRear, 1, 1);
-    auto sent = f.sent();
-    ASSERT_EQ(sent.size(), 5u);
-    EXPECT_EQ(sent[0], test::reportOf({0x02, 0x09, 0x00, 0x06, 0x1A, 0x02, 0x3F, 0x80, 0x00, 0x00,
-                                       0x00, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(sent[1], test::reportOf({0x02, 0x85, 0x03, 0x17, 0x07, 0x00, 0x96, 0x01, 0xF4, 0x02,
-                                       0xC3, 0x01}));
-    EXPECT_EQ(test::headerOf(sent[2]), (test::ParamHeader{6, 12, 5}));
-    EXPECT_EQ(sent[3][2] * 256 + sent[3][3], 707 + 7 * 13);
-    EXPECT_EQ(test::headerOf(sent[4]), (test::ParamHeader{6, 13, 5}));
-
-    // Sub split slider to pair 5: high-pass 1000 Hz, low-pass 1500 Hz.
-    f.transport.clear();
-    s.setSplitPair(outSub, 0, 5);
-    EXPECT_EQ(s.splitPairOf(outSub, 0), 5);
-    sent = f.sent();
-    ASSERT_EQ(sent.size(), 4u);
-    EXPECT_EQ(sent[0][5 + 2], 0x03);  // 1000 Hz
-    EXPECT_EQ(sent[0][5 + 3], 0xE8);
-    EXPECT_EQ(sent[0][5 + 6], kHighPass);
-    EXPECT_EQ(sent[2][5 + 2], 0x05);  // 1500 Hz
-    EXPECT_EQ(sent[2][5 + 3], 0xDC);
-    EXPECT_EQ(sent[2][5 + 6], kLowPass);
-
-    // A high-pass frequency that matches no pair shows pair 0.
-    s.writeBand(8, 20, 0.0f, 630, 0.707f, kHighPass);
-    EXPECT_EQ(s.splitPairOf(outSub, 0), 0);
 }
 
 }  // namespace

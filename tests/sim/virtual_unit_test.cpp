@@ -80,7 +80,9 @@ TEST_F(VirtualUnitTest, ParametersComeBackAsTheyWereSent) {
     EXPECT_EQ(ctx.dispatcher.paramsChanged.load(), 1);
 
     // The frequency shift runs its own codec.
-    ctx.senders.setFreqShift(1, 4);
+    p.setInt(w::micBFreq, 4);
+    p.setInt(w::micBFreqMode, 0);
+    ctx.senders.sendFreqShift(1);
     p.setInt(w::micBFreq, 0);
     send({10, 0, 1, 51, 1, -1});
     ASSERT_TRUE(settle());
@@ -153,7 +155,9 @@ TEST_F(VirtualUnitTest, EveryWordComesBackFromEachOfItsAddresses) {
 }
 
 TEST_F(VirtualUnitTest, RegisterSpaceRoundTrip) {
-    ctx.senders.writeBand(5, 0, 3.0f, 25, 1.414f, 1);
+    ctx.store.setRecord(5, 0, {3.0f, 25, 1.414f, 1});
+    const auto record = ctx.store.record(5, 0).encode();
+    ctx.senders.writeRegisters(recordOffset(5, 0), BandRecord::kSize, record.data());
     ctx.store.setSpeakerLevel(2, -4.5f);
     ctx.senders.writeRegisters(kSpeakerOffset, kSpeakerBlockSize,
                                ctx.store.speakers.snapshot().data());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -25,7 +26,7 @@ class RecordingTransport : public ReportTransport {
             reports_.push_back(r);
             result = failWrites_ ? 0 : static_cast<int>(length);
         }
-        if (answer_ != nullptr) answer_->set();
+        if (answer_ != nullptr && answering_.load()) answer_->set();
         return result;
     }
     std::vector<Report> reports() const {
@@ -36,6 +37,8 @@ class RecordingTransport : public ReportTransport {
         std::lock_guard<std::mutex> lock(mutex_);
         reports_.clear();
     }
+    // A unit that takes its time: the test answers by setting the event.
+    void setAnswering(bool on) { answering_.store(on); }
     void setFailWrites(bool fail) {
         std::lock_guard<std::mutex> lock(mutex_);
         failWrites_ = fail;
@@ -45,6 +48,7 @@ class RecordingTransport : public ReportTransport {
     mutable std::mutex mutex_;
     std::vector<Report> reports_;
     bool failWrites_ = false;
+    std::atomic<bool> answering_{true};
     Event* answer_;
 };
 
