@@ -15,6 +15,7 @@
 #include "app/main_frame.h"
 #include "app/main_view.h"
 #include "app/ribbon.h"
+#include "app/ribbon_presenter.h"
 #include "app/room_remote.h"
 #include "app/single_instance.h"
 #include "app/sync_dialog.h"
@@ -39,48 +40,30 @@ CKorvelv13App::CKorvelv13App(AppOptions options) : options_(std::move(options)) 
         settings_ = std::make_unique<QSettings>(options_.settingsFile, QSettings::IniFormat);
     }
     if (options_.debugTrace) ctx_.trace.setEnabled(true);
+    watcher_ = std::make_unique<StoreWatcher>(ctx_.store, this);
     edits_ = std::make_unique<EditPath>(ctx_, this);
+    document_ = std::make_unique<ModeDocument>(
+        *settings_, ctx_.store, *edits_, [this] { return isConnected(); }, this);
     connect(edits_.get(), &EditPath::restored, this, &CKorvelv13App::refreshFromStore);
     connect(edits_.get(), &EditPath::historyChanged, this, [this] {
         // A step taken, undone or redone without a unit reached no unit.
-        if (!isConnected()) offlineDirty_ = true;
-        if (CKorvelv13View* v = view()) {
-            // A tool dialog's edit may move a volume the ribbon shows.
-            v->refreshVolumes();
-            v->updateCommandUI();
-        }
+        document_->historyChanged();
+        if (CKorvelv13View* v = view()) v->updateCommandUI();
     });
-    connect(edits_.get(), &EditPath::cleanChanged, this, &CKorvelv13App::updateTitle);
+    connect(document_.get(), &ModeDocument::titleChanged, this, &CKorvelv13App::updateTitle);
+    connect(document_.get(), &ModeDocument::recentFilesChanged, this,
+            [this](const QStringList& files) {
+                if (frame_) frame_->ribbon()->setRecentFiles(files);
+            });
     roomRemote_ = std::make_unique<CRoomRemote>(*this);
     if (options_.simulate) ctx_.useVirtualUnit(options_.virtualUnit);
-    if (options_.syncTimings) sync_.setTimings(*options_.syncTimings);
-    sync_.setSleeper([this](std::chrono::milliseconds ms) { interruptibleSleep(ms); });
-
-    // The sync worker hands its completion to the view and waits until the
-    // view has handled it.
-    sync_.setDoneHandler([this](SyncKind kind) {
-        if (shuttingDown_.load()) return;
-        QMetaObject::invokeMethod(
-            this,
-            [this, kind] {
-                if (CKorvelv13View* v = view(); v && !shuttingDown_.load()) v->OnSyncDone(kind);
-            },
-            Qt::BlockingQueuedConnection);
-    });
-    auto lastPosted = std::make_shared<std::atomic<int>>(-1);
-    sync_.setProgressHandler([this, lastPosted](SyncKind, int done, int total) {
-        // About a hundred updates per run are plenty for the bar.
-        const int step = total > 100 ? total / 100 : 1;
-        const int last = lastPosted->load();
-        if (done != 1 && done < total && last >= 0 && done - last < step && done > last) return;
-        lastPosted->store(done == total ? -1 : done);
-        QMetaObject::invokeMethod(
-            this,
-            [this, done, total] {
-                if (CKorvelv13View* v = view()) v->OnSyncProgress(done, total);
-            },
-            Qt::QueuedConnection);
-    });
+    ConnectionController::Options connectionOptions;
+    connectionOptions.startDelayMs = options_.startDelayMs;
+    connectionOptions.levelPollMs = options_.levelPollMs;
+    connectionOptions.syncTimings = options_.syncTimings;
+    connection_ = std::make_unique<ConnectionController>(ctx_, connectionOptions, this);
+    syncDialogEnd_.setSingleShot(true);
+    connect(&syncDialogEnd_, &QTimer::timeout, this, [this] { endSyncDialog(); });
     ctx_.dispatcher.setParameterErrorHandler([this](std::string_view text) {
         const QString message = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
         QMetaObject::invokeMethod(
@@ -145,13 +128,7 @@ bool CKorvelv13App::InitInstance() {
                 &CKorvelv13App::onSecondInstance);
     }
 
-    // Recent documents.
-    settings_->beginGroup(QStringLiteral("Recent File List"));
-    for (int i = 1; i <= kRecentFiles; ++i) {
-        const QString path = settings_->value(QStringLiteral("File%1").arg(i)).toString();
-        if (!path.isEmpty()) recent_.append(path);
-    }
-    settings_->endGroup();
+    document_->loadRecentFiles();
     languageIndex_ =
         settings_->value(QStringLiteral("language"), 0).toInt() == 1 ? kEnglish : kChinese;
 
@@ -169,8 +146,7 @@ bool CKorvelv13App::InitInstance() {
 void CKorvelv13App::shutdown() {
     if (shuttingDown_.exchange(true)) return;
     roomRemote_->stop();
-    { std::lock_guard<std::mutex> lock(sleepMutex_); }
-    sleepCv_.notify_all();
+    connection_->shutdown();
     if (syncDialog_) syncDialog_->end();
     if (infoDialog_) infoDialog_->close();
     destroyToolDialogs();
@@ -179,18 +155,13 @@ void CKorvelv13App::shutdown() {
     // writer's last jobs (the goodbye) run before the link closes.
     QElapsedTimer waited;
     waited.start();
-    while (sync_.busy() && waited.elapsed() < 10000) {
+    while (connection_->syncing() && waited.elapsed() < 10000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     ctx_.writer.waitIdle();
     ctx_.closeLink();
-    saveRecentFiles();
+    document_->saveRecentFiles();
     settings_->sync();
-}
-
-void CKorvelv13App::interruptibleSleep(std::chrono::milliseconds ms) {
-    std::unique_lock<std::mutex> lock(sleepMutex_);
-    sleepCv_.wait_for(lock, ms, [this] { return shuttingDown_.load(); });
 }
 
 // --- Writes -----------------------------------------------------------------------
@@ -217,33 +188,6 @@ bool CKorvelv13App::loadLanguageFile() {
     return true;
 }
 
-// --- Recent documents ----------------------------------------------------------------
-
-void CKorvelv13App::addRecentFile(const QString& path) {
-    const QString full = QFileInfo(path).absoluteFilePath();
-    recent_.removeAll(full);
-    recent_.prepend(full);
-    while (recent_.size() > kRecentFiles)
-        recent_.removeLast();
-    saveRecentFiles();
-    if (frame_) frame_->ribbon()->setRecentFiles(recent_);
-}
-
-void CKorvelv13App::removeRecentFile(const QString& path) {
-    recent_.removeAll(path);
-    recent_.removeAll(QFileInfo(path).absoluteFilePath());
-    saveRecentFiles();
-    if (frame_) frame_->ribbon()->setRecentFiles(recent_);
-}
-
-void CKorvelv13App::saveRecentFiles() {
-    settings_->beginGroup(QStringLiteral("Recent File List"));
-    settings_->remove(QString());
-    for (int i = 0; i < recent_.size(); ++i)
-        settings_->setValue(QStringLiteral("File%1").arg(i + 1), recent_[i]);
-    settings_->endGroup();
-}
-
 // --- Dialogs ----------------------------------------------------------------------------
 
 void CKorvelv13App::ShowInfo(const QString& text, int milliseconds) {
@@ -259,22 +203,38 @@ void CKorvelv13App::ShowPage(PageKind kind, int channel) {
 }
 
 void CKorvelv13App::startPullWithDialog() {
-    sync_.startPull();
-    RunSyncDialog(QString());
+    connection_->pull();
 }
 
-void CKorvelv13App::RunSyncDialog(const QString& text) {
-    if (syncDialog_ || shuttingDown_.load()) return;
-    auto* dialog = new CSynDlg(text, languageIndex_, options_.syncTimeoutMs, frame_);
+void CKorvelv13App::showSyncDialog() {
+    if (shuttingDown_.load()) return;
+    // A sync that follows another at once keeps the dialog it shows.
+    syncDialogEnd_.stop();
+    if (syncDialog_) return;
+    auto* dialog = new CSynDlg(QString(), languageIndex_, options_.syncTimeoutMs, frame_);
     syncDialog_ = dialog;
-    dialog->exec();
-    const bool timedOut = dialog->timedOut();
-    syncDialog_ = nullptr;
-    delete dialog;
-    if (timedOut && !shuttingDown_.load()) {
-        messageBox({QMessageBox::Critical, QString::fromUtf8("错误"),
-                    QString::fromUtf8("发生错误，与设备数据同步超时……"), QMessageBox::Ok});
+    connect(dialog, &CSynDlg::timedOutSignal, this, [this] {
+        syncDialog_ = nullptr;
+        if (shuttingDown_.load()) return;
+        messageBox({QMessageBox::Critical, pick(languageIndex_, "错误", "Error"),
+                    pick(languageIndex_, "发生错误，与设备数据同步超时……",
+                         "The unit could not be synchronised in time."),
+                    QMessageBox::Ok});
+    });
+    // Window-modal without a loop of its own: the events go on.
+    dialog->open();
+}
+
+void CKorvelv13App::endSyncDialog(int delayMs) {
+    if (!syncDialog_) return;
+    if (delayMs > 0) {
+        syncDialogEnd_.start(delayMs);
+        return;
     }
+    syncDialogEnd_.stop();
+    CSynDlg* dialog = syncDialog_;
+    syncDialog_ = nullptr;
+    dialog->end();
 }
 
 CToolDialog* CKorvelv13App::toolDialog(ToolDialog kind) const {
@@ -399,65 +359,34 @@ bool CKorvelv13App::OpenDocumentFile(const QString& path) {
 // --- Offline editing -----------------------------------------------------------------------
 
 bool CKorvelv13App::openOfflineDocument(const QString& path) {
-    const FileResult result =
-        loadModeFile(ctx_.store, std::filesystem::path(QFile::encodeName(path).toStdString()));
+    const FileResult result = document_->open(path);
     if (!result) {
         showFileError(result.error);
         return false;
     }
-    edits_->clear();
-    edits_->setClean();
-    offlineDirty_ = false;
-    documentPath_ = QFileInfo(path).absoluteFilePath();
-    addRecentFile(path);
     refreshFromStore();
-    updateTitle();
     return true;
 }
 
 bool CKorvelv13App::saveOfflineDocument(const QString& path) {
-    const FileResult result =
-        saveModeFile(ctx_.store, std::filesystem::path(QFile::encodeName(path).toStdString()));
+    const FileResult result = document_->save(path);
     if (!result) {
         showFileError(result.error);
         return false;
     }
-    edits_->setClean();
-    offlineDirty_ = false;
-    documentPath_ = QFileInfo(path).absoluteFilePath();
-    addRecentFile(path);
-    updateTitle();
     return true;
-}
-
-void CKorvelv13App::onStoreSynchronised() {
-    if (keepHistory_) return;
-    edits_->clear();
-    offlineDirty_ = false;
-    endDocument();
-}
-
-void CKorvelv13App::endDocument() {
-    documentPath_.clear();
-    updateTitle();
 }
 
 void CKorvelv13App::updateTitle() {
     if (!frame_) return;
-    const QString title = QString::fromUtf8(kTitle);
-    if (documentPath_.isEmpty() || isConnected()) {
-        frame_->setWindowTitle(title);
-        frame_->setWindowModified(false);
-        return;
-    }
-    frame_->setWindowTitle(QFileInfo(documentPath_).fileName() + QStringLiteral("[*] - ") + title);
-    frame_->setWindowModified(!edits_->isClean());
+    frame_->setWindowTitle(document_->title(QString::fromUtf8(kTitle)));
+    frame_->setWindowModified(document_->modified());
 }
 
 void CKorvelv13App::refreshFromStore() {
     CKorvelv13View* v = view();
     if (!v) return;
-    v->refreshRibbon();
+    v->ribbonPresenter().refresh();
     if (CEditorPage* page = v->currentPage()) page->RefreshFromStore();
     for (CToolDialog* dialog : openToolDialogs())
         dialog->RefreshFromStore();

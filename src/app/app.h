@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -13,9 +14,12 @@
 #include <mutex>
 #include <optional>
 
+#include "app/connection_controller.h"
+#include "app/document.h"
 #include "app/edit_path.h"
 #include "app/language.h"
 #include "app/page.h"
+#include "app/store_watcher.h"
 #include "context/device_context.h"
 #include "protocol/default_mode.h"
 #include "protocol/sync.h"
@@ -60,14 +64,14 @@ using MessageBoxHandler = std::function<QMessageBox::StandardButton(const Messag
 
 using FileDialogHandler = std::function<QString(const FileDialogRequest&)>;
 
-// The process object: owns the device context, the writer thread, the
-// sync worker, the per-user settings and the interface state, and creates
-// the main window.
+// The process object: owns the device context (with its writer thread and
+// editor), the connection controller, the edit history, the document, the
+// per-user settings and the interface state, and creates the main window.
 class CKorvelv13App : public QObject, public CAppServices {
     Q_OBJECT
 
   public:
-    static constexpr int kRecentFiles = 10;
+    static constexpr int kRecentFiles = ModeDocument::kRecentFiles;
     static const char* const kTitle;
 
     explicit CKorvelv13App(AppOptions options);
@@ -79,6 +83,10 @@ class CKorvelv13App : public QObject, public CAppServices {
     // Closes the link and stops the worker threads; run before the object
     // goes (the main window's close runs it).
     void shutdown();
+
+    ConnectionController& connection() { return *connection_; }
+    StoreWatcher& storeWatcher() { return *watcher_; }
+    ModeDocument& document() { return *document_; }
 
     CMainFrame* mainFrame() const;
     CKorvelv13View* view() const;
@@ -95,12 +103,12 @@ class CKorvelv13App : public QObject, public CAppServices {
     void setCurrentOutputChannel(int channel) override { currentOutputChannel_ = channel; }
     bool isConnected() const override { return ctx_.link.linkOpen.load(); }
     void startPullWithDialog() override;
-    bool levelPollEnable() const override { return levelPollEnable_; }
-    void setLevelPollEnable(bool on) override { levelPollEnable_ = on; }
+    bool levelPollEnable() const override { return connection_->levelPollEnable(); }
+    void setLevelPollEnable(bool on) override { connection_->setLevelPollEnable(on); }
 
     // --- Writer thread ----------------------------------------------------------
     WriteQueue& writer() { return ctx_.writer; }
-    SyncWorker& sync() { return sync_; }
+    SyncWorker& sync() { return connection_->sync(); }
 
     // --- Language -----------------------------------------------------------------
     void setLanguageIndex(int index);
@@ -108,20 +116,23 @@ class CKorvelv13App : public QObject, public CAppServices {
     bool loadLanguageFile();
 
     // --- Interface state ------------------------------------------------------------
-    DefaultModeState& defaultMode() { return defaultMode_; }
+    DefaultModeState& defaultMode() { return connection_->defaultMode(); }
     int applicationLook() const { return applicationLook_; }
     QSettings& settings() { return *settings_; }
     const AppOptions& options() const { return options_; }
 
     // Recent documents (newest first, at most ten).
-    QStringList recentFiles() const { return recent_; }
-    void addRecentFile(const QString& path);
-    void removeRecentFile(const QString& path);
+    QStringList recentFiles() const { return document_->recentFiles(); }
+    void addRecentFile(const QString& path) { document_->addRecentFile(path); }
+    void removeRecentFile(const QString& path) { document_->removeRecentFile(path); }
 
     // --- Dialogs ------------------------------------------------------------------------
-    // Runs the sync dialog modally unless one runs already.
-    void RunSyncDialog(const QString& text);
+    // The sync dialog, shown while a pull or push runs (window-modal, not a
+    // nested event loop); null when none.
     CSynDlg* syncDialog() const;
+    void showSyncDialog();
+    // Ends it; after `delayMs` when given, so that a quick sync is seen.
+    void endSyncDialog(int delayMs = 0);
     CInfoDlg* infoDialog() const;
     // The tool dialog of `kind` if it exists.
     CToolDialog* toolDialog(ToolDialog kind) const;
@@ -157,22 +168,14 @@ class CKorvelv13App : public QObject, public CAppServices {
 
     // --- Offline editing -----------------------------------------------------------------
     // The mode file being edited without a unit (empty when none).
-    QString documentPath() const { return documentPath_; }
+    QString documentPath() const { return document_->path(); }
     // Reads a mode file into the store for editing without a unit; false
     // (with the reason shown) when it was not read.
     bool openOfflineDocument(const QString& path);
     // Writes the store to `path` without the store-into-mode command.
     bool saveOfflineDocument(const QString& path);
     // Edits made while no unit was connected that no file or unit has.
-    bool hasUnsavedOfflineEdits() const {
-        return documentPath_.isEmpty() ? offlineDirty_ : !edits_->isClean();
-    }
-    // A pull or push replaced the unit's or the store's set: the history
-    // goes and the document ends, unless the history is being kept (the
-    // offline edits pushed to a unit that arrived).
-    void onStoreSynchronised();
-    void setKeepHistory(bool keep) { keepHistory_ = keep; }
-    void endDocument();
+    bool hasUnsavedOfflineEdits() const { return document_->hasUnsavedOfflineEdits(); }
     // The window title: the program's, or the document's name with a mark
     // while it has unsaved edits.
     void updateTitle();
@@ -192,13 +195,10 @@ class CKorvelv13App : public QObject, public CAppServices {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void interruptibleSleep(std::chrono::milliseconds ms);
     void onSecondInstance(const QString& file);
-    void saveRecentFiles();
 
     AppOptions options_;
     DeviceContext ctx_;
-    SyncWorker sync_{ctx_.store, ctx_.link, ctx_.dispatcher.paramsChanged};
 
     std::unique_ptr<QSettings> settings_;
     std::unique_ptr<SingleInstance> instance_;
@@ -207,32 +207,27 @@ class CKorvelv13App : public QObject, public CAppServices {
     // Qt's message-box buttons and file dialogs in the language.
     StandardDialogTexts standardTexts_;
     int currentOutputChannel_ = 5;
-    DefaultModeState defaultMode_;
-    bool levelPollEnable_ = true;
     int applicationLook_ = 215;
-    QStringList recent_;
     QString pendingOpenFile_;
     bool f6Guard_ = true;
     bool f7Guard_ = true;
 
     QPointer<CMainFrame> frame_;
     QPointer<CSynDlg> syncDialog_;
+    // Ends the sync dialog a moment after its sync.
+    QTimer syncDialogEnd_;
     QPointer<CInfoDlg> infoDialog_;
     QHash<int, QPointer<CToolDialog>> toolDialogs_;
     MessageBoxHandler messageBoxHandler_;
     FileDialogHandler fileDialogHandler_;
 
+    std::unique_ptr<StoreWatcher> watcher_;
     std::unique_ptr<EditPath> edits_;
+    std::unique_ptr<ModeDocument> document_;
+    std::unique_ptr<ConnectionController> connection_;
     std::unique_ptr<CRoomRemote> roomRemote_;
-    QString documentPath_;
-    bool offlineDirty_ = false;
-    bool keepHistory_ = false;
 
-    // Shutdown: sleeps of the sync worker end at once, completions are not
-    // handed to the GUI any more.
     std::atomic<bool> shuttingDown_{false};
-    std::mutex sleepMutex_;
-    std::condition_variable sleepCv_;
 };
 
 }  // namespace v36

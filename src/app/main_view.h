@@ -5,29 +5,26 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
-#include <atomic>
 #include <memory>
 #include <string>
 
+#include "app/connection_controller.h"
 #include "app/page.h"
-#include "link/backend.h"
 #include "protocol/sync.h"
 
 class QLabel;
-class QSocketNotifier;
 class QSystemTrayIcon;
 
 namespace v36 {
 
 class CKorvelv13App;
 class CMainFrame;
-class CMyMFCRibbonBar;
-enum class VolumeControl;
+class RibbonPresenter;
 
-// The single view: hosts one editor page, owns the connection to the unit
-// (open at start and on arrival, close on removal, the sync threads and the
-// identity check), carries out the whole-set commands of the ribbon and
-// keeps the ribbon and the status bar current.
+// The single view: hosts one editor page, routes the ribbon's commands,
+// shows what the connection controller reports (notices, the sync dialog,
+// the boxes of a refused unit) and asks its question about offline edits.
+// The ribbon and the status bar are the ribbon presenter's.
 class CKorvelv13View : public QWidget {
     Q_OBJECT
 
@@ -39,7 +36,7 @@ class CKorvelv13View : public QWidget {
     ~CKorvelv13View() override;
 
     // The view's creation: store defaults, the language from the profile,
-    // the music page, the texts, and the connection 250 ms later.
+    // the music page, the texts, and the connection after the start delay.
     void OnCreate();
 
     // --- Pages -----------------------------------------------------------------
@@ -69,27 +66,9 @@ class CKorvelv13View : public QWidget {
     // --- Language and ribbon ------------------------------------------------------
     void ApplyLanguageAll();
     void switchLanguage();
-    void relabelRibbon();
-    void refreshRibbon();
-    // The ribbon's four volume sliders and their captions, from the store.
-    void refreshVolumes();
-    void refreshPitchCaption();
-    // The answers to the update queries: status panes, check marks, status
-    // labels.
+    RibbonPresenter& ribbonPresenter() { return *ribbon_; }
     void updateCommandUI();
-
-    // --- Connection ---------------------------------------------------------------
-    // Timer 1: the first connection.
-    void connectAtStart();
-    void OnDeviceArrival();
-    void OnDeviceRemoval(const std::string& path);
-    // The completion of a pull or push (run on the GUI thread while the
-    // worker waits).
-    void OnSyncDone(SyncKind kind);
-    void OnSyncProgress(int done, int total);
-    // A unit of another model or protocol: end the sync dialog, disconnect.
-    void disconnectUnit();
-    bool levelPollRunning() const { return pollTimer_.isActive(); }
+    bool levelPollRunning() const;
 
     // --- Notices -------------------------------------------------------------------
     void ShowTrayNotice(const QString& text, const QString& title, int milliseconds);
@@ -101,46 +80,22 @@ class CKorvelv13View : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    CMyMFCRibbonBar& ribbon() const;
-    bool outputActive() const;
-    int sliderValue(int inputId, int outputId) const;
-    void setBothSliders(int inputId, int outputId, int value);
-    void setBothLabels(int inputId, int outputId, VolumeControl control, int value);
-    void OnVolume(VolumeControl control, int value);
-    void OnPitch(int value);
-    void OnSliderCommand(int id);
-    void OnMuteCommand(int id);
-    bool handleRibbonWheel(QWheelEvent* event);
-    void pollLevels();
+    void observeConnection();
+    void askAboutOfflineEdits();
+    void onSyncFinished(SyncKind kind, ConnectionController::Outcome outcome);
     void hideNotice();
-    void startWatching();
-    // After an open: the pull with its dialog, then the level poll.
-    void synchroniseNewConnection(int noticeMs);
-    // What becomes of edits made without a unit when one arrives.
-    enum class OfflineChoice { Save, Push, Discard };
-    OfflineChoice askAboutOfflineEdits();
 
     CKorvelv13App& app_;
     CMainFrame& frame_;
+    std::unique_ptr<RibbonPresenter> ribbon_;
     QPointer<CEditorPage> page_;
     QRect pageRect_{0, 0, kMinPageWidth, kMinPageHeight};
     bool errorBoxGuard_ = true;
-    // The unit of this connection was refused: no level poll for it.
-    bool refused_ = false;
-    bool permissionShown_ = false;
 
-    QTimer startTimer_;  // 1: the first connection
-    QTimer pollTimer_;   // 3: the level poll
-    QTimer trayTimer_;   // 990: the notice's time
-    QTimer uiTimer_;     // the update queries
-    std::shared_ptr<std::atomic<bool>> pollOutstanding_;
-
+    QTimer trayTimer_;  // 990: the notice's time
     QSystemTrayIcon* tray_ = nullptr;
     QLabel* notice_ = nullptr;
     QString noticeText_;
-
-    std::unique_ptr<HotplugWatcher> watcher_;
-    QSocketNotifier* watcherNotifier_ = nullptr;
 };
 
 }  // namespace v36

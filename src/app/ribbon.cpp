@@ -21,6 +21,8 @@
 #include "app/icons.h"
 #include "app/language.h"
 #include "app/ribbon_texts.h"
+#include "protocol/controls.h"
+#include "protocol/words.h"
 
 namespace v36 {
 
@@ -296,24 +298,25 @@ QWidget* CMyMFCRibbonBar::buildCategory(int category, int lang) {
     row->addWidget(
         makePanel(category, 0, lang,
                   column({addLabel(ids.micLabel, pick(lang, "话筒音量:100", "Mic    Vol: 100")),
-                          addSlider(ids.micSlider, 0, 99, 90),
+                          addSlider(ids.micSlider, w::micVolume, 90),
                           addCheck(ids.micMute, pick(lang, "静音", "Mute"))})));
     // 1: effect volume.
     row->addWidget(makePanel(
         category, 1, lang,
         column({addLabel(ids.effectLabel, pick(lang, "总效果音量:100", "Effect    Vol:100")),
-                addSlider(ids.effectSlider, 0, 99, 90)})));
+                addSlider(ids.effectSlider, w::effectVolume, 90)})));
     // 2: music volume.
     row->addWidget(
         makePanel(category, 2, lang,
                   column({addLabel(ids.musicLabel, pick(lang, "音乐音量:100", "Music Vol:100")),
-                          addSlider(ids.musicSlider, 0, 99, 90),
+                          addSlider(ids.musicSlider, w::musicVolume, 90),
                           addCheck(ids.musicMute, pick(lang, "静音", "Mute"))})));
     // 3: music noise gate and pitch.
-    row->addWidget(makePanel(
-        category, 3, lang,
-        column({addLabel(ids.gateLabel, pick(lang, "音乐噪声门:100", "Noisegate:   100")),
-                addSlider(ids.gateSlider, 0, 100, 100), addSlider(ids.pitchSlider, -5, 5, 100)})));
+    row->addWidget(
+        makePanel(category, 3, lang,
+                  column({addLabel(ids.gateLabel, pick(lang, "音乐噪声门:100", "Noisegate:   100")),
+                          addSlider(ids.gateSlider, w::musicGateThreshold, 100),
+                          addSlider(ids.pitchSlider, w::musicPitch, 100)})));
 
     // 4 and 5: memory modes and mode files.
     auto modeMenu = [&](int menuId, int firstItem) {
@@ -404,8 +407,10 @@ QLabel* CMyMFCRibbonBar::addLabel(int id, const QString& text) {
     return label;
 }
 
-CMFCRibbonStepSlider* CMyMFCRibbonBar::addSlider(int id, int minimum, int maximum, int width) {
-    auto* slider = new CMFCRibbonStepSlider(id, minimum, maximum, width, nullptr);
+CMFCRibbonStepSlider* CMyMFCRibbonBar::addSlider(int id, int word, int width) {
+    const ControlInfo& range = controlInfo(word);
+    auto* slider = new CMFCRibbonStepSlider(id, static_cast<int>(range.lo),
+                                            static_cast<int>(range.hi), width, nullptr);
     connect(slider, &CMFCRibbonStepSlider::command, this, &CMyMFCRibbonBar::command);
     elements_.insert(id, slider);
     return slider;

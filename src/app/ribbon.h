@@ -109,7 +109,8 @@ class CMyMFCRibbonBar : public QWidget {
     QWidget* buildCategory(int category, int lang);
     QWidget* makePanel(int category, int panel, int lang, QWidget* content);
     QLabel* addLabel(int id, const QString& text);
-    CMFCRibbonStepSlider* addSlider(int id, int minimum, int maximum, int width);
+    // A slider over the range of the control of `word`.
+    CMFCRibbonStepSlider* addSlider(int id, int word, int width);
     QWidget* addCheck(int id, const QString& text);
     QToolButton* addButton(int id, const QString& text, QWidget* parent);
     QAction* addAction(QMenu* menu, int id, const QString& text, bool checkable);

@@ -43,7 +43,8 @@ CSynDlg::CSynDlg(const QString& text, int lang, int timeoutMs, QWidget* parent) 
     timeout_->setSingleShot(true);
     connect(timeout_, &QTimer::timeout, this, [this] {
         timedOut_ = true;
-        QDialog::reject();
+        emit timedOutSignal();
+        end();
     });
     timeout_->start(timeoutMs);
 }
@@ -51,6 +52,7 @@ CSynDlg::CSynDlg(const QString& text, int lang, int timeoutMs, QWidget* parent) 
 void CSynDlg::end() {
     timeout_->stop();
     QDialog::reject();
+    deleteLater();
 }
 
 QString CSynDlg::text() const {

@@ -9,9 +9,10 @@ class QTimer;
 
 namespace v36 {
 
-// The synchronisation dialog (template 347): modal while the unit and the
-// store are synchronised. A bar shows the progress (busy until the number
-// of reports is known); only the main view (end()) and the time-out end it.
+// The synchronisation dialog (template 347): window-modal while the unit and
+// the store are synchronised. A bar shows the progress (busy until the
+// number of reports is known); only the shell (end()) and the time-out end
+// it, and it goes once ended.
 class CSynDlg : public QDialog {
     Q_OBJECT
 
@@ -34,6 +35,10 @@ class CSynDlg : public QDialog {
 
     void reject() override;  // Escape does nothing
     void accept() override;  // Enter does nothing
+
+  signals:
+    // The sync did not finish in time.
+    void timedOutSignal();
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -455,8 +455,9 @@ TEST_F(ShellTest, SyncDialogShowsTrueProgressAndEndsItselfAfterItsTime) {
     });
     sampler.start(5);
     ASSERT_TRUE(waitUntil([this] { return !boxes_.empty(); }));
-    EXPECT_EQ(boxes_[0].caption, QString::fromUtf8("错误"));
-    EXPECT_EQ(boxes_[0].text, QString::fromUtf8("发生错误，与设备数据同步超时……"));
+    // The English window says it in English.
+    EXPECT_EQ(boxes_[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(boxes_[0].text, QStringLiteral("The unit could not be synchronised in time."));
     EXPECT_EQ(app_->syncDialog(), nullptr);
     EXPECT_TRUE(app_->sync().busy());  // the pull goes on
     EXPECT_GE(largestMaximum, SyncWorker::kPullReports);
@@ -502,7 +503,7 @@ TEST_F(ShellTest, RefusedUnitLeavesNoDefaultModePending) {
     // dropped, so a later accepted push does not store into M2.
     app_->defaultMode().pendingStoreMode = 1;
     store().deviceModel.set(u"X99");
-    view().OnSyncDone(SyncKind::Push);
+    app_->connection().handleSyncDone(SyncKind::Push);
     EXPECT_EQ(app_->defaultMode().pendingStoreMode, -1);
     ASSERT_TRUE(waitUntil([this] { return !boxes_.empty(); }));
     EXPECT_EQ(boxes_[0].text, QString::fromUtf8("机器型号与软件不匹配!"));

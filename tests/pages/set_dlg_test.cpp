@@ -99,7 +99,8 @@ TEST_F(SetDlgTest, LoweringAMaximumPullsItsStartVolumeDownInOneStep) {
     EXPECT_EQ(store().settingsEdit.at(5), 40);
     EXPECT_EQ(store().settingsEdit.at(3), 40);
     EXPECT_EQ(store().params.getInt(w::micVolume), 40);
-    // The ribbon shows the volume that plays now.
+    // The ribbon shows the volume that plays now, once told of the change.
+    QCoreApplication::processEvents();
     EXPECT_EQ(ribbon().slider(kRibbonIds[0].micSlider)->value(), 40);
     EXPECT_EQ(dialog->slider(CSetDlg::kMicStartSlider)->position(), 40);
     EXPECT_EQ(dialog->slider(CSetDlg::kMicStartSlider)->maximum(), 40);
