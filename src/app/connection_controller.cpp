@@ -144,6 +144,8 @@ void ConnectionController::arrival() {
 void ConnectionController::removal(const std::string& path) {
     ctx_.trace.write("removed!\n");
     if (!ctx_.handleRemoval(path)) return;
+    // A question about offline edits still open has no unit to answer for.
+    choosing_ = false;
     pollTimer_.stop();
     emit unitRemoved();
 }

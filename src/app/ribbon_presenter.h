@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/store_watcher.h"
+#include "phone/store_watcher.h"
 
 class QWheelEvent;
 

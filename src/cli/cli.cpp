@@ -23,6 +23,7 @@
 #include "protocol/edit.h"
 #include "protocol/eq_access.h"
 #include "protocol/mode_file.h"
+#include "protocol/output_delay.h"
 #include "protocol/senders.h"
 #include "protocol/word_table.h"
 #include "protocol/words.h"
@@ -50,26 +51,10 @@ Json wordJson(const ParamStore& store, int word) {
     return store.params.getFloat(word);
 }
 
-const char* const kDelayChannelNames[8] = {"Main L", "Main R", "Center", "Sub",
-                                           "Rear L", "Rear R", "Top L",  "Top R"};
-struct DelayChannel {
-    const OutputGroup* group;
-    int channel;
-};
-const DelayChannel kDelayChannels[8] = {{&outMain, 0}, {&outMain, 1}, {&outCenter, 0},
-                                        {&outSub, 0},  {&outRear, 0}, {&outRear, 1},
-                                        {&outTop, 0},  {&outTop, 1}};
 const char* const kSpeakerNames[8] = {"Main L", "Center", "Main R", "Rear L",
                                       "Sub",    "Rear R", "Top L",  "Top R"};
 const char* const kTrimNames[8] = {"Main L", "Main R", "Rear L", "Rear R",
                                    "Center", "Sub",    "Top L",  "Top R"};
-
-BandRecord recordAt(const ParamStore& store, int bank, int section) {
-    std::array<std::uint8_t, BandRecord::kSize> bytes{};
-    store.registers.read(static_cast<std::size_t>(recordOffset(bank, section)), bytes.data(),
-                         bytes.size());
-    return BandRecord::decode(bytes.data());
-}
 
 std::string bandText(const BandRecord& r) {
     std::ostringstream s;
@@ -108,13 +93,12 @@ std::vector<Entry> describe(const ParamStore& store) {
                       records[k]);
         }
     }
-    for (std::size_t c = 0; c < 8; ++c) {
-        const DelayChannel& d = kDelayChannels[c];
-        const std::string base = std::string("crossover[") + kDelayChannelNames[c] + "]";
+    for (const DelayChannel& d : kDelayChannels) {
+        const std::string base = std::string("crossover[") + d.en + "]";
         addRecord(base + ".highPass",
-                  recordAt(store, d.group->block, d.group->splitHighPass(d.channel)));
+                  store.record(d.group->block, d.group->splitHighPass(d.channel)));
         addRecord(base + ".lowPass",
-                  recordAt(store, d.group->block, d.group->splitLowPass(d.channel)));
+                  store.record(d.group->block, d.group->splitLowPass(d.channel)));
     }
     const SoundFieldGeometry g = store.soundField.get();
     auto addInt = [&](std::string name, int v) {

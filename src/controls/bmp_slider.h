@@ -6,11 +6,6 @@
 
 namespace v36 {
 
-// Window messages of the slider, kept as numbers for hosts that log or route them.
-constexpr int WM_SLIDER_CHANGED = 3025;
-constexpr int WM_SLIDER_FOCUS = 3026;
-constexpr int WM_SLIDER_RELEASED = 3027;
-
 // The integer slider of the editor pages: a track picture, a fill picture
 // revealed up to the thumb, and a thumb picture (normal, focused, disabled).
 // The control is painted at the track picture's size.
@@ -53,9 +48,9 @@ class CXBmpSlider : public QWidget {
     QSize sizeHint() const override;
 
   signals:
-    void sliderChanged(int controlId, int position);   // WM_SLIDER_CHANGED
-    void sliderFocus(int controlId);                   // WM_SLIDER_FOCUS
-    void sliderReleased(int controlId, int position);  // WM_SLIDER_RELEASED
+    void sliderChanged(int controlId, int position);
+    void sliderFocus(int controlId);
+    void sliderReleased(int controlId, int position);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

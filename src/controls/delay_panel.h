@@ -8,8 +8,6 @@
 
 namespace v36 {
 
-constexpr int WM_DELAY_DRAG = 4345;
-
 // The eight channel delays as horizontal lanes on a common millisecond scale,
 // each with a draggable handle at its delay and the value beside it. A lane
 // tall enough for the handle and a line of text shows the value below the
@@ -65,7 +63,7 @@ class CDelayPanel : public QWidget {
     QSize minimumSizeHint() const override;
 
   signals:
-    // WM_DELAY_DRAG: a handle was dragged to a new value.
+    // A handle was dragged to a new value.
     void delayDrag(int lane, float valueMs);
 
   protected:

@@ -235,18 +235,6 @@ bool CEqPanel::isLocked(int n) const {
     return isLockedBand(model_.eqNumber(), n);
 }
 
-// Marker positions relative to the plot, kept in the working copy for hit-testing.
-void CEqPanel::layoutMarkers() {
-    const QRectF plot = plotRect();
-    for (int n = 0; n < model_.visibleBandCount(); ++n) {
-        EqBand& b = model_.band(n);
-        if (b.type == 0) continue;
-        const QPointF m = markerPosition(n);
-        b.markerX = static_cast<float>(m.x() - plot.left());
-        b.markerY = static_cast<float>(m.y() - plot.top());
-    }
-}
-
 int CEqPanel::hitTest(QPoint at, int tolerance, bool lastMatch) const {
     const QRectF plot = plotRect();
     int found = -1;
@@ -454,7 +442,6 @@ void CEqPanel::leaveEvent(QEvent* event) {
 
 void CEqPanel::paintEvent(QPaintEvent*) {
     syncPlotWidth();
-    layoutMarkers();
     QPainter p(this);
     const QRectF plot = plotRect();
     const BackgroundKey key{size(), targetDevicePixelRatio(p), model_.eqNumber(), language_};

@@ -14,10 +14,6 @@ class QMenu;
 
 namespace v36 {
 
-// Notifications of the EQ panel, as numbers for hosts that log or route them.
-constexpr int WM_EQ_BAND = 5153;
-constexpr int WM_EQ_NONE = 5154;
-
 // The graph on which a parametric EQ is shown and edited: a logarithmic
 // 18 Hz ... 23 kHz axis, a +-15 dB axis, the summed response, the selected
 // band's area, one numbered marker per band, value labels, a status line and
@@ -109,9 +105,9 @@ class CEqPanel : public QWidget {
     QSize sizeHint() const override { return {760, 340}; }
 
   signals:
-    // WM_EQ_BAND: band `band` was hit or changed; `data` is its working-copy record.
+    // Band `band` was hit or changed; `data` is its working-copy record.
     void bandChanged(int band, const v36::EqBand& data);
-    // WM_EQ_NONE: the left button was released with no band selected.
+    // The left button was released with no band selected.
     void selectionCleared();
 
   protected:
@@ -134,7 +130,6 @@ class CEqPanel : public QWidget {
 
   private:
     void syncPlotWidth();
-    void layoutMarkers();
     bool isVisibleBand(int n) const;
     // A selection or hover that no longer shows (an EQ switch, a reload) is dropped.
     void dropHiddenSelection();

@@ -11,10 +11,6 @@
 
 namespace v36 {
 
-// Messages of the room control to the sound-field page.
-constexpr int WM_SS_ITEM_PICKED = 2258;
-constexpr int WM_SS_ITEM_MOVED = 2259;
-
 // One item of the room: 0 the listener, 1..8 the speakers.
 struct CSSItem {
     int number = 0;

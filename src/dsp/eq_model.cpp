@@ -53,6 +53,13 @@ constexpr float kResetQ = 1.41f;
 constexpr float kResetShelfQ = 0.707f;
 constexpr float kResetSubPassQ = 1.414f;
 
+// What the records hold before any unit answers: the reset sets but for the
+// 15-band EQs' 998 Hz, the effect EQs' octaves from 31 Hz and a Q of 1.414.
+constexpr std::array<int, 15> kStartup15{25,  40,   63,   100,  160,  250,   400,  630,
+                                         998, 1600, 2500, 4000, 6300, 10000, 16000};
+constexpr std::array<int, 7> kStartup7{31, 62, 125, 250, 500, 1000, 2000};
+constexpr float kStartupQ = 1.414f;
+
 // Placeholder frequencies of a freshly sized graph.
 constexpr std::array<float, 7> kPlace7{31, 62, 125, 250, 500, 1000, 2000};
 constexpr std::array<float, 10> kPlace10{31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 12000};
@@ -338,6 +345,57 @@ std::vector<SectionSetting> resetBands(int eq) {
                 if (s == 17) type = kBw4bLp;
                 out.push_back({s, type, kResetSub[static_cast<std::size_t>(point)], 0.0f,
                                point == 4 ? kResetSubPassQ : kResetQ});
+            }
+            break;
+        default:  // center, rear, top
+            flat(kReset10);
+            break;
+    }
+    return out;
+}
+
+std::vector<SectionSetting> startupBands(int eq) {
+    std::vector<SectionSetting> out;
+    if (!isEqNumber(eq)) return out;
+    const EqInfo& info = eqInfo(eq);
+    const auto flat = [&](const auto& freqs) {
+        for (std::size_t b = 0; b < freqs.size(); ++b) {
+            out.push_back(
+                {info.sectionOffset + static_cast<int>(b), kPeq, freqs[b], 0.0f, kStartupQ});
+        }
+    };
+    switch (eq) {
+        case kEqMusic:
+        case kEqMicA:
+        case kEqMicB:
+            flat(kStartup15);
+            out[kLockedLow].type = kLowShelf;
+            out[kLockedLow].q = kResetShelfQ;
+            out[kLockedHigh].type = kHighShelf;
+            out[kLockedHigh].q = kResetShelfQ;
+            break;
+        case kEqReverbA:
+        case kEqEchoA:
+        case kEqReverbB:
+        case kEqEchoB:
+            flat(kStartup7);
+            break;
+        case kEqMain:
+            flat(kReset24);
+            break;
+        case kEqSub:
+            // Four records a point; the point of 100 Hz a 24 dB low-pass.
+            for (int s = 0; s < 20; ++s) {
+                const int point = s / 4;
+                SectionSetting section{s, kPeq, kResetSub[static_cast<std::size_t>(point)], 0.0f,
+                                       kStartupQ};
+                if (s == 7 || s == 8 || s == 9 || s == 18 || s == 19) section.q = kResetShelfQ;
+                if (s == 16) section.type = kBw4aLp;
+                if (s == 17) {
+                    section.type = kBw4bLp;
+                    section.q = kResetShelfQ;
+                }
+                out.push_back(section);
             }
             break;
         default:  // center, rear, top

@@ -78,8 +78,6 @@ constexpr int kCurvePoints = 512;
 using Curve = std::array<float, kCurvePoints>;
 
 struct EqBand {
-    float markerX = 0.0f;  // relative to the plot's left edge, rewritten at every draw
-    float markerY = 0.0f;  // relative to the plot's top edge
     std::int32_t number = 0;
     std::int32_t type = kPeq;  // 0 = not in use: no curve, no marker, not hit
     float freq = 100.0f;       // Hz; sent truncated to an integer
@@ -184,6 +182,8 @@ struct SectionSetting {
 // The default set of `eq` in send order (section order); empty for an
 // unknown number.
 std::vector<SectionSetting> resetBands(int eq);
+// The records of `eq` before any unit has answered, in section order.
+std::vector<SectionSetting> startupBands(int eq);
 
 // ---------------------------------------------------------------------------
 // Response curves

@@ -29,30 +29,28 @@ namespace v36 {
 
 namespace {
 
-struct Channel {
-    const OutputGroup* group;
-    int k;  // channel within the group
+// The controls of a channel row, in the delay channels' order.
+struct ChannelIds {
     int captionId;
     int sliderId;
     int labelId;
-    const char* zh;
-    const char* en;
 };
-
-// Page order: Main L, Main R, Center, Sub, Rear L, Rear R, Top L, Top R.
-const std::array<Channel, CDelayDlg::kChannels> kChannelTable{{
-    {&outMain, 0, 1123, 1014, 1008, "前置左", "Main L"},
-    {&outMain, 1, 1124, 1015, 1009, "前置右", "Main R"},
-    {&outCenter, 0, 1125, 1016, 1010, "中置", "Center"},
-    {&outSub, 0, 1126, 1017, 1011, "超低", "Sub"},
-    {&outRear, 0, 1131, 1018, 1012, "后置左", "Rear L"},
-    {&outRear, 1, 1135, 1019, 1013, "后置右", "Rear R"},
-    {&outTop, 0, 1132, 1022, 1020, "顶置左", "Top L"},
-    {&outTop, 1, 1136, 1023, 1021, "顶置右", "Top R"},
+constexpr std::array<ChannelIds, CDelayDlg::kChannels> kChannelIds{{
+    {1123, 1014, 1008},
+    {1124, 1015, 1009},
+    {1125, 1016, 1010},
+    {1126, 1017, 1011},
+    {1131, 1018, 1012},
+    {1135, 1019, 1013},
+    {1132, 1022, 1020},
+    {1136, 1023, 1021},
 }};
 
-const Channel& channelOf(int c) {
-    return kChannelTable.at(static_cast<std::size_t>(c));
+const DelayChannel& channelOf(int c) {
+    return kDelayChannels.at(static_cast<std::size_t>(c));
+}
+const ChannelIds& idsOf(int c) {
+    return kChannelIds.at(static_cast<std::size_t>(c));
 }
 
 constexpr int kFirstBoxId = 1038;
@@ -131,12 +129,12 @@ CDelayDlg::CDelayDlg(CAppServices& app, QWidget* parent)
 }
 
 void CDelayDlg::buildRow(int c, QGridLayout* grid) {
-    const Channel& ch = channelOf(c);
+    const DelayChannel& ch = channelOf(c);
     const int language = app_.languageIndex();
     Row& r = rows_.at(index(c));
 
     r.caption = new QLabel(pick(language, ch.zh, ch.en), table_);
-    setControlId(r.caption, ch.captionId);
+    setControlId(r.caption, idsOf(c).captionId);
 
     r.on = new QCheckBox(pick(language, "开关", "ON"), table_);
     setControlId(r.on, kFirstSwitchId + c);
@@ -174,8 +172,8 @@ void CDelayDlg::buildRow(int c, QGridLayout* grid) {
     connect(r.channel, &QRadioButton::clicked, this, [this, c] { onMode(c, 1); });
 
     r.slider = new CXBmpSlider(table_);
-    r.slider->setControlId(ch.sliderId);
-    setControlId(r.slider, ch.sliderId);
+    r.slider->setControlId(idsOf(c).sliderId);
+    setControlId(r.slider, idsOf(c).sliderId);
     r.slider->loadPictures(picture::kSliderTrack, picture::kSliderFill, picture::kSliderThumb,
                            picture::kSliderThumbFocused, picture::kSliderThumbDisabled);
     r.slider->setMargins(7, 7, 3, 2);
@@ -186,7 +184,7 @@ void CDelayDlg::buildRow(int c, QGridLayout* grid) {
             [this, c](int, int position) { onSplit(c, position); });
 
     r.splitLabel = new QLabel(table_);
-    setControlId(r.splitLabel, ch.labelId);
+    setControlId(r.splitLabel, idsOf(c).labelId);
     r.splitLabel->setMinimumWidth(
         r.splitLabel->fontMetrics().horizontalAdvance(QStringLiteral("3000Hz")) + 4);
 
@@ -221,7 +219,7 @@ int CDelayDlg::spinMaximum() {
 }
 
 EditText CDelayDlg::splitText(int c) const {
-    const Channel& ch = channelOf(c);
+    const DelayChannel& ch = channelOf(c);
     return {std::string(ch.zh) + "分频点", std::string(ch.en) + " Split Freq"};
 }
 
@@ -233,15 +231,15 @@ void CDelayDlg::ApplyLanguage() {
 void CDelayDlg::RefreshFromStore() {
     const ParamStore& store = app_.device().store;
     for (int c = 0; c < kChannels; ++c) {
-        const Channel& ch = channelOf(c);
+        const DelayChannel& ch = channelOf(c);
         const OutputGroup& g = *ch.group;
         Row& r = rows_.at(index(c));
-        const float ms = store.params.getFloat(g.delayMs(ch.k));
+        const float ms = store.params.getFloat(g.delayMs(ch.channel));
         r.spin->setPosition(spinPositionOf(ms));
         r.box->setText(delayText(ms));
         diagram_->setValue(c, ms);
-        r.on->setChecked(store.params.getInt(g.delayBypass(ch.k)) == 0);
-        (store.params.getInt(g.delayFilterMode(ch.k)) == 0 ? r.highFreq : r.channel)
+        r.on->setChecked(store.params.getInt(g.delayBypass(ch.channel)) == 0);
+        (store.params.getInt(g.delayFilterMode(ch.channel)) == 0 ? r.highFreq : r.channel)
             ->setChecked(true);
         showSplitPair(c);
         applyEnabling(c);
@@ -249,10 +247,10 @@ void CDelayDlg::RefreshFromStore() {
 }
 
 void CDelayDlg::showSplitPair(int c) {
-    const Channel& ch = channelOf(c);
+    const DelayChannel& ch = channelOf(c);
     Row& r = rows_.at(index(c));
     const int pair =
-        std::clamp(splitPairOf(app_.device().store, *ch.group, ch.k), 0, kSplitPairs - 1);
+        std::clamp(splitPairOf(app_.device().store, *ch.group, ch.channel), 0, kSplitPairs - 1);
     r.slider->setPosition(pair);
     r.splitLabel->setText(QStringLiteral("%1Hz").arg(splitHighPassHz(pair)));
 }
@@ -270,8 +268,8 @@ void CDelayDlg::applyEnabling(int c) {
 }
 
 void CDelayDlg::applyDelay(int c, float ms) {
-    const Channel& ch = channelOf(c);
-    const int word = ch.group->delayMs(ch.k);
+    const DelayChannel& ch = channelOf(c);
+    const int word = ch.group->delayMs(ch.channel);
     Row& r = rows_.at(index(c));
     const float v = clampOutputDelay(ms);
     r.box->setText(delayText(v));
@@ -306,32 +304,32 @@ void CDelayDlg::onDrag(int lane, float ms) {
 }
 
 void CDelayDlg::onSwitch(int c, bool on) {
-    const Channel& ch = channelOf(c);
-    const int word = ch.group->delayBypass(ch.k);
+    const DelayChannel& ch = channelOf(c);
+    const int word = ch.group->delayBypass(ch.channel);
     app_.edits().applyIfChanges(wordEdit(app_.device().store, word, on ? 0 : 1));
     applyEnabling(c);
 }
 
 void CDelayDlg::onMode(int c, int mode) {
-    const Channel& ch = channelOf(c);
+    const DelayChannel& ch = channelOf(c);
     const OutputGroup& g = *ch.group;
     applyEnabling(c);
     const ParamStore& store = app_.device().store;
-    const int word = g.delayFilterMode(ch.k);
+    const int word = g.delayFilterMode(ch.channel);
     if (store.params.getInt(word) == mode) return;
     // The mode words, then the split pair.
     app_.edits().apply(wordEdit(store, word, mode));
 }
 
 void CDelayDlg::onSplit(int c, int position) {
-    const Channel& ch = channelOf(c);
+    const DelayChannel& ch = channelOf(c);
     const OutputGroup& g = *ch.group;
     const int pair = std::clamp(position, 0, kSplitPairs - 1);
-    if (pair != splitPairOf(app_.device().store, g, ch.k)) {
-        const auto sections = splitSections(g, ch.k, pair, true);
+    if (pair != splitPairOf(app_.device().store, g, ch.channel)) {
+        const auto sections = splitSections(g, ch.channel, pair, true);
         app_.edits().apply(Edit(splitText(c))
                                .merging("split:" + std::to_string(g.block) + ":" +
-                                        std::to_string(g.splitHighPass(ch.k)))
+                                        std::to_string(g.splitHighPass(ch.channel)))
                                .sections(g.block, sections));
     }
     showSplitPair(c);

@@ -302,7 +302,6 @@ QWidget* CDialogMusic::buildLevels() {
         // One bar of 15 LEDs falling every 35 ms until the unit reports.
         meter->setBandCount(1);
         meter->setLedCount(15);
-        meter->setBandCount(1);
         meter->startReleaseTimer(35);
         meter->setMeterStyle(CPeakMeterCtrl::kHorizontal);
         meter->setBackgroundColor(QColor::fromRgb(kPageBackground));

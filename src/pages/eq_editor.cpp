@@ -213,9 +213,7 @@ void CEqEditor::buildBandEditor() {
         group->setMaximumHeight(kMaxEditorHeight);
         row->addWidget(group, 0, Qt::AlignTop);
         connect(column->slider(), &CXBmpSlider::sliderChanged, this, &CEqEditor::onSlider);
-        const int id = columns[i].edit;
-        connect(edit, &QLineEdit::returnPressed, this,
-                [this, id] { applyEdits(id, mergeKey(selected_)); });
+        connect(edit, &QLineEdit::returnPressed, this, [this] { applyEdits(mergeKey(selected_)); });
     }
     gainSlider()->setRange(kGainSliderMin, kGainSliderMax);
     frequencySlider()->setRange(kFrequencySliderMin, kFrequencySliderMax);
@@ -479,15 +477,15 @@ void CEqEditor::onSlider(int controlId, int position) {
     switch (controlId) {
         case kGainSliderId:
             gainEdit_->setText(qs(formatGain(static_cast<float>(position) / 10.0f)));
-            applyEdits(kGainEditId, mergeKey(selected_));
+            applyEdits(mergeKey(selected_));
             break;
         case kFrequencySliderId:
             frequencyEdit_->setText(frequencyText(position));
-            applyEdits(kFrequencyEditId, mergeKey(selected_));
+            applyEdits(mergeKey(selected_));
             break;
         case kQSliderId:
             qEdit_->setText(qs(formatQ(static_cast<float>(position) / 100.0f)));
-            applyEdits(kQEditId, mergeKey(selected_));
+            applyEdits(mergeKey(selected_));
             break;
         default:
             break;
@@ -497,8 +495,7 @@ void CEqEditor::onSlider(int controlId, int position) {
 // The band takes every edit box whose text no longer reads as its value:
 // the one a slider just wrote and whatever the user typed. The others keep
 // the band's exact values (a dragged frequency is not rounded to the hertz).
-void CEqEditor::applyEdits(int changedControl, const QString& key) {
-    (void)changedControl;
+void CEqEditor::applyEdits(const QString& key) {
     const int band = selected_;
     if (band < 0) return;
     const EqBand& b = panel_->model().band(band);

@@ -191,7 +191,7 @@ class CEqEditor : public QWidget {
     void onPanelCleared();
     void onTypeButton(int type);
     void onSlider(int controlId, int position);
-    void applyEdits(int changedControl, const QString& mergeKey);
+    void applyEdits(const QString& mergeKey);
     void onGridEdited(int row, int column, const QString& text);
 
     CAppServices& app_;

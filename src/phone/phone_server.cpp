@@ -50,9 +50,10 @@ QString urlFor(const QHostAddress& address, quint16 port) {
 }  // namespace
 
 PhoneServer::PhoneServer(ParamStore& store, PhoneEditor& editor, QObject* parent)
-    : QObject(parent), store_(store), editor_(editor) {
-    poll_.setInterval(kPollMs);
-    connect(&poll_, &QTimer::timeout, this, &PhoneServer::pollNow);
+    : QObject(parent), store_(store), editor_(editor), watcher_(store) {
+    connect(&watcher_, &StoreWatcher::changed, this, &PhoneServer::pollNow);
+    housekeeping_.setInterval(kHousekeepingMs);
+    connect(&housekeeping_, &QTimer::timeout, this, &PhoneServer::pollNow);
 }
 
 PhoneServer::~PhoneServer() {
@@ -110,14 +111,14 @@ bool PhoneServer::start(const Options& options, QString* error) {
     port_ = port;
     hub_ = std::make_unique<PhoneHub>(store_, editor_, code.toStdString(), options.clock);
     lastCount_ = 0;
-    poll_.start();
+    housekeeping_.start();
     emit pairCodeChanged(code);
     return true;
 }
 
 void PhoneServer::stop() {
     if (!hub_) return;
-    poll_.stop();
+    housekeeping_.stop();
     for (auto& [id, socket] : sockets_) {
         socket->disconnect(this);
         socket->close(static_cast<QWebSocketProtocol::CloseCode>(kCloseStopped),

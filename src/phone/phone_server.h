@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "phone/phone_hub.h"
+#include "phone/store_watcher.h"
 
 class QHttpServer;
 class QWebSocket;
@@ -33,8 +34,9 @@ class PhoneServer : public QObject {
     // Messages above this close the socket outright; above kMaxMessageBytes
     // they are refused with an error and the connection stays.
     static constexpr qint64 kHardMessageLimit = 1024 * 1024;
-    // How often the store is compared with what the phones were told.
-    static constexpr int kPollMs = 100;
+    // Pairing times and lockouts are looked at this often; the store's
+    // changes reach the phones as they happen.
+    static constexpr int kHousekeepingMs = 1000;
 
     PhoneServer(ParamStore& store, PhoneEditor& editor, QObject* parent = nullptr);
     ~PhoneServer() override;
@@ -57,8 +59,8 @@ class PhoneServer : public QObject {
     // Closes the phones' connections; the pairing code changes, so a phone
     // must pair again with the new code.
     void disconnectPhones();
-    // Compares the store with what the phones were told now (the timer does
-    // it every kPollMs).
+    // Compares the store with what the phones were told now (every change
+    // of the store does it).
     void pollNow();
 
   signals:
@@ -78,7 +80,8 @@ class PhoneServer : public QObject {
     std::map<int, QWebSocket*> sockets_;
     QHostAddress listen_;
     quint16 port_ = 0;
-    QTimer poll_;
+    StoreWatcher watcher_;
+    QTimer housekeeping_;
     int lastCount_ = 0;
 };
 

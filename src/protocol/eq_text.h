@@ -236,9 +236,4 @@ struct EqCopy {
 // only the gain.
 EqCopy copyEq(const EqGraphModel& from, const EqGraphModel& to);
 
-// Fuzz entry: reads arbitrary bytes, fits them onto an EQ chosen by the
-// first byte, and checks that the result written and read back fits to the
-// same bands.
-void fuzzEqText(std::span<const std::uint8_t> data);
-
 }  // namespace v36

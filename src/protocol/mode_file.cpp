@@ -341,14 +341,4 @@ FileResult loadModeFile(ParamStore& store, const fs::path& path) {
     return FileResult::success();
 }
 
-void fuzzModeFile(std::span<const std::uint8_t> data) {
-    const ModeDecode decoded = decodeModeFile(data);
-    if (!decoded.image) return;
-    ParamStore store;
-    applyModeImage(store, *decoded.image);
-    // A version-2 file read and written again gives the same bytes.
-    const auto again = encodeModeFile(captureModeImage(store));
-    if (decoded.version == 2 && !std::equal(again.begin(), again.end(), data.begin())) std::abort();
-}
-
 }  // namespace v36

@@ -134,8 +134,4 @@ FileResult saveModeFile(const ParamStore& store, const std::filesystem::path& pa
 // failure the store is unchanged. On success the caller starts the push.
 FileResult loadModeFile(ParamStore& store, const std::filesystem::path& path);
 
-// Fuzz entry: parses arbitrary bytes as a mode file and applies what parses
-// to a fresh store.
-void fuzzModeFile(std::span<const std::uint8_t> data);
-
 }  // namespace v36

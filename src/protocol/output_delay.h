@@ -11,6 +11,25 @@ namespace v36 {
 // Output delays and the split filters of the delay page's high-frequency
 // mode: the limits, the 26 split pairs and how a channel's pair is found.
 
+// The eight delay channels in the delay page's order: Main L, Main R,
+// Center, Sub, Rear L, Rear R, Top L, Top R.
+struct DelayChannel {
+    const OutputGroup* group;
+    int channel;     // within the group
+    const char* zh;  // UTF-8
+    const char* en;
+};
+inline constexpr std::array<DelayChannel, 8> kDelayChannels{{
+    {&outMain, 0, "前置左", "Main L"},
+    {&outMain, 1, "前置右", "Main R"},
+    {&outCenter, 0, "中置", "Center"},
+    {&outSub, 0, "超低", "Sub"},
+    {&outRear, 0, "后置左", "Rear L"},
+    {&outRear, 1, "后置右", "Rear R"},
+    {&outTop, 0, "顶置左", "Top L"},
+    {&outTop, 1, "顶置右", "Top R"},
+}};
+
 constexpr float kMinOutputDelayMs = 1.5f;
 constexpr float kMaxOutputDelayMs = 100.0f;
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "dsp/eq_model.h"
 #include "dsp/filter_design.h"
 
 namespace v36 {
@@ -231,67 +232,21 @@ void ParamStore::setSpeakerLevel(int k, float db) {
     speakers.write(static_cast<std::size_t>(4 * k), b.data(), 4);
 }
 
-namespace {
-
-void putRecord(ByteBlock<kRegisterBlockSize>& regs, int bank, int section, int freq, float q,
-               int type) {
-    BandRecord r;
-    r.gain = 0.0f;
-    r.freq = freq;
-    r.q = q;
-    r.type = type;
-    const auto bytes = r.encode();
-    regs.write(static_cast<std::size_t>(recordOffset(bank, section)), bytes.data(), bytes.size());
-}
-
-void putBands(ByteBlock<kRegisterBlockSize>& regs, int bank, int first,
-              const std::vector<int>& freqs, bool shelves) {
-    for (std::size_t k = 0; k < freqs.size(); ++k) {
-        const int section = first + static_cast<int>(k);
-        if (shelves && k == 7) {
-            putRecord(regs, bank, section, freqs[k], 0.707f, kLowShelf);
-        } else if (shelves && k == 10) {
-            putRecord(regs, bank, section, freqs[k], 0.707f, kHighShelf);
-        } else {
-            putRecord(regs, bank, section, freqs[k], 1.414f, kPeq);
-        }
-    }
-}
-
-}  // namespace
-
 void applyRegisterDefaults(ByteBlock<kRegisterBlockSize>& regs) {
-    const std::vector<int> fifteen{25,  40,   63,   100,  160,  250,   400,  630,
-                                   998, 1600, 2500, 4000, 6300, 10000, 16000};
-    const std::vector<int> seven{31, 62, 125, 250, 500, 1000, 2000};
-    const std::vector<int> ten{31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
-    const std::vector<int> main{25,   36,   50,   75,   100,  150,   200,   260,
-                                360,  485,  630,  860,  1088, 1396,  1680,  2160,
-                                2800, 3586, 5096, 6868, 8288, 11010, 14566, 20000};
-    const std::vector<int> sub{20, 20, 20, 20, 31, 31, 31,  31,  40,  40,
-                               40, 40, 62, 62, 62, 62, 100, 100, 100, 100};
-
-    putBands(regs, 1, 0, fifteen, true);
-    putBands(regs, 1, 15, fifteen, true);
-    for (int bank : {2, 3}) {
-        putBands(regs, bank, 0, seven, false);
-        putBands(regs, bank, 7, seven, false);
+    const auto put = [&regs](int bank, const SectionSetting& s) {
+        const auto bytes = BandRecord{s.gain, s.freq, s.q, s.type}.encode();
+        regs.write(static_cast<std::size_t>(recordOffset(bank, s.section)), bytes.data(),
+                   bytes.size());
+    };
+    for (int eq = 0; eq < kEqCount; ++eq) {
+        for (const SectionSetting& s : startupBands(eq))
+            put(eqInfo(eq).bank, s);
     }
-    putBands(regs, 4, 0, fifteen, true);
-    putBands(regs, 5, 0, main, false);
-    for (int bank : {6, 7, 9})
-        putBands(regs, bank, 0, ten, false);
-    putBands(regs, 8, 0, sub, false);
-    for (int k : {7, 8, 9, 17, 18, 19}) {
-        putRecord(regs, 8, k, sub[static_cast<std::size_t>(k)], 0.707f, k == 17 ? kBw4bLp : kPeq);
-    }
-    putRecord(regs, 8, 16, sub[16], 1.414f, kBw4aLp);
-
     // Split-filter pairs after the EQ bands: high-pass first, low-pass second.
     for (int bank = 5; bank <= 9; ++bank) {
         for (int section = bankEqBands(bank); section < bankSections(bank); section += 2) {
-            putRecord(regs, bank, section, 500, 0.707f, kHighPass);
-            putRecord(regs, bank, section + 1, 1000, 0.707f, kLowPass);
+            put(bank, {section, kHighPass, 500, 0.0f, 0.707f});
+            put(bank, {section + 1, kLowPass, 1000, 0.0f, 0.707f});
         }
     }
 }

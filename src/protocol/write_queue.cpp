@@ -1,5 +1,7 @@
 #include "protocol/write_queue.h"
 
+#include <chrono>
+
 namespace v36 {
 
 WriteQueue::WriteQueue() : thread_([this] { run(); }) {}
@@ -17,6 +19,7 @@ void WriteQueue::post(Job job) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         jobs_.push_back(std::move(job));
+        queued_.store(jobs_.size(), std::memory_order_release);
     }
     cv_.notify_all();
 }
@@ -32,6 +35,7 @@ std::size_t WriteQueue::discardPending() {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::size_t n = jobs_.size();
     jobs_.clear();
+    queued_.store(0, std::memory_order_release);
     cv_.notify_all();
     return n;
 }
@@ -44,10 +48,22 @@ std::size_t WriteQueue::pending() const {
 void WriteQueue::run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        if (jobs_.empty() && !stopping_) {
+            // Edits come in runs (a drag, a wheel): the next one usually
+            // follows within microseconds. Look for it briefly before
+            // sleeping, so that it does not wait for a wake-up.
+            lock.unlock();
+            const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+            while (queued_.load(std::memory_order_acquire) == 0 &&
+                   std::chrono::steady_clock::now() < until)
+                std::this_thread::yield();
+            lock.lock();
+        }
         cv_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
         if (jobs_.empty()) break;  // stopping with nothing left
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
+        queued_.store(jobs_.size(), std::memory_order_release);
         busy_ = true;
         lock.unlock();
         job();

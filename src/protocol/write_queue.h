@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -36,6 +37,8 @@ class WriteQueue {
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     std::deque<Job> jobs_;
+    // Jobs posted and not yet taken, read without the lock.
+    std::atomic<std::size_t> queued_{0};
     bool busy_ = false;
     bool stopping_ = false;
     std::thread thread_;

@@ -219,6 +219,25 @@ TEST_F(ShellTest, VolumeAboveTheLimitIsCutWithItsMessage) {
     EXPECT_FLOAT_EQ(unitFloat(unit(), 1, 42), 0.0f);
 }
 
+TEST_F(ShellTest, WithoutAUnitTheVolumesHaveNoLimit) {
+    start();
+    ASSERT_TRUE(waitIdleConnected());
+    store().settingsApplied.set(6, 70);
+    // The unit goes: a mode file edited now carries no machine settings.
+    unit().unplug();
+    ASSERT_TRUE(waitUntil([this] { return !app_->isConnected(); }));
+    ribbon().slider(kRibbonIds[0].musicSlider)->setValue(85);
+    EXPECT_EQ(store().params.getInt(w::musicVolume), 85);
+    EXPECT_EQ(ribbon().slider(kRibbonIds[0].musicSlider)->value(), 85);
+    EXPECT_EQ(app_->infoDialog(), nullptr);
+    // Back with a unit, its limit applies again once its settings are read.
+    unit().plugIn();
+    ASSERT_TRUE(waitIdleConnected());
+    store().settingsApplied.set(6, 70);
+    ribbon().slider(kRibbonIds[0].musicSlider)->setValue(90);
+    EXPECT_EQ(store().params.getInt(w::musicVolume), 70);
+}
+
 TEST_F(ShellTest, ModeFilesSaveAndLoadThroughTheView) {
     start();
     ASSERT_TRUE(waitIdleConnected());

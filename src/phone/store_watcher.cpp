@@ -1,4 +1,4 @@
-#include "app/store_watcher.h"
+#include "phone/store_watcher.h"
 
 #include <QMetaObject>
 #include <QPointer>
