@@ -25,7 +25,7 @@ struct Rig {
         ctx.store.params.setInt(v36::w::musicMute, 1);
     }
     v36::DeviceContext ctx;
-    v36::SyncWorker sync{ctx.store, ctx.link, ctx.dispatcher.paramsChanged};
+    v36::SyncWorker sync{ctx.store, ctx.link, ctx.dispatcher};
 };
 
 double ms(Clock::duration d) {

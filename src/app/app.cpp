@@ -152,14 +152,21 @@ void CKorvelv13App::shutdown() {
     destroyToolDialogs();
     qApp->removeEventFilter(this);
     // A worker blocked in its completion hand-off needs the event loop; the
-    // writer's last jobs (the goodbye) run before the link closes.
+    // writer's last jobs (the goodbye) run before the link closes. A unit
+    // that does not answer gets two seconds in all: then what still waits
+    // is dropped and the link closed, which ends every wait on it.
     QElapsedTimer waited;
     waited.start();
-    while (connection_->syncing() && waited.elapsed() < 10000) {
+    while (connection_->syncing() && waited.elapsed() < kShutdownSyncMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    const auto left =
+        std::chrono::milliseconds(std::max<qint64>(0, kShutdownMs - waited.elapsed()));
+    if (!ctx_.writer.waitIdleFor(left)) {
+        const std::size_t dropped = ctx_.writer.discardPending();
+        ctx_.trace.write("closing: " + std::to_string(dropped) + " queued writes dropped\n");
     }
-    ctx_.writer.waitIdle();
     ctx_.closeLink();
+    ctx_.writer.waitIdle();
     document_->saveRecentFiles();
     settings_->sync();
 }

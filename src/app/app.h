@@ -72,6 +72,10 @@ class CKorvelv13App : public QObject, public CAppServices {
 
   public:
     static constexpr int kRecentFiles = ModeDocument::kRecentFiles;
+    // Closing waits this long for a pull or push, and this long in all for
+    // the last writes, before it lets a silent unit go.
+    static constexpr int kShutdownSyncMs = 1000;
+    static constexpr int kShutdownMs = 2000;
     static const char* const kTitle;
 
     explicit CKorvelv13App(AppOptions options);

@@ -13,7 +13,7 @@ ConnectionController::ConnectionController(DeviceContext& ctx, Options options, 
     : QObject(parent),
       ctx_(ctx),
       options_(std::move(options)),
-      sync_(ctx.store, ctx.link, ctx.dispatcher.paramsChanged) {
+      sync_(ctx.store, ctx.link, ctx.dispatcher) {
     if (options_.syncTimings) sync_.setTimings(*options_.syncTimings);
     sync_.setSleeper([this](std::chrono::milliseconds ms) { interruptibleSleep(ms); });
     // The worker hands its completion to the GUI thread and waits until it
@@ -194,6 +194,25 @@ bool ConnectionController::pushingOfflineEdits() const {
 }
 
 void ConnectionController::handleSyncDone(SyncKind kind) {
+    if (kind == SyncKind::Pull) {
+        const ReadReport report = sync_.lastPull();
+        unread_ = false;
+        if (report.status == ReadReport::Status::Closed) {
+            emit syncFinished(kind, Outcome::Closed);
+            finishStart();
+            return;
+        }
+        if (report.status == ReadReport::Status::NoAnswer ||
+            report.status == ReadReport::Status::Garbled ||
+            report.status == ReadReport::Status::Incomplete) {
+            // Nothing of a half-read unit is taken: the store keeps what it
+            // had, and the window asks whether to read again.
+            unread_ = true;
+            emit syncFinished(kind, Outcome::Unread);
+            finishStart();
+            return;
+        }
+    }
     if (!identityAccepted(ctx_.store)) {
         const Outcome outcome = modelMatches(ctx_.store.deviceModel.get()) ? Outcome::WrongProtocol
                                                                            : Outcome::WrongModel;
@@ -240,6 +259,8 @@ void ConnectionController::handleSyncDone(SyncKind kind) {
 
 void ConnectionController::disconnectUnit() {
     pollTimer_.stop();
+    unread_ = false;
+    pushAfterPull_.reset();
     if (!connected()) return;
     // The goodbye and the close wait on the link: the writer does them, after
     // what was posted before.

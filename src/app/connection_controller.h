@@ -40,6 +40,8 @@ class ConnectionController : public QObject {
         Accepted,       // the unit is a V36 of protocol 12 and the store holds its state
         WrongModel,     // the unit told another model
         WrongProtocol,  // the right model speaking another protocol
+        Unread,         // the unit could not be read whole: the store keeps what it had
+        Closed,         // the unit went while it was read
     };
     // What becomes of edits made without a unit when one arrives.
     enum class OfflineChoice { Saved, Push, Discard };
@@ -73,6 +75,8 @@ class ConnectionController : public QObject {
     bool connected() const;
     bool syncing() const { return sync_.busy(); }
     bool refused() const { return refused_; }
+    // The last pull did not read the unit whole: nothing of it was taken.
+    bool unread() const { return unread_; }
     bool waitingForChoice() const { return choosing_; }
     // From the choice to push the edits made without a unit until they
     // reached it: the pull before the push keeps the history.
@@ -128,6 +132,7 @@ class ConnectionController : public QObject {
 
     bool startPending_ = false;
     bool refused_ = false;
+    bool unread_ = false;
     bool permissionShown_ = false;
     bool choosing_ = false;
     bool levelPollEnable_ = true;

@@ -457,7 +457,7 @@ void CKorvelv13View::askAboutOfflineEdits() {
     }
 }
 
-void CKorvelv13View::onSyncFinished(SyncKind, ConnectionController::Outcome outcome) {
+void CKorvelv13View::onSyncFinished(SyncKind kind, ConnectionController::Outcome outcome) {
     using Outcome = ConnectionController::Outcome;
     if (outcome == Outcome::Accepted) {
         app_.document().synchronised(app_.connection().pushingOfflineEdits());
@@ -475,15 +475,47 @@ void CKorvelv13View::onSyncFinished(SyncKind, ConnectionController::Outcome outc
     }
     app_.endSyncDialog();
     updateCommandUI();
+    if (outcome == Outcome::Closed) return;  // the removal says it
+    // What was seen, from the pull (or, after a push, the identity it had).
+    ReadReport report = app_.sync().lastPull();
+    if (kind == SyncKind::Push || report.complete()) {
+        const ParamStore& store = app_.device().store;
+        report.model = store.deviceModel.utf8();
+        report.protocol = store.protocolVersion.load();
+        report.status = outcome == Outcome::WrongModel ? ReadReport::Status::WrongModel
+                                                       : ReadReport::Status::WrongProtocol;
+    }
     // The box comes once the worker has been released.
-    QTimer::singleShot(0, this, [this, outcome] {
+    QTimer::singleShot(0, this, [this, outcome, report] {
         if (!errorBoxGuard_) return;
         errorBoxGuard_ = false;
-        app_.messageBox({QMessageBox::Critical, QString::fromUtf8("错误"),
-                         outcome == Outcome::WrongModel
-                             ? QString::fromUtf8("机器型号与软件不匹配!")
-                             : QString::fromUtf8("机器与软件通信版本不匹配，请使用机器配套软件!"),
-                         QMessageBox::Ok});
+        const int lang = app_.languageIndex();
+        QString text = QString::fromStdString(report.message(lang));
+        if (lang == kEnglish && !text.isEmpty()) text[0] = text[0].toUpper();
+        if (outcome == Outcome::Unread) {
+            // Nothing of the unit was taken: read it again, or let it go.
+            QHash<int, QString> texts;
+            texts.insert(QMessageBox::Retry, pick(lang, "重试", "Retry"));
+            texts.insert(QMessageBox::Close, pick(lang, "断开连接", "Disconnect"));
+            const auto answer = app_.messageBox(
+                {QMessageBox::Warning, pick(lang, "错误", "Error"),
+                 text + QLatin1Char('\n') +
+                     pick(lang, "未读取完整的设备参数不会被显示或保存。",
+                          "Nothing of a unit that was not read whole is shown or saved."),
+                 QMessageBox::Retry | QMessageBox::Close},
+                texts);
+            errorBoxGuard_ = true;
+            ConnectionController& c = app_.connection();
+            if (!c.unread() || !app_.isConnected()) return;
+            if (answer == QMessageBox::Retry) {
+                c.pull();
+            } else {
+                c.disconnectUnit();
+            }
+            return;
+        }
+        app_.messageBox(
+            {QMessageBox::Critical, pick(lang, "错误", "Error"), text, QMessageBox::Ok});
         errorBoxGuard_ = true;
     });
 }

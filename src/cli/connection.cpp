@@ -99,37 +99,25 @@ struct Connection::Impl {
     // The first half of the pull; a unit that does not even answer the
     // model query is silent.
     void identifyUnit() {
-        ctx.store.deviceModel.set(u"");
-        sync.identify();
-        noModel = ctx.store.deviceModel.get().empty();
+        report = sync.identifyUnit();
+        noModel = report.status == ReadReport::Status::NoAnswer ||
+                  report.status == ReadReport::Status::Garbled;
     }
 
-    // An answer went missing since the unit told its model: what it told
-    // is incomplete. (A first model query left unanswered is asked again.)
-    bool missedSinceIdentify() const { return ctx.link.missedAnswers() > sync.missedAtModel(); }
-
+    // What the last identification or pull found, as the user reads it.
     bool identified(std::string& error) {
-        if (!answered(error)) return false;
-        if (missedSinceIdentify()) {
-            error = "the unit left a request unanswered: what was read is incomplete";
+        if (report.status == ReadReport::Status::Closed) return answered(error);
+        if (!report.complete()) {
+            error = report.message(1);
             return false;
         }
-        if (!modelMatches(ctx.store.deviceModel.get())) {
-            error = "the unit reports model \"" + ctx.store.deviceModel.utf8() +
-                    "\", not V36; this program controls V36 units only";
-            return false;
-        }
-        if (ctx.store.protocolVersion.load() != kProtocolVersion) {
-            error = "the unit speaks protocol " + std::to_string(ctx.store.protocolVersion.load()) +
-                    "; this program speaks protocol 12";
-            return false;
-        }
-        return true;
+        return answered(error);
     }
 
     ConnectionOptions options;
     DeviceContext ctx;
-    SyncWorker sync{ctx.store, ctx.link, ctx.dispatcher.paramsChanged};
+    SyncWorker sync{ctx.store, ctx.link, ctx.dispatcher};
+    ReadReport report;
     std::mutex traceMutex;
     bool opened = false;
     bool pulled = false;
@@ -195,15 +183,11 @@ bool Connection::pull(std::string& error) {
     Impl& m = *impl_;
     if (m.pulled) return true;
     m.ctx.link.pollingEnabled = false;
-    m.identifyUnit();
-    if (!m.identified(error)) return false;
-    // A read whose answer never came leaves the store's old value: one is
-    // enough to spoil the set, so the rest is not waited for.
-    m.ctx.link.setGiveUpAfter(1);
-    m.sync.readEverything();
-    m.ctx.link.setGiveUpAfter(kGiveUpAfterWrites);
-    // The last read's answer is checked by the write that follows it.
-    if (!m.missedSinceIdentify()) finishWrites();
+    // Each read is checked and asked again; a state that could not be read
+    // whole never reaches the store.
+    m.report = m.sync.pullUnit();
+    m.noModel = m.report.status == ReadReport::Status::NoAnswer ||
+                m.report.status == ReadReport::Status::Garbled;
     if (!m.identified(error)) return false;
     m.pulled = true;
     return true;

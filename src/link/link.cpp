@@ -44,6 +44,17 @@ int Link::WriteUsbData(const std::uint8_t* report, std::size_t length) {
         if (gaveUp()) return 0;
     }
 
+    return writeNow(buffer);
+}
+
+int Link::writeUnpaced(const std::uint8_t* report, std::size_t length) {
+    if (!linkOpen.load()) return 0;
+    Report buffer{};
+    std::memcpy(buffer.data(), report, length < kReportSize ? length : kReportSize);
+    return writeNow(buffer);
+}
+
+int Link::writeNow(const Report& buffer) {
     int written = 0;
     {
         std::lock_guard<std::mutex> lock(writeLock_);

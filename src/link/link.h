@@ -61,6 +61,10 @@ class Link {
     // success, 0 when the link is closed, the read thread has ended or the
     // device write failed.
     int WriteUsbData(const std::uint8_t* report, std::size_t length);
+    // Writes at once under the write lock, without waiting for an answer:
+    // for the read thread's own replies, which must never wait on the pace
+    // that only the read thread can keep.
+    int writeUnpaced(const std::uint8_t* report, std::size_t length);
 
     // A write-only link without a read thread: `transport` becomes the open
     // link with fresh events (tests answer by signalling responseEvent).
@@ -114,6 +118,7 @@ class Link {
     // One read of 61 bytes followed by the handler; 0 on a read failure.
     int readReport(LinkDevice& device);
     void observe(bool outgoing, const Report& report);
+    int writeNow(const Report& buffer);
 
     DebugTrace& trace_;
     std::atomic<std::chrono::milliseconds::rep> responseWaitMs_{kDefaultResponseWait.count()};

@@ -49,7 +49,124 @@ void setText(TextField<Room>& field, const Report& r) {
 }  // namespace
 
 Dispatcher::Dispatcher(ParamStore& store, Link& link)
-    : store_(store), link_(link), hooks_(std::make_shared<const Hooks>()) {}
+    : store_(store), target_(&store), link_(link), hooks_(std::make_shared<const Hooks>()) {}
+
+namespace {
+
+// The codes that answer a read: a report of these answers one request.
+bool answersARead(std::uint8_t code) {
+    switch (code) {
+        case cmd::kReadParam:
+        case cmd::kReadRegisters:
+        case cmd::kQueryModel:
+        case cmd::kQueryProtocol:
+        case cmd::kQueryMcuVersion:
+        case cmd::kQueryDspVersion:
+        case cmd::kQueryMode:
+        case cmd::kQueryHdmi:
+        case cmd::kQueryMusicSource:
+        case cmd::kQuerySettings:
+        case cmd::kQueryKeys:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A code the unit sends: the answers and acknowledgements of the commands,
+// and its own reports (modules, learned keys, mode names, states).
+bool knownCode(std::uint8_t code) {
+    switch (code) {
+        case cmd::kSetMode:
+        case cmd::kStoreMode:
+        case cmd::kRecallMode:
+        case cmd::kResetMode:
+        case cmd::kSetParam:
+        case cmd::kSetMusicSource:
+        case cmd::kQueryStatus:
+        case cmd::kMicPair:
+        case cmd::kSetHdmi:
+        case cmd::kHomeFrame:
+        case cmd::kHomeMemory:
+        case cmd::kAuxState:
+        case cmd::kLearnKey:
+        case cmd::kStopLearn:
+        case cmd::kStoreKeys:
+        case cmd::kRestart:
+        case cmd::kWriteRegisters:
+        case cmd::kDisconnect:
+        case cmd::kAuxByte:
+        case cmd::kWriteSettings:
+        case cmd::kModeName:
+            return true;
+        default:
+            return answersARead(code);
+    }
+}
+
+// A text answer: printable ASCII up to its end or its first zero, at least
+// one character.
+bool printableText(const Report& r) {
+    std::size_t n = 0;
+    for (std::size_t i = 2; i < r.size() && r[i] != 0; ++i, ++n)
+        if (r[i] < 0x20 || r[i] > 0x7E) return false;
+    return n > 0;
+}
+
+// Whether `r` is a well-formed answer to `e`.
+bool answers(const Report& r, const Dispatcher::ExpectedAnswer& e) {
+    if (r[1] != e.code) return false;
+    switch (e.code) {
+        case cmd::kReadParam:
+            return ((r[3] << 8) | r[4]) == e.address;
+        case cmd::kReadRegisters:
+            return getBE16(r.data() + 2) == e.address && r[4] <= kReportSize - 5;
+        case cmd::kQueryModel:
+        case cmd::kQueryMcuVersion:
+        case cmd::kQueryDspVersion:
+            return printableText(r);
+        case cmd::kQueryMode:
+        case cmd::kQueryHdmi:
+            return r[2] <= 3;
+        case cmd::kQueryMusicSource:
+            return r[2] <= 4;
+        default:
+            return true;
+    }
+}
+
+}  // namespace
+
+void Dispatcher::expectAnswer(ExpectedAnswer expected) {
+    std::lock_guard<std::mutex> lock(answerMutex_);
+    armed_ = true;
+    expected_ = expected;
+    seen_ = AnswerSeen::Nothing;
+}
+
+Dispatcher::AnswerSeen Dispatcher::waitAnswer(std::chrono::microseconds timeout) {
+    std::unique_lock<std::mutex> lock(answerMutex_);
+    answerCv_.wait_for(lock, timeout, [this] { return seen_ != AnswerSeen::Nothing; });
+    armed_ = false;
+    return seen_;
+}
+
+Dispatcher::Admission Dispatcher::admit(const Report& r) {
+    std::lock_guard<std::mutex> lock(answerMutex_);
+    if (!armed_ || seen_ == AnswerSeen::Answer) return Admission::Apply;
+    // A report of the unit's own, or the acknowledgement of a write.
+    if (knownCode(r[1]) && !answersARead(r[1])) return Admission::Apply;
+    if (answers(r, expected_)) return Admission::ApplyAndTell;
+    seen_ = AnswerSeen::Garbled;
+    answerCv_.notify_all();
+    return Admission::Drop;
+}
+
+void Dispatcher::tellAnswered() {
+    std::lock_guard<std::mutex> lock(answerMutex_);
+    seen_ = AnswerSeen::Answer;
+    answerCv_.notify_all();
+}
 
 std::string Dispatcher::parameterErrorText(std::uint8_t code, std::uint8_t block,
                                            std::uint8_t index) {
@@ -93,9 +210,16 @@ void Dispatcher::postHomeEvent(std::uint8_t function, std::uint32_t detail) cons
 }
 
 void Dispatcher::dispatchReport(const Report& r) {
+    std::lock_guard<std::mutex> targetLock(targetMutex_);
+    ParamStore& store = target();
+    const Admission admission = admit(r);
+    if (admission == Admission::Drop) {
+        link_.responseEvent.set();
+        return;
+    }
     switch (r[1]) {
         case cmd::kQueryMode:
-            store_.currentMode.store(r[2]);
+            store.currentMode.store(r[2]);
             break;
         case cmd::kSetParam:
             paramsChanged.store(1);
@@ -104,13 +228,13 @@ void Dispatcher::dispatchReport(const Report& r) {
             readBack(r);
             break;
         case cmd::kQueryMusicSource:
-            store_.musicSource.store(r[2]);
+            store.musicSource.store(r[2]);
             break;
         case cmd::kQueryStatus:
-            store_.liveStatus.write(0, r.data() + 2, 16);
+            store.liveStatus.write(0, r.data() + 2, 16);
             break;
         case cmd::kQueryHdmi:
-            store_.hdmiInput.store(r[2]);
+            store.hdmiInput.store(r[2]);
             break;
         case cmd::kHomeFrame:
             homeFrame(r);
@@ -119,39 +243,39 @@ void Dispatcher::dispatchReport(const Report& r) {
             if (const auto h = hooks(); h->homeMemory) h->homeMemory(r);
             break;
         case cmd::kAuxState:
-            if (r[2] == 1) store_.auxState.write(0, r.data() + 3, 3);
+            if (r[2] == 1) store.auxState.write(0, r.data() + 3, 3);
             break;
         case cmd::kLearnKey: {
-            store_.remoteKeyTable.set(0, r[2]);
-            if (r[3] >= 1 && r[3] <= 17) store_.remoteKeyTable.set(r[3], r[4]);
+            store.remoteKeyTable.set(0, r[2]);
+            if (r[3] >= 1 && r[3] <= 17) store.remoteKeyTable.set(r[3], r[4]);
             if (const auto h = hooks(); h->remoteKey) h->remoteKey(r[4]);
             break;
         }
         case cmd::kQueryKeys:
-            store_.remoteKeyTable.write(0, r.data() + 2, 16);
+            store.remoteKeyTable.write(0, r.data() + 2, 16);
             break;
         case cmd::kQueryDspVersion:
-            setText(store_.dspVersion, r);
+            setText(store.dspVersion, r);
             break;
         case cmd::kQueryProtocol:
-            store_.protocolVersion.store(r[2]);
+            store.protocolVersion.store(r[2]);
             break;
         case cmd::kQueryModel:
-            setText(store_.deviceModel, r);
+            setText(store.deviceModel, r);
             break;
         case cmd::kQueryMcuVersion:
-            setText(store_.mcuVersion, r);
+            setText(store.mcuVersion, r);
             break;
         case cmd::kReadRegisters:
             registerData(r);
             break;
         case cmd::kAuxByte:
-            store_.auxState.set(5, r[3]);
+            store.auxState.set(5, r[3]);
             break;
         case cmd::kQuerySettings:
-            store_.settingsApplied.write(0, r.data() + 2, kMachineSettingsSize);
-            store_.settingsFromUnit.store(true);
-            store_.settingsEdit.write(0, r.data() + 2, kMachineSettingsSize);
+            store.settingsApplied.write(0, r.data() + 2, kMachineSettingsSize);
+            store.settingsFromUnit.store(true);
+            store.settingsEdit.write(0, r.data() + 2, kMachineSettingsSize);
             break;
         case cmd::kModeName:
             modeName(r);
@@ -159,10 +283,13 @@ void Dispatcher::dispatchReport(const Report& r) {
         default:
             break;  // not a response the application uses
     }
+    // The reader learns of its answer once the answer is in the store.
+    if (admission == Admission::ApplyAndTell) tellAnswered();
     link_.responseEvent.set();
 }
 
 void Dispatcher::readBack(const Report& r) {
+    ParamStore& store = target();
     const std::uint8_t error = r[2];
     const std::uint8_t block = r[3];
     const std::uint8_t index = r[4];
@@ -185,7 +312,7 @@ void Dispatcher::readBack(const Report& r) {
     const float v = bitsFloat(raw);
     const std::int32_t c = scaled(v, 0.005, 100.0);
     const std::int32_t i = r[9];
-    ParamBlock& p = store_.params;
+    ParamBlock& p = store.params;
 
     switch (info.readBack) {
         case ReadBack::C:
@@ -248,25 +375,27 @@ void Dispatcher::readBack(const Report& r) {
 }
 
 void Dispatcher::registerData(const Report& r) {
+    ParamStore& store = target();
     const int offset = getBE16(r.data() + 2);
     // Never more than the report carries.
     const std::size_t length = std::min<std::size_t>(r[4], kReportSize - 5);
     const std::uint8_t* data = r.data() + 5;
     if (offset < kRegisterBlockSize) {
         if (r[5] == 0xFF && r[6] == 0xFF) {
-            store_.registers.fill(0);  // the unit's register memory is blank
+            store.registers.fill(0);  // the unit's register memory is blank
         } else {
-            store_.registers.write(static_cast<std::size_t>(offset), data, length);
+            store.registers.write(static_cast<std::size_t>(offset), data, length);
         }
     } else if (offset == kSoundFieldOffset) {
-        store_.soundFieldBlock.write(0, data, length);
-        store_.decodeSoundField();
+        store.soundFieldBlock.write(0, data, length);
+        store.decodeSoundField();
     } else if (offset == kSpeakerOffset) {
-        store_.speakers.write(0, data, length);
+        store.speakers.write(0, data, length);
     }
 }
 
 void Dispatcher::modeName(const Report& r) {
+    ParamStore& store = target();
     if (r[5] == 0xFF && r[6] == 0xFF && r[7] == 0xFF && r[8] == 0xFF) return;  // blank memory
     int mode = -1;
     switch (getBE16(r.data() + 2)) {
@@ -294,7 +423,7 @@ void Dispatcher::modeName(const Report& r) {
         if (c == 0) break;
         name.push_back(c);
     }
-    store_.modeNames.at(static_cast<std::size_t>(mode)).set(name);
+    store.modeNames.at(static_cast<std::size_t>(mode)).set(name);
 }
 
 void Dispatcher::homeFrame(const Report& r) {
@@ -307,7 +436,9 @@ void Dispatcher::homeFrame(const Report& r) {
         a[3] = 6;
         return a;
     }();
-    link_.WriteUsbData(ack.data(), ack.size());
+    // The read thread answers at once: a paced write would wait for an
+    // answer only this thread can take in.
+    link_.writeUnpaced(ack.data(), ack.size());
     if (const auto h = hooks(); h->homeFrame) h->homeFrame(r);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -24,6 +26,15 @@ namespace v36 {
 // (post a message, emit a queued signal).
 class Dispatcher {
   public:
+    // The answer a reader waits for: a read's response code, and for a
+    // parameter read its block << 8 | index, for a register read its offset.
+    struct ExpectedAnswer {
+        std::uint8_t code = 0;
+        int address = -1;
+    };
+    // What came while a reader waited.
+    enum class AnswerSeen { Nothing, Answer, Garbled };
+
     // The once-per-run parameter error; the text is for a box captioned
     // "Error" with an OK button.
     using ParameterErrorHandler = std::function<void(std::string_view text)>;
@@ -54,6 +65,22 @@ class Dispatcher {
     // the user interface (message 3024).
     void postHomeEvent(std::uint8_t function, std::uint32_t detail) const;
 
+    // --- Reads that are checked (a pull) ---------------------------------------------
+    // Arms the wait for one answer. Until it comes, a report that answers a
+    // read but not this one (garbled, or an earlier read's late answer) is
+    // not applied, and the waiter is told.
+    void expectAnswer(ExpectedAnswer expected);
+    // Waits at most `timeout` for the armed answer; disarms.
+    AnswerSeen waitAnswer(std::chrono::microseconds timeout);
+    // Where the answers go: the store, or a scratch store while a pull reads
+    // (so that a half-read state never reaches the store). Null: the store.
+    // Waits for a report being dispatched to the old target.
+    void setTarget(ParamStore* target) {
+        std::lock_guard<std::mutex> lock(targetMutex_);
+        target_.store(target ? target : &store_);
+    }
+    ParamStore& target() const { return *target_.load(); }
+
     // 1 after the unit reported a changed parameter (response 9); the
     // connection sequence clears it.
     std::atomic<int> paramsChanged{0};
@@ -81,8 +108,23 @@ class Dispatcher {
     void modeName(const Report& r);
     void homeFrame(const Report& r);
 
+    // With an answer armed: whether `r` may be applied (the answer, or a
+    // report that answers no read); a garbled one is told at once, the
+    // answer once it is applied.
+    enum class Admission { Apply, ApplyAndTell, Drop };
+    Admission admit(const Report& r);
+    void tellAnswered();
+
     ParamStore& store_;
+    std::atomic<ParamStore*> target_;
+    // Held while a report is dispatched: a target is never left mid-report.
+    std::mutex targetMutex_;
     Link& link_;
+    std::mutex answerMutex_;
+    std::condition_variable answerCv_;
+    bool armed_ = false;
+    ExpectedAnswer expected_;
+    AnswerSeen seen_ = AnswerSeen::Nothing;
     mutable std::mutex hooksMutex_;
     std::shared_ptr<const Hooks> hooks_;
 };

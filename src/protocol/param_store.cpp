@@ -251,6 +251,33 @@ void applyRegisterDefaults(ByteBlock<kRegisterBlockSize>& regs) {
     }
 }
 
+void copyIdentity(const ParamStore& from, ParamStore& to) {
+    to.deviceModel.set(from.deviceModel.get());
+    to.dspVersion.set(from.dspVersion.get());
+    to.mcuVersion.set(from.mcuVersion.get());
+    to.protocolVersion.store(from.protocolVersion.load());
+}
+
+void copyUnitState(const ParamStore& from, ParamStore& to) {
+    for (int w = 0; w < ParamBlock::kWords; ++w)
+        to.params.setRaw(w, from.params.getRaw(w));
+    to.registers.assign(from.registers.snapshot());
+    to.auxState.assign(from.auxState.snapshot());
+    to.speakers.assign(from.speakers.snapshot());
+    to.soundFieldBlock.assign(from.soundFieldBlock.snapshot());
+    to.soundField.set(from.soundField.get());
+    to.musicSource.store(from.musicSource.load());
+    to.hdmiInput.store(from.hdmiInput.load());
+    to.currentMode.store(from.currentMode.load());
+    to.settingsApplied.assign(from.settingsApplied.snapshot());
+    to.settingsEdit.assign(from.settingsEdit.snapshot());
+    to.settingsFromUnit.store(from.settingsFromUnit.load());
+    to.remoteKeyTable.assign(from.remoteKeyTable.snapshot());
+    copyIdentity(from, to);
+    for (std::size_t m = 0; m < to.modeNames.size(); ++m)
+        to.modeNames[m].set(from.modeNames[m].get());
+}
+
 void ParamStore::resetToDefaults() {
     deviceModel.set(u"Korvel");
     mcuVersion.set(u"2012-10-03");

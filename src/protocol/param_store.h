@@ -379,6 +379,12 @@ struct ParamStore {
     void setRecord(int bank, int section, const BandRecord& record);
 };
 
+// Copies everything a unit tells of itself (all but the live levels) from
+// one store to another.
+void copyUnitState(const ParamStore& from, ParamStore& to);
+// Only its identity: model, versions, protocol.
+void copyIdentity(const ParamStore& from, ParamStore& to);
+
 // Speaker trim k (0..7) in dB read from a copy of the speaker block.
 float speakerLevelOf(const std::array<std::uint8_t, kSpeakerBlockSize>& block, int k);
 

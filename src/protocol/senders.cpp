@@ -109,12 +109,18 @@ void Senders::sendStoredSection(int bank, int index) {
     sendBiquad(bank, index, DesignSection(r.type, r.freq, r.q, r.gain, kSampleRate));
 }
 
+std::vector<std::pair<int, int>> Senders::registerReadPieces() {
+    std::vector<std::pair<int, int>> pieces;
+    for (int offset = 0; offset < kRegisterBlockSize; offset += kMaxRegisterPiece)
+        pieces.emplace_back(offset, std::min(kMaxRegisterPiece, kRegisterBlockSize - offset));
+    pieces.emplace_back(kSoundFieldOffset, static_cast<int>(kSoundFieldBytes));
+    pieces.emplace_back(kSpeakerOffset, kSpeakerBlockSize);
+    return pieces;
+}
+
 void Senders::readAllRegisters() {
-    for (int offset = 0; offset < kRegisterBlockSize; offset += kMaxRegisterPiece) {
-        readRegisters(offset, std::min(kMaxRegisterPiece, kRegisterBlockSize - offset));
-    }
-    readRegisters(kSoundFieldOffset, static_cast<int>(kSoundFieldBytes));
-    readRegisters(kSpeakerOffset, kSpeakerBlockSize);
+    for (const auto& [offset, length] : registerReadPieces())
+        readRegisters(offset, length);
 }
 
 void Senders::writeAllRegisters() {

@@ -5,6 +5,8 @@
 #include <functional>
 #include <initializer_list>
 #include <span>
+#include <utility>
+#include <vector>
 
 #include "dsp/filter_design.h"
 #include "link/link.h"
@@ -67,6 +69,9 @@ class Senders {
     void sendSection(int bank, int index, int type, float gain, int freq, float q);
 
     void readAllRegisters();
+    // The pieces (offset, length) readAllRegisters asks for: the register
+    // space in 56-byte pages, the sound field, the speaker block.
+    static std::vector<std::pair<int, int>> registerReadPieces();
     void writeAllRegisters();
     // Designs and sends every EQ band's biquad from its stored record.
     void sendAllBands();

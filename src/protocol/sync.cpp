@@ -211,8 +211,12 @@ bool identityAccepted(const ParamStore& store) {
            store.protocolVersion.load() == kProtocolVersion;
 }
 
-SyncWorker::SyncWorker(ParamStore& store, Link& link, std::atomic<int>& paramsChanged)
-    : store_(store), link_(link), paramsChanged_(paramsChanged), senders_(store, link) {
+SyncWorker::SyncWorker(ParamStore& store, Link& link, Dispatcher& dispatcher)
+    : store_(store),
+      link_(link),
+      dispatcher_(dispatcher),
+      paramsChanged_(dispatcher.paramsChanged),
+      senders_(store, link) {
     sleeper_ = [](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); };
     senders_.setSleeper([this](std::chrono::milliseconds ms) { sleep(ms); });
     senders_.setWriteHook([this] { progress(currentKind_); });
@@ -348,56 +352,231 @@ void SyncWorker::syncFromUnit() {
 
     setPolling(false);
     sleep(t.pullStart);
-    identifyAndRead();
+    const ReadReport report = pullUnit();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lastPull_ = report;
+    }
     sleep(t.beforeDone);
     notifyDone(SyncKind::Pull);
     sleep(t.afterDone);
     setPolling(true);
 }
 
-bool SyncWorker::identifyAndRead() {
-    if (!identify()) return false;
-    readEverything();
-    return true;
+ReadReport SyncWorker::lastPull() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lastPull_;
 }
 
-bool SyncWorker::identify() {
-    const SyncTimings t = timings();
-    // The model, asked twice at most.
-    bool matched = false;
-    for (int attempt = 0; attempt < 2 && !matched; ++attempt) {
-        if (attempt == 1) ++total_;
-        senders_.sendCommand({cmd::kQueryModel, -1});
-        sleep(t.modelAnswer);
-        matched = modelMatches(store_.deviceModel.get());
+namespace {
+constexpr std::chrono::microseconds kLongestAnswerWait{250000};
+}  // namespace
+
+std::chrono::microseconds SyncWorker::answerWait() const {
+    // Four times the usual answer and a little more; never so short that a
+    // slow answer counts as missing, never as long as the unit's own pace.
+    const double wait = 4.0 * answerMicros_ + 10000.0;
+    return std::chrono::microseconds(
+        static_cast<std::int64_t>(std::clamp(wait, 15000.0, 500000.0)));
+}
+
+bool SyncWorker::ask(std::initializer_list<int> command, Dispatcher::ExpectedAnswer expected,
+                     ReadReport& report) {
+    ++report.asked;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (!link_.linkOpen.load() || link_.readThreadEnd.load()) return false;
+        if (attempt > 0) ++report.retries;
+        dispatcher_.expectAnswer(expected);
+        const auto sent = std::chrono::steady_clock::now();
+        if (senders_.sendCommand(command) == 0) {
+            dispatcher_.waitAnswer(std::chrono::microseconds(0));
+            continue;
+        }
+        // Each attempt waits twice as long as the one before: a unit that is
+        // only slow (a busy hub, a loaded computer) is given the time.
+        const Dispatcher::AnswerSeen seen =
+            dispatcher_.waitAnswer(std::min(answerWait() * (1 << attempt), kLongestAnswerWait));
+        if (seen == Dispatcher::AnswerSeen::Answer) {
+            const double took =
+                std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - sent)
+                    .count();
+            answerMicros_ = 0.8 * answerMicros_ + 0.2 * took;
+            return true;
+        }
+        if (seen == Dispatcher::AnswerSeen::Garbled) ++report.garbled;
+        // The answer will not come: the next write need not wait for it.
+        link_.responseEvent.set();
     }
-    missedAtModel_ = link_.missedAnswers();
-    if (!matched) return false;
-
-    // Each write waits for the previous answer, so the protocol byte is
-    // current once the second query has gone out.
-    senders_.sendCommand({cmd::kQueryProtocol, -1});
-    senders_.sendCommand({cmd::kQueryMcuVersion, -1});
-    if (store_.protocolVersion.load() != kProtocolVersion) return false;
-
-    senders_.sendCommand({cmd::kQueryMode, -1});
-    senders_.sendCommand({cmd::kQueryHdmi, -1});
-    senders_.sendCommand({cmd::kQueryMusicSource, -1});
-    senders_.sendCommand({cmd::kQueryDspVersion, -1});
-    return true;
+    ++report.missing;
+    return false;
 }
 
-void SyncWorker::readEverything() {
+bool SyncWorker::identifyInto(ReadReport& report) {
+    ParamStore& target = dispatcher_.target();
+    // The model and the protocol must be read: without them nothing is known.
+    target.deviceModel.set(u"");
+    auto failed = [&report] {
+        report.status =
+            report.garbled > 0 ? ReadReport::Status::Garbled : ReadReport::Status::NoAnswer;
+        return false;
+    };
+    auto closed = [&report, this] {
+        if (link_.linkOpen.load() && !link_.readThreadEnd.load()) return false;
+        report.status = ReadReport::Status::Closed;
+        return true;
+    };
+    // A model other than ours is asked once more: a unit just switched on
+    // may tell another at first.
+    for (int query = 0; query < 2; ++query) {
+        if (query > 0) sleep(timings().modelAnswer);
+        if (!ask({cmd::kQueryModel, -1}, {cmd::kQueryModel, -1}, report))
+            return closed() ? false : failed();
+        if (modelMatches(target.deviceModel.get())) break;
+    }
+    report.model = target.deviceModel.utf8();
+    if (!modelMatches(target.deviceModel.get())) {
+        report.status = ReadReport::Status::WrongModel;
+        return false;
+    }
+    // A protocol other than ours is asked once more before the unit is
+    // refused: one garbled answer must not send the user away.
+    for (int query = 0; query < 2; ++query) {
+        if (!ask({cmd::kQueryProtocol, -1}, {cmd::kQueryProtocol, -1}, report))
+            return closed() ? false : failed();
+        if (target.protocolVersion.load() == kProtocolVersion) break;
+    }
+    report.protocol = target.protocolVersion.load();
+    if (report.protocol != kProtocolVersion) {
+        report.status = ReadReport::Status::WrongProtocol;
+        return false;
+    }
+    for (const std::uint8_t code : {cmd::kQueryMcuVersion, cmd::kQueryMode, cmd::kQueryHdmi,
+                                    cmd::kQueryMusicSource, cmd::kQueryDspVersion}) {
+        ask({code, -1}, {code, -1}, report);
+    }
+    return !closed();
+}
+
+void SyncWorker::readValuesInto(ReadReport& report) {
+    // A unit that leaves several reads in a row unanswered, each asked again
+    // and again, has stopped answering: the rest is not asked for.
+    constexpr int kMissingInARow = 3;
+    int inARow = 0;
+    const auto read = [&](std::initializer_list<int> command, Dispatcher::ExpectedAnswer expected) {
+        if (inARow >= kMissingInARow) {
+            ++report.asked;
+            ++report.missing;
+            return;
+        }
+        inARow = ask(command, expected, report) ? 0 : inARow + 1;
+    };
+    for (const UnitAddress& a : pullReadList()) {
+        read({cmd::kReadParam, 0, a.block, a.index, a.count, -1},
+             {cmd::kReadParam, (a.block << 8) | a.index});
+    }
+    for (const auto& [offset, length] : Senders::registerReadPieces()) {
+        read({cmd::kReadRegisters, offset >> 8, offset & 0xFF, length, -1},
+             {cmd::kReadRegisters, offset});
+    }
+    read({cmd::kQuerySettings, -1}, {cmd::kQuerySettings, -1});
+    read({cmd::kQueryKeys, -1}, {cmd::kQueryKeys, -1});
+}
+
+namespace {
+
+// While it lives the dispatcher's answers go to a scratch copy of the store.
+class Staging {
+  public:
+    Staging(ParamStore& store, Dispatcher& dispatcher) : dispatcher_(dispatcher) {
+        scratch_.resetToDefaults();
+        copyUnitState(store, scratch_);
+        dispatcher_.setTarget(&scratch_);
+    }
+    ~Staging() { dispatcher_.setTarget(nullptr); }
+    Staging(const Staging&) = delete;
+    Staging& operator=(const Staging&) = delete;
+    const ParamStore& scratch() const { return scratch_; }
+
+  private:
+    Dispatcher& dispatcher_;
+    ParamStore scratch_;
+};
+
+ReadReport::Status statusAfterValues(const ReadReport& r, const Link& link) {
+    if (!link.linkOpen.load() || link.readThreadEnd.load()) return ReadReport::Status::Closed;
+    if (r.missing == 0) return ReadReport::Status::Complete;
+    // Nothing at all came back: the unit stopped answering.
+    if (r.missing == r.asked) {
+        return r.garbled > 0 ? ReadReport::Status::Garbled : ReadReport::Status::NoAnswer;
+    }
+    return ReadReport::Status::Incomplete;
+}
+
+}  // namespace
+
+ReadReport SyncWorker::identifyUnit() {
+    ReadReport report;
+    {
+        Staging staging(store_, dispatcher_);
+        if (identifyInto(report)) report.status = statusAfterValues(report, link_);
+        if (report.complete()) {
+            copyUnitState(staging.scratch(), store_);
+        } else if (report.status == ReadReport::Status::WrongModel ||
+                   report.status == ReadReport::Status::WrongProtocol) {
+            copyIdentity(staging.scratch(), store_);
+        }
+    }
+    return report;
+}
+
+ReadReport SyncWorker::pullUnit() {
     const SyncTimings t = timings();
-    for (const UnitAddress& a : pullReadList())
-        senders_.sendCommand({cmd::kReadParam, 0, a.block, a.index, a.count, -1});
-    senders_.readAllRegisters();
-
-    senders_.sendCommand({cmd::kQuerySettings, -1});
-    senders_.sendCommand({cmd::kQueryKeys, -1});
-
-    paramsChanged_ = 0;
+    ReadReport report;
+    {
+        Staging staging(store_, dispatcher_);
+        if (identifyInto(report)) {
+            readValuesInto(report);
+            report.status = statusAfterValues(report, link_);
+        }
+        if (report.complete()) {
+            paramsChanged_ = 0;
+            copyUnitState(staging.scratch(), store_);
+        } else if (report.status == ReadReport::Status::WrongModel ||
+                   report.status == ReadReport::Status::WrongProtocol) {
+            copyIdentity(staging.scratch(), store_);
+        }
+    }
     sleep(t.afterRead);
+    return report;
+}
+
+std::string ReadReport::message(int language) const {
+    const bool en = language == 1;
+    switch (status) {
+        case Status::Complete:
+            return {};
+        case Status::NoAnswer:
+            return en ? "the unit does not answer" : "设备无应答";
+        case Status::Garbled:
+            return en ? "the unit's answers arrive garbled: check the cable or the USB port"
+                      : "设备的应答数据错误，请检查连接线或USB接口";
+        case Status::Incomplete:
+            return en ? std::to_string(missing) + " of " + std::to_string(asked) +
+                            " values could not be read from the unit"
+                      : "有" + std::to_string(missing) + "/" + std::to_string(asked) +
+                            "个参数未能从设备读取";
+        case Status::WrongModel:
+            return en ? "the unit reports model \"" + model +
+                            "\", not V36; this program controls V36 units only"
+                      : "机器型号与软件不匹配!";
+        case Status::WrongProtocol:
+            return en ? "the unit speaks protocol " + std::to_string(protocol) +
+                            "; this program speaks protocol 12"
+                      : "机器与软件通信版本不匹配，请使用机器配套软件!";
+        case Status::Closed:
+            return en ? "the unit was disconnected" : "设备已断开!";
+    }
+    return {};
 }
 
 // ---------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/link.h"
+#include "protocol/dispatcher.h"
 #include "protocol/param_store.h"
 #include "protocol/senders.h"
 #include "protocol/word_table.h"
@@ -41,6 +42,32 @@ bool identityAccepted(const ParamStore& store);
 // The parameter addresses a pull reads, in the unit's order (148).
 const std::vector<UnitAddress>& pullReadList();
 
+// How a read of the unit ended. A read that went unanswered or came back
+// garbled is asked again a few times; what is still missing then makes the
+// read incomplete, and an incomplete read never reaches the store.
+struct ReadReport {
+    enum class Status {
+        Complete,
+        NoAnswer,       // the unit answered nothing
+        Garbled,        // answers came, but not what was asked
+        Incomplete,     // some values could not be read
+        WrongModel,     // `model` names it
+        WrongProtocol,  // `protocol` names it
+        Closed,         // the link closed while reading
+    };
+    Status status = Status::Complete;
+    int asked = 0;    // reads of values (identification, parameters, pages, settings, keys)
+    int missing = 0;  // of them without an answer after every retry
+    int garbled = 0;  // answers that were not what was asked
+    int retries = 0;  // reads asked again
+    std::string model;
+    int protocol = 0;
+
+    bool complete() const { return status == Status::Complete; }
+    // What the user is told, in language 0 (Chinese) or 1 (English).
+    std::string message(int language) const;
+};
+
 // Pulls the unit's whole state into the store, or pushes the store to the
 // unit, on a worker thread of its own. One runs at a time: a pull or push
 // started while another runs waits for it. Completion is handed to the
@@ -50,8 +77,8 @@ class SyncWorker {
     using DoneHandler = std::function<void(SyncKind)>;
     using ProgressHandler = std::function<void(SyncKind, int done, int total)>;
 
-    // `paramsChanged` is the dispatcher's flag, cleared after a pull or push.
-    SyncWorker(ParamStore& store, Link& link, std::atomic<int>& paramsChanged);
+    // The dispatcher's flag paramsChanged is cleared after a pull or push.
+    SyncWorker(ParamStore& store, Link& link, Dispatcher& dispatcher);
     ~SyncWorker();
     SyncWorker(const SyncWorker&) = delete;
     SyncWorker& operator=(const SyncWorker&) = delete;
@@ -72,20 +99,21 @@ class SyncWorker {
     void syncFromUnit();
     void pushToUnit();
 
-    // Identify the unit and read everything back (the middle of the pull).
-    // Returns false when it stopped early on a wrong model or protocol.
-    bool identifyAndRead();
-    // Its first half: the model (asked twice at most), the protocol and MCU
-    // version, then the mode, HDMI input, music source and DSP version.
-    // False on a wrong model or protocol.
-    bool identify();
-    // The link's count of missed answers once the last identify had asked
-    // for the model: a first model query left unanswered by a unit just
-    // switched on is asked again and may be forgiven, any later miss not.
-    int missedAtModel() const { return missedAtModel_.load(); }
-    // Its second half: every parameter, the register space, the machine
-    // settings and the learned keys.
-    void readEverything();
+    // The middle of the pull: the model (a unit just switched on may leave
+    // the first query unanswered), the protocol and versions, the mode and
+    // the inputs, then every parameter, the register space, the machine
+    // settings and the learned keys. Each read is checked and asked again
+    // when its answer does not come or comes garbled. The answers go to a
+    // scratch store; only a complete read of an accepted unit reaches the
+    // store (of a refused unit, only what it told of itself).
+    ReadReport pullUnit();
+    // Its first half alone (the command-line tool's info, push and recall).
+    ReadReport identifyUnit();
+    // How the last pull of the worker thread ended.
+    ReadReport lastPull() const;
+
+    // Times a read is asked at most.
+    static constexpr int kAttempts = 8;
     // Write the whole store to the unit (the middle of the push).
     void fullPush();
 
@@ -106,8 +134,22 @@ class SyncWorker {
 
     ParamStore& store_;
     Link& link_;
+    // One read checked and asked again as needed; false when it stayed
+    // unanswered (counted in `report`).
+    bool ask(std::initializer_list<int> command, Dispatcher::ExpectedAnswer expected,
+             ReadReport& report);
+    // The identification into the store the dispatcher writes to now; false
+    // when the pull cannot go on.
+    bool identifyInto(ReadReport& report);
+    void readValuesInto(ReadReport& report);
+    // How long a read waits for its answer, from the answers seen so far.
+    std::chrono::microseconds answerWait() const;
+
+    Dispatcher& dispatcher_;
     std::atomic<int>& paramsChanged_;
     Senders senders_;
+    // The time from a read to its answer, smoothed (worker thread only).
+    double answerMicros_ = 25000.0;
 
     mutable std::mutex mutex_;
     std::condition_variable cv_;
@@ -125,7 +167,7 @@ class SyncWorker {
     SyncKind currentKind_ = SyncKind::Pull;
     int doneCount_ = 0;
     int total_ = 0;
-    std::atomic<int> missedAtModel_{0};
+    ReadReport lastPull_;  // guarded by mutex_
 };
 
 }  // namespace v36

@@ -31,6 +31,12 @@ void WriteQueue::waitIdle() {
     cv_.wait(lock, [this] { return jobs_.empty() && !busy_; });
 }
 
+bool WriteQueue::waitIdleFor(std::chrono::milliseconds timeout) {
+    if (std::this_thread::get_id() == thread_.get_id()) return false;
+    std::unique_lock<std::mutex> lock(mutex_);
+    return cv_.wait_for(lock, timeout, [this] { return jobs_.empty() && !busy_; });
+}
+
 std::size_t WriteQueue::discardPending() {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::size_t n = jobs_.size();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -27,6 +28,8 @@ class WriteQueue {
     // Blocks until every job posted so far has run (tests, shutdown); at
     // once when called by a job.
     void waitIdle();
+    // The same for at most `timeout`; whether the queue is idle.
+    bool waitIdleFor(std::chrono::milliseconds timeout);
     // Drops the jobs not yet started (the link closed); returns how many.
     std::size_t discardPending();
     std::size_t pending() const;

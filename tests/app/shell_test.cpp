@@ -57,28 +57,39 @@ TEST_F(ShellTest, StartPullsTheUnitAndShowsItsState) {
 }
 
 TEST_F(ShellTest, UnitOfAnotherModelOrProtocolIsRejectedAndDisconnected) {
+    // The Chinese window keeps its own texts; the English one names what
+    // the unit told.
     struct Case {
         const char* model;
         std::uint8_t protocol;
+        int language;
+        const char* caption;
         const char* message;
     };
-    const Case cases[] = {{"V35", 12, "机器型号与软件不匹配!"},
-                          {"v36", 8, "机器与软件通信版本不匹配，请使用机器配套软件!"}};
+    const Case cases[] = {
+        {"V35", 12, kChinese, "错误", "机器型号与软件不匹配!"},
+        {"v36", 8, kChinese, "错误", "机器与软件通信版本不匹配，请使用机器配套软件!"},
+        {"V35", 12, kEnglish, "Error",
+         "The unit reports model \"V35\", not V36; this program controls V36 units only"},
+        {"v36", 8, kEnglish, "Error",
+         "The unit speaks protocol 8; this program speaks protocol 12"},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.model);
+        SCOPED_TRACE(std::string(c.model) + (c.language == kEnglish ? " en" : " zh"));
         VirtualUnitConfig config;
         config.model = c.model;
         config.protocolVersion = c.protocol;
-        start(config);
+        start(config, c.language);
         ASSERT_TRUE(waitUntil([this] { return !boxes_.empty(); }));
-        EXPECT_EQ(boxes_[0].caption, QString::fromUtf8("错误"));
+        EXPECT_EQ(boxes_[0].caption, QString::fromUtf8(c.caption));
         EXPECT_EQ(boxes_[0].text, QString::fromUtf8(c.message));
         EXPECT_EQ(boxes_[0].icon, QMessageBox::Critical);
         EXPECT_EQ(app_->syncDialog(), nullptr);  // ended before the box
         ASSERT_TRUE(waitUntil([this] { return !app_->isConnected(); }));
         EXPECT_TRUE(unit().waitForReceived(cmd::kDisconnect, 1, std::chrono::seconds(2)));
         view().updateCommandUI();
-        EXPECT_EQ(pane(id::kPaneUsb), QStringLiteral("USB:Disconnected"));
+        EXPECT_EQ(pane(id::kPaneUsb), c.language == kEnglish ? QStringLiteral("USB:Disconnected")
+                                                             : QString::fromUtf8("USB：未连接"));
         EXPECT_FALSE(view().levelPollRunning());
         EXPECT_FALSE(ribbon().element(id::kMusicAgc)->isEnabled());
         stop();
@@ -331,7 +342,7 @@ TEST_F(ShellTest, UnplugDuringThePullEndsItWithoutAHang) {
     ASSERT_TRUE(waitUntil([this] { return !app_->sync().busy() && !app_->syncDialog(); }, 5000));
     EXPECT_FALSE(view().levelPollRunning());
     EXPECT_EQ(view().noticeText(), QStringLiteral("Device Disconnected!"));
-    EXPECT_TRUE(boxes_.empty());  // the unit had identified itself
+    EXPECT_TRUE(boxes_.empty());  // the removal says what happened
 
     unit().setLatency(std::chrono::microseconds(200));
     unit().plugIn();
@@ -525,7 +536,9 @@ TEST_F(ShellTest, RefusedUnitLeavesNoDefaultModePending) {
     app_->connection().handleSyncDone(SyncKind::Push);
     EXPECT_EQ(app_->defaultMode().pendingStoreMode, -1);
     ASSERT_TRUE(waitUntil([this] { return !boxes_.empty(); }));
-    EXPECT_EQ(boxes_[0].text, QString::fromUtf8("机器型号与软件不匹配!"));
+    EXPECT_EQ(boxes_[0].text,
+              QStringLiteral("The unit reports model \"X99\", not V36; this program controls V36 "
+                             "units only"));
 }
 
 TEST_F(ShellTest, ParameterErrorOfTheUnitIsShownOnce) {

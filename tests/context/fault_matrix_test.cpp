@@ -24,25 +24,31 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
+using Status = ReadReport::Status;
+
 struct UnitFault {
     const char* fault;
     SyncKind kind;
-    bool accepted;    // the unit passes the identity check
-    bool missed;      // some answer never came
+    Status pulled;    // how a pull ended
+    bool missed;      // some answer never came (a push)
     bool stillOpen;   // the link is open afterwards
     bool storeAsWas;  // nothing of the unit reached the parameter words
 };
 
 TEST(FaultMatrix, BrokenUnitsEndInTimeAndSayWhatHappened) {
+    // A pull asks again what went unanswered or came garbled; what could
+    // still not be read leaves the store as it was, with the diagnosis.
     const UnitFault cases[] = {
-        {"silent", SyncKind::Pull, false, true, true, true},
-        {"unplug-after=60", SyncKind::Pull, true, false, false, false},
-        {"garbage=100", SyncKind::Pull, false, false, true, false},
-        {"drop=5", SyncKind::Pull, true, true, true, false},
-        {"model=V35", SyncKind::Pull, false, false, true, true},
-        {"protocol=11", SyncKind::Pull, false, false, true, true},
-        {"unplug-after=100", SyncKind::Push, false, false, false, true},
-        {"silent", SyncKind::Push, false, true, true, true},
+        {"silent", SyncKind::Pull, Status::NoAnswer, false, true, true},
+        {"unplug-after=60", SyncKind::Pull, Status::Closed, false, false, true},
+        {"garbage=100", SyncKind::Pull, Status::Garbled, false, true, true},
+        {"drop=5", SyncKind::Pull, Status::Complete, false, true, false},
+        {"drop=20", SyncKind::Pull, Status::Complete, false, true, false},
+        {"garbage=20", SyncKind::Pull, Status::Complete, false, true, false},
+        {"model=V35", SyncKind::Pull, Status::WrongModel, false, true, true},
+        {"protocol=11", SyncKind::Pull, Status::WrongProtocol, false, true, true},
+        {"unplug-after=100", SyncKind::Push, Status::Complete, false, false, true},
+        {"silent", SyncKind::Push, Status::Complete, true, true, true},
     };
     for (const UnitFault& c : cases) {
         SCOPED_TRACE(std::string(c.fault) + (c.kind == SyncKind::Pull ? " pull" : " push"));
@@ -54,7 +60,7 @@ TEST(FaultMatrix, BrokenUnitsEndInTimeAndSayWhatHappened) {
         ctx.useVirtualUnit(config);
         // Short waits keep the silent cases quick; where every answer comes,
         // a loaded machine must not make a late one look missed.
-        ctx.link.setResponseWait(c.missed ? 10ms : 200ms);
+        ctx.link.setResponseWait(c.kind == SyncKind::Push && c.missed ? 10ms : 200ms);
         ASSERT_TRUE(ctx.openLink());
 
         // Something of our own in the store that a pull from a good unit
@@ -62,7 +68,7 @@ TEST(FaultMatrix, BrokenUnitsEndInTimeAndSayWhatHappened) {
         ctx.store.params.setInt(w::effectVolume, 77);
         const auto params = ctx.store.params.toBytes();
 
-        SyncWorker sync(ctx.store, ctx.link, ctx.dispatcher.paramsChanged);
+        SyncWorker sync(ctx.store, ctx.link, ctx.dispatcher);
         sync.setTimings(quickSyncTimings());
         std::atomic<bool> done{false};
         sync.setDoneHandler([&](SyncKind) { done.store(true); });
@@ -76,9 +82,12 @@ TEST(FaultMatrix, BrokenUnitsEndInTimeAndSayWhatHappened) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
         EXPECT_TRUE(done.load());
         if (c.kind == SyncKind::Pull) {
-            EXPECT_EQ(identityAccepted(ctx.store), c.accepted);
+            const ReadReport report = sync.lastPull();
+            EXPECT_EQ(report.status, c.pulled) << report.message(1);
+            EXPECT_EQ(identityAccepted(ctx.store), c.pulled == Status::Complete);
+        } else {
+            EXPECT_EQ(ctx.link.missedAnswers() > 0, c.missed) << ctx.link.missedAnswers();
         }
-        EXPECT_EQ(ctx.link.missedAnswers() > 0, c.missed) << ctx.link.missedAnswers();
         EXPECT_EQ(ctx.link.linkOpen.load() && !ctx.link.readThreadEnd.load(), c.stillOpen);
         if (c.storeAsWas) {
             EXPECT_EQ(ctx.store.params.toBytes(), params);

@@ -33,7 +33,7 @@ TEST(Stress, EditsPullsPushesAndPollsAtOnce) {
     ctx.link.setResponseWait(50ms);
     ASSERT_TRUE(ctx.openLink());
 
-    SyncWorker sync(ctx.store, ctx.link, ctx.dispatcher.paramsChanged);
+    SyncWorker sync(ctx.store, ctx.link, ctx.dispatcher);
     sync.setTimings(quickSyncTimings());
     std::atomic<int> syncsDone{0};
     sync.setDoneHandler([&](SyncKind) { syncsDone.fetch_add(1); });

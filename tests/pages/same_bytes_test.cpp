@@ -58,7 +58,7 @@ struct ReadUnit {
     }
     DeviceContext ctx;
     VirtualUnit* unit = nullptr;
-    SyncWorker sync{ctx.store, ctx.link, ctx.dispatcher.paramsChanged};
+    SyncWorker sync{ctx.store, ctx.link, ctx.dispatcher};
 };
 
 std::vector<Report> viaCore(const std::function<Edit(const ParamStore&)>& edit) {

@@ -6,9 +6,11 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "context/device_context.h"
+#include "link/fake_device.h"
 #include "protocol/bytes.h"
 #include "protocol/codecs.h"
 #include "protocol/words.h"
@@ -394,6 +396,44 @@ TEST_F(DispatcherTest, AcknowledgementOnAClosedLinkIsDroppedQuietly) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     EXPECT_EQ(frames, 1);
     EXPECT_TRUE(transport.reports().empty());
+}
+
+}  // namespace
+}  // namespace v36
+
+namespace v36 {
+namespace {
+
+// The read thread acknowledges a module frame at once, even while a write
+// waits for an answer that only the read thread can take in.
+TEST(DispatcherOnTheLink, ModuleFramesAreAcknowledgedWhileAWriteAwaitsItsAnswer) {
+    DeviceContext ctx;
+    test::FakeBackend backend;
+    ASSERT_TRUE(ctx.link.openLink(backend).ok());
+    auto state = backend.state;
+    // The first write goes; the second waits for the first one's answer.
+    ctx.senders.sendCommand({cmd::kQueryStatus, -1});
+    std::thread waiting([&] { ctx.senders.sendCommand({cmd::kQueryStatus, -1}); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto sent = std::chrono::steady_clock::now();
+    Report frame = makeReport(cmd::kHomeFrame);
+    frame[2] = 1;
+    frame[3] = 0x01;
+    for (int k = 0; k < 3; ++k)
+        state->push(frame);
+    auto acks = [&] {
+        int n = 0;
+        for (const Report& r : state->writes())
+            n += r[1] == cmd::kHomeFrame && r[3] == 0x06 ? 1 : 0;
+        return n;
+    };
+    while (acks() < 3 && std::chrono::steady_clock::now() - sent < std::chrono::seconds(2))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(acks(), 3);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(500));
+    waiting.join();
+    // The frames were answers too: the waiting write went, none was missed.
+    EXPECT_EQ(ctx.link.missedAnswers(), 0);
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ struct Rig {
 
     DeviceContext ctx;
     VirtualUnit* unit = nullptr;
-    SyncWorker sync{ctx.store, ctx.link, ctx.dispatcher.paramsChanged};
+    SyncWorker sync{ctx.store, ctx.link, ctx.dispatcher};
     std::mutex mutex;
     std::vector<SyncKind> done;
 };
@@ -142,7 +142,7 @@ TEST(Sync, PushThenPullReproducesTheStore) {
 
     // A second application reads the unit back.
     DeviceContext other;
-    SyncWorker pull(other.store, other.link, other.dispatcher.paramsChanged);
+    SyncWorker pull(other.store, other.link, other.dispatcher);
     pull.setTimings(quickTimings());
     a.ctx.closeLink();
     ASSERT_TRUE(other.link.openLink(*a.unit).ok());
