@@ -8,12 +8,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "byte_reader.h"
+#include "context/device_context.h"
 #include "phone/phone_hub.h"
 #include "phone/phone_messages.h"
 
@@ -84,13 +84,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             messages.push_back(built(r));
     }
 
-    v36::ParamStore store;
-    store.resetToDefaults();
-    std::size_t sends = 0;
+    // One context for the whole run (its writer thread starts once); every
+    // input starts from the defaults. No unit is attached: the edits reach
+    // the store and the writer, which has no link to send on.
+    static v36::DeviceContext ctx;
+    ctx.resetToDefaults();
     v36::phone::DirectEditor editor(
-        store, [&sends](std::function<void(v36::Senders&)>) { ++sends; },
-        [](int) { return std::string(); });
-    v36::phone::PhoneHub hub(store, editor, "123456");
+        ctx.editor, [] { return false; }, [](int) { return std::string(); });
+    v36::phone::PhoneHub hub(ctx.store, editor, "123456");
     v36::phone::Outbox out;
     const int paired = hub.open("192.0.2.1", out);
     hub.receive(paired, R"({"pair": "123456"})", out);

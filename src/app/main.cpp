@@ -2,13 +2,16 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QStringList>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/app.h"
 #include "app/icons.h"
 #include "build_info.h"
 #include "pages/factories.h"
+#include "protocol/mode_file.h"
 
 namespace {
 
@@ -47,6 +50,10 @@ int main(int argc, char* argv[]) {
                        "unplug-after=N, model=TEXT or protocol=N (repeatable)."),
         QStringLiteral("KIND"));
     parser.addOption(simFault);
+    const QCommandLineOption simState(
+        QStringLiteral("sim-state"),
+        QStringLiteral("Start the virtual unit from a mode file (.ev36)."), QStringLiteral("FILE"));
+    parser.addOption(simState);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A mode file (.ev36) to open at start."), "[file]");
 
@@ -83,6 +90,19 @@ int main(int argc, char* argv[]) {
     for (const QString& fault : parser.values(simFault)) {
         const std::string error = v36::applySimFault(options.virtualUnit, fault.toStdString());
         if (!error.empty()) simErrors.append(QString::fromStdString(error));
+        options.simulate = true;
+    }
+    if (parser.isSet(simState)) {
+        v36::ParamStore state;
+        state.resetToDefaults();
+        const v36::FileResult loaded = v36::loadModeFile(
+            state, std::filesystem::path(QFile::encodeName(parser.value(simState)).toStdString()));
+        if (loaded) {
+            options.virtualUnit.startState = v36::captureModeImage(state);
+        } else {
+            simErrors.append(QStringLiteral("--sim-state: ") +
+                             QString::fromStdString(loaded.error.detail));
+        }
         options.simulate = true;
     }
     if (!simErrors.isEmpty()) {

@@ -146,27 +146,26 @@ bool Connection::answered(std::string& error) {
 
 bool Connection::open(std::string& error) {
     Impl& m = *impl_;
+    if (!m.options.simState.empty()) {
+        // The virtual unit starts from the file, volumes and all.
+        ParamStore state;
+        state.resetToDefaults();
+        const FileResult loaded = loadModeFile(state, m.options.simState);
+        if (!loaded) {
+            error = loaded.error.detail;
+            return false;
+        }
+        VirtualUnitConfig config = m.options.unit;
+        config.recording = false;
+        config.startState = captureModeImage(state);
+        m.ctx.useVirtualUnit(config);
+    }
     const OpenResult r = m.ctx.openLink();
     if (!r) {
         error = r.message.empty() ? "no V36 unit is connected" : r.message;
         return false;
     }
     m.opened = true;
-    if (!m.options.simState.empty()) {
-        // The virtual unit starts from the file: push it, then forget it.
-        const FileResult loaded = loadModeFile(m.ctx.store, m.options.simState);
-        if (!loaded) {
-            error = loaded.error.detail;
-            return false;
-        }
-        // A push leaves the unit's volumes alone; a unit started from a
-        // file takes them too.
-        m.ctx.senders.sendWord(w::micVolume);
-        m.ctx.senders.sendWord(w::musicVolume);
-        m.sync.fullPush();
-        finishWrites();
-        m.ctx.store.resetToDefaults();
-    }
     return true;
 }
 

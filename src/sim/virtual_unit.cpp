@@ -62,10 +62,41 @@ class CaptureTransport : public ReportTransport {
     Event& answered_;
 };
 
-std::unique_ptr<Memory> factoryMemory() {
+// The unit's memory holding what `store` holds: the store's whole set sent
+// to a capture, as the unit would take it.
+std::unique_ptr<Memory> memoryOf(ParamStore& store) {
     auto memory = std::make_unique<Memory>();
     DebugTrace trace;
     trace.setEnabled(false);
+    Link link(trace);
+    CaptureTransport capture(link.responseEvent);
+    link.attach(capture);
+    Senders senders(store, link);
+    senders.setSleeper([](std::chrono::milliseconds) {});
+    senders.sendWord(w::micVolume);
+    senders.sendWord(w::musicVolume);
+    senders.sendFullSet(false);
+    for (int k = 0; k < 8; ++k)
+        senders.sendSpeakerLevel(k, store.speakers.snapshot());
+    link.detach();
+
+    for (const Report& r : capture.reports) {
+        if (r[1] != cmd::kSetParam) continue;
+        const int slot = slotOf(r[3], r[4]);
+        const std::size_t n = std::min<std::size_t>(r[5], kMaxWords);
+        if (slot < 0) continue;
+        auto& words = memory->words[static_cast<std::size_t>(slot)];
+        for (std::size_t k = 0; k < n; ++k)
+            words[k] = getBE32(r.data() + 6 + 4 * k);
+    }
+    store.registers.read(0, memory->registers.data(), kRegisterBlockSize);
+    const auto soundField = store.encodeSoundField();
+    std::copy(soundField.begin(), soundField.end(), memory->registers.begin() + kSoundFieldOffset);
+    store.speakers.read(0, memory->registers.data() + kSpeakerOffset, kSpeakerBlockSize);
+    return memory;
+}
+
+std::unique_ptr<Memory> factoryMemory() {
     ParamStore store;
     store.resetToDefaults();
     // What a unit out of the box plays: the start volumes of its machine
@@ -97,34 +128,18 @@ std::unique_ptr<Memory> factoryMemory() {
         for (int k = 0; k < g.channels(); ++k)
             p.setFloat(g.delayMs(k), 1.5f);
     }
-    Link link(trace);
-    CaptureTransport capture(link.responseEvent);
-    link.attach(capture);
-    Senders senders(store, link);
-    senders.setSleeper([](std::chrono::milliseconds) {});
-    senders.sendWord(w::micVolume);
-    senders.sendWord(w::musicVolume);
-    senders.sendFullSet(false);
-    for (int k = 0; k < 8; ++k) {
+    for (int k = 0; k < 8; ++k)
         store.setSpeakerLevel(k, 0.0f);
-        senders.sendSpeakerLevel(k, store.speakers.snapshot());
-    }
-    link.detach();
+    return memoryOf(store);
+}
 
-    for (const Report& r : capture.reports) {
-        if (r[1] != cmd::kSetParam) continue;
-        const int slot = slotOf(r[3], r[4]);
-        const std::size_t n = std::min<std::size_t>(r[5], kMaxWords);
-        if (slot < 0) continue;
-        auto& words = memory->words[static_cast<std::size_t>(slot)];
-        for (std::size_t k = 0; k < n; ++k)
-            words[k] = getBE32(r.data() + 6 + 4 * k);
-    }
-    store.registers.read(0, memory->registers.data(), kRegisterBlockSize);
-    const auto soundField = store.encodeSoundField();
-    std::copy(soundField.begin(), soundField.end(), memory->registers.begin() + kSoundFieldOffset);
-    store.speakers.read(0, memory->registers.data() + kSpeakerOffset, kSpeakerBlockSize);
-    return memory;
+// The memory of a unit that starts from a mode file: its factory state with
+// the file's set over it.
+std::unique_ptr<Memory> startMemory(const ModeImage& image) {
+    ParamStore store;
+    store.resetToDefaults();
+    applyModeImage(store, image);
+    return memoryOf(store);
 }
 
 std::uint8_t triangle(std::uint32_t t, std::uint32_t period, std::uint32_t phase, int low,
@@ -142,9 +157,16 @@ class UnitCore : public std::enable_shared_from_this<UnitCore> {
   public:
     explicit UnitCore(VirtualUnitConfig config)
         : config_(std::move(config)), factory_(factoryMemory()) {
-        live_ = std::make_unique<Memory>(*factory_);
+        live_ = config_.startState ? startMemory(*config_.startState)
+                                   : std::make_unique<Memory>(*factory_);
         for (auto& mode : modes_)
             mode = std::make_unique<Memory>(*factory_);
+        if (config_.startState) {
+            source_ = config_.startState->musicSource >= 0 && config_.startState->musicSource <= 4
+                          ? static_cast<std::uint8_t>(config_.startState->musicSource)
+                          : 0;
+            hdmi_ = static_cast<std::uint8_t>(config_.startState->hdmiInput & 3);
+        }
         settings_ = {0, 0, 0, 60, 60, 99, 99, 0, 0, 0, 0, 0};
         recording_ = config_.recording;
         dropPercent_ = std::clamp(config_.dropPercent, 0, 100);

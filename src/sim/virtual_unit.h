@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "link/backend.h"
+#include "protocol/mode_file.h"
 
 namespace v36 {
 
@@ -42,6 +44,8 @@ struct VirtualUnitConfig {
     int dropPercent = 0;
     int garbagePercent = 0;
     int unplugAfter = 0;
+    // The set the unit holds when it starts (a mode file), else its factory set.
+    std::optional<ModeImage> startState;
 };
 
 // Applies one fault named as on the command line: "silent", "drop=PERCENT",

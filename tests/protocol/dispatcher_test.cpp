@@ -43,6 +43,10 @@ Report readBack(int block, int index, std::vector<std::uint32_t> words, int erro
 // The dispatcher of a context whose link writes to a recording transport.
 struct DispatcherTest : ::testing::Test {
     DispatcherTest() { ctx.link.attach(transport); }
+    ~DispatcherTest() override {
+        ctx.writer.waitIdle();
+        ctx.link.detach();
+    }
 
     void dispatch(const Report& r) { ctx.dispatcher.dispatchReport(r); }
 

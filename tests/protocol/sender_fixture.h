@@ -15,6 +15,14 @@ struct SenderFixture {
         ctx.link.attach(transport);
         ctx.senders.setSleeper([this](std::chrono::milliseconds ms) { pauses.push_back(ms); });
     }
+    // The writer may still be sending when a test ends: let it finish and
+    // take the transport away before the transport goes.
+    ~SenderFixture() {
+        ctx.writer.waitIdle();
+        ctx.link.detach();
+    }
+    SenderFixture(const SenderFixture&) = delete;
+    SenderFixture& operator=(const SenderFixture&) = delete;
 
     std::vector<Report> sent() const { return transport.reports(); }
     // An edit through the context's editor, once its sends have gone.
