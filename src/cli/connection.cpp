@@ -161,7 +161,7 @@ bool Connection::open(std::string& error) {
     m.opened = true;
     if (!m.options.simState.empty()) {
         // The virtual unit starts from the file: push it, then forget it.
-        const FileResult loaded = loadModeFile(m.ctx.store, m.options.simState);
+        const FileResult loaded = loadModeFile(m.ctx.store, pathFromText(m.options.simState));
         if (!loaded) {
             error = loaded.error.detail;
             return false;
