@@ -169,44 +169,34 @@ std::optional<std::vector<std::string>> hidInterfacePaths() {
     return paths;
 }
 
+// Asks an interface for its ids and serial through a handle opened without
+// access rights: enough for both, and possible while another program holds
+// the unit.
+std::optional<winhid::InterfaceIdentity> identify(const std::string& path) {
+    OwnedHandle query(CreateFileW(wideFromUtf8(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    HIDD_ATTRIBUTES attributes{};
+    attributes.Size = sizeof attributes;
+    if (!query.valid() || !HidD_GetAttributes(query.get(), &attributes)) return std::nullopt;
+    winhid::InterfaceIdentity identity;
+    identity.vendor = attributes.VendorID;
+    identity.product = attributes.ProductID;
+    // A USB string descriptor holds at most 126 characters.
+    wchar_t serial[128] = {};
+    if (HidD_GetSerialNumberString(query.get(), serial, sizeof serial)) {
+        serial[127] = L'\0';
+        identity.serial = utf8FromWide(serial);
+    }
+    return identity;
+}
+
 class WinHid : public HidApi {
   public:
     std::optional<std::vector<HidInterface>> enumerate(std::uint16_t vendor,
                                                        std::uint16_t product) override {
         const auto paths = hidInterfacePaths();
         if (!paths) return std::nullopt;
-        const bool all = vendor == 0 && product == 0;
-        std::vector<HidInterface> list;
-        for (const std::string& path : *paths) {
-            HidInterface hid;
-            hid.path = path;
-            // Opened without access rights: enough for the attributes and
-            // the serial, and possible while another program holds the unit.
-            OwnedHandle query(CreateFileW(wideFromUtf8(path).c_str(), 0,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
-            HIDD_ATTRIBUTES attributes{};
-            attributes.Size = sizeof attributes;
-            if (query.valid() && HidD_GetAttributes(query.get(), &attributes)) {
-                hid.vendor = attributes.VendorID;
-                hid.product = attributes.ProductID;
-            } else if (!all && winhid::pathNamesDevice(path, vendor, product)) {
-                // Not to be queried, but named as the unit: opening it says why.
-                hid.vendor = vendor;
-                hid.product = product;
-            } else {
-                continue;
-            }
-            if (!all && (hid.vendor != vendor || hid.product != product)) continue;
-            // A USB string descriptor holds at most 126 characters.
-            wchar_t serial[128] = {};
-            if (query.valid() && HidD_GetSerialNumberString(query.get(), serial, sizeof serial)) {
-                serial[127] = L'\0';
-                hid.serial = utf8FromWide(serial);
-            }
-            list.push_back(std::move(hid));
-        }
-        return list;
+        return winhid::selectInterfaces(*paths, identify, vendor, product);
     }
 
     std::unique_ptr<HidHandle> open(const std::string& path, HidOpenFailure& failure) override {

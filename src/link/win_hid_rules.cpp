@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace v36::winhid {
 
@@ -46,6 +47,29 @@ bool pathNamesDevice(std::string_view path, std::uint16_t vendor, std::uint16_t 
         return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     });
     return lower.find(wanted) != std::string::npos;
+}
+
+std::vector<HidInterface> selectInterfaces(const std::vector<std::string>& paths,
+                                           const IdentifyInterface& identify, std::uint16_t vendor,
+                                           std::uint16_t product) {
+    const bool all = vendor == 0 && product == 0;
+    std::vector<HidInterface> list;
+    for (const std::string& path : paths) {
+        HidInterface hid;
+        hid.path = path;
+        if (auto identity = identify(path)) {
+            hid.vendor = identity->vendor;
+            hid.product = identity->product;
+            hid.serial = std::move(identity->serial);
+        } else if (!all && pathNamesDevice(path, vendor, product)) {
+            hid.vendor = vendor;
+            hid.product = product;
+        } else {
+            continue;
+        }
+        if (all || (hid.vendor == vendor && hid.product == product)) list.push_back(std::move(hid));
+    }
+    return list;
 }
 
 int fitInputReport(const std::uint8_t* report, std::size_t got, std::uint8_t* out,

@@ -6,6 +6,8 @@
 // lengths meet the link's 61 bytes.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +44,23 @@ bool interfaceUsable(unsigned long flags);
 // Whether a device interface path ("\\?\hid#vid_2010&pid_1031#...") names
 // the vendor and product; letters in any case.
 bool pathNamesDevice(std::string_view path, std::uint16_t vendor, std::uint16_t product);
+
+// What a handle without access rights tells of one interface; nullopt when
+// it could not be opened or asked.
+struct InterfaceIdentity {
+    std::uint16_t vendor = 0;
+    std::uint16_t product = 0;
+    std::string serial;  // UTF-8; empty when the device has none
+};
+using IdentifyInterface = std::function<std::optional<InterfaceIdentity>(const std::string& path)>;
+
+// The interfaces among `paths` with the vendor and product (0, 0: every
+// one), in the system's order. One that cannot be asked counts when its
+// path names the unit: it is listed without a serial, and opening it then
+// says why it failed (another program may hold it).
+std::vector<HidInterface> selectInterfaces(const std::vector<std::string>& paths,
+                                           const IdentifyInterface& identify, std::uint16_t vendor,
+                                           std::uint16_t product);
 
 // An input report as Windows delivers it (`got` bytes, the report id
 // first, as long as the device's input report) copied into the link's

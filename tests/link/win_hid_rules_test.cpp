@@ -61,6 +61,44 @@ TEST(WinHidRules, PathsNameTheVendorAndProductInAnyCase) {
         EXPECT_EQ(pathNamesDevice(c.path, 0x2010, 0x1031), c.unit) << c.path;
 }
 
+TEST(WinHidRules, InterfacesAreTheUnitsByTheirIdsOrElseByTheirPath) {
+    const std::string guid = "#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+    const std::string unit = R"(\\?\hid#vid_2010&pid_1031#7&a&0&0000)" + guid;
+    const std::string held = R"(\\?\hid#vid_2010&pid_1031#7&b&0&0000)" + guid;
+    const std::string mouse = R"(\\?\hid#vid_046d&pid_c52b&mi_01#7&c&0&0000)" + guid;
+    const std::string gone = R"(\\?\hid#vid_046d&pid_0001#7&d&0&0000)" + guid;
+    const std::string bridged = R"(\\?\hid#{00001124-0000-1000-8000-00805f9b34fb}_vid&0002)" + guid;
+    const std::vector<std::string> paths = {mouse, unit, gone, held, bridged};
+    // The unit answers; so does the mouse; `held` and `gone` cannot be
+    // asked; `bridged` answers as the unit under a path that does not say so.
+    const IdentifyInterface identify =
+        [&](const std::string& path) -> std::optional<InterfaceIdentity> {
+        if (path == unit) return InterfaceIdentity{0x2010, 0x1031, "A1"};
+        if (path == mouse) return InterfaceIdentity{0x046D, 0xC52B, ""};
+        if (path == bridged) return InterfaceIdentity{0x2010, 0x1031, "B7"};
+        return std::nullopt;
+    };
+    auto line = [](const std::string& path, int vendor, int product, const std::string& serial) {
+        return path + " " + std::to_string(vendor) + ":" + std::to_string(product) + " [" + serial +
+               "]";
+    };
+    auto described = [&](const std::vector<HidInterface>& list) {
+        std::vector<std::string> out;
+        for (const HidInterface& h : list)
+            out.push_back(line(h.path, h.vendor, h.product, h.serial));
+        return out;
+    };
+    EXPECT_EQ(
+        described(selectInterfaces(paths, identify, 0x2010, 0x1031)),
+        (std::vector<std::string>{line(unit, 0x2010, 0x1031, "A1"), line(held, 0x2010, 0x1031, ""),
+                                  line(bridged, 0x2010, 0x1031, "B7")}));
+    // Every interface that answers, in the system's order.
+    EXPECT_EQ(
+        described(selectInterfaces(paths, identify, 0, 0)),
+        (std::vector<std::string>{line(mouse, 0x046D, 0xC52B, ""), line(unit, 0x2010, 0x1031, "A1"),
+                                  line(bridged, 0x2010, 0x1031, "B7")}));
+}
+
 std::vector<std::uint8_t> report(std::size_t length) {
     std::vector<std::uint8_t> bytes(length);
     std::iota(bytes.begin(), bytes.end(), std::uint8_t{2});  // report id 2 first
