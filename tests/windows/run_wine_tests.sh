@@ -102,6 +102,7 @@ mkdir -p "$fixtures"
 # folder of their own holding the fixtures; files are named relative to it.
 cases=(
   "version|0|--version"
+  "info without a unit|1|info"
   "info|0|--simulate|info"
   "info as JSON|0|--simulate|info|--json"
   "pull|0|--simulate|pull|-o|unit.ev36"

@@ -20,6 +20,7 @@ extern "C" {
 #include <thread>
 #include <vector>
 
+#include "context/device_context.h"
 #include "link/hid_backend.h"
 #include "link/win_device_notifier.h"
 #include "link/win_hid.h"
@@ -187,6 +188,20 @@ TEST(WinHid, TheSystemsListIsReadAndHoldsOnlyUnits) {
     const DeviceOpenResult r = backend.openDevice(trace, nowhere);
     EXPECT_EQ(r.error, OpenError::NotFound);
     EXPECT_NE(r.message.find(nowhere), std::string::npos);
+}
+
+TEST(WinHid, TheContextOpensAndWatchesThroughTheWindowsBackend) {
+    DeviceContext ctx;
+    const UnitList list = ctx.backend().listUnits(ctx.trace);
+    ASSERT_TRUE(list.ok()) << list.message;
+    if (!list.units.empty()) GTEST_SKIP() << "a unit is attached: " << list.units[0].path;
+    const OpenResult r = ctx.openLink();
+    EXPECT_EQ(r.error, OpenError::NotFound);
+    EXPECT_EQ(r.message, notFoundMessage());
+    // No descriptor to watch on Windows: the list is polled on a thread.
+    auto watcher = ctx.watchHotplug([](const HotplugEvent&) {}, HotplugDelivery::FileDescriptor);
+    ASSERT_TRUE(watcher);
+    EXPECT_EQ(watcher->fd(), -1);
 }
 
 TEST(WinHid, OpeningSaysWhenTheUnitIsGoneOrInUse) {
