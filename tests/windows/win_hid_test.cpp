@@ -13,6 +13,7 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -122,6 +123,22 @@ TEST(WinHidHandle, WritesTakeTheDevicesOutputLength) {
     EXPECT_TRUE(std::equal(report, report + 61, got.begin()));
     EXPECT_EQ(got[61], 0);
     EXPECT_EQ(got[64], 0);
+}
+
+TEST(WinHidHandle, AWriteTheUnitNeverTakesFailsInBoundedTime) {
+    PipeUnit unit;  // the unit takes no report: the pipe fills up
+    ASSERT_TRUE(unit.handle);
+    std::uint8_t report[61] = {2, 14};
+    int result = 0;
+    auto slowest = Clock::duration::zero();
+    for (int i = 0; i < 1000 && result != -1; ++i) {
+        const auto start = Clock::now();
+        result = unit.handle->write(report, sizeof report);
+        slowest = std::max(slowest, Clock::now() - start);
+    }
+    EXPECT_EQ(result, -1);
+    EXPECT_GE(slowest, 900ms);  // it waited its second
+    EXPECT_LT(slowest, 5s);
 }
 
 TEST(WinHidHandle, InterruptEndsAWaitingReadAtOnceWithoutAFailure) {
