@@ -16,6 +16,7 @@ PACKAGES=(
   chromium chromium-driver python3-selenium
   fonts-noto-cjk qt6-translations-l10n
   file dpkg-dev desktop-file-utils appstream shared-mime-info libxml2-utils groff-base
+  g++-mingw-w64-x86-64-posix googletest wine64 zip
 )
 
 missing=()

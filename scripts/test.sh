@@ -2,8 +2,9 @@
 # Sets up, builds and runs the whole suite: the main build (warnings are
 # errors), a formatting check, the tests, the installation and the Debian
 # package of the main build, the core tests under AddressSanitizer with
-# UndefinedBehaviorSanitizer and under ThreadSanitizer, and the fuzz targets
-# for a bounded time. Exits non-zero on any failure.
+# UndefinedBehaviorSanitizer and under ThreadSanitizer, the Windows build
+# with its tests under Wine, and the fuzz targets for a bounded time. Exits
+# non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -43,6 +44,14 @@ for san in address thread; do
     failures+=("$san build")
   fi
 done
+
+step "Windows build and tests under Wine"
+if scripts/build-windows.sh --tests; then
+  tests/windows/run_wine_tests.sh build-windows build/src/cli/v36ctl ||
+    failures+=("Windows tests under Wine")
+else
+  failures+=("Windows build")
+fi
 
 if [ -f fuzz/CMakeLists.txt ]; then
   step "fuzzing (${FUZZ_SECONDS} s per target)"

@@ -1,4 +1,5 @@
 #include "app/document.h"
+#include "app/file_path.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,13 +10,7 @@
 
 namespace v36 {
 
-namespace {
-
-std::filesystem::path toPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
-}  // namespace
+namespace {}  // namespace
 
 ModeDocument::ModeDocument(QSettings& settings, ParamStore& store, EditPath& edits,
                            std::function<bool()> connected, QObject* parent)
@@ -71,7 +66,7 @@ void ModeDocument::historyChanged() {
 }
 
 FileResult ModeDocument::open(const QString& file) {
-    const FileResult result = loadModeFile(store_, toPath(file));
+    const FileResult result = loadModeFile(store_, filePath(file));
     if (!result) return result;
     edits_.clear();
     edits_.setClean();
@@ -83,7 +78,7 @@ FileResult ModeDocument::open(const QString& file) {
 }
 
 FileResult ModeDocument::save(const QString& file) {
-    const FileResult result = saveModeFile(store_, toPath(file));
+    const FileResult result = saveModeFile(store_, filePath(file));
     if (!result) return result;
     edits_.setClean();
     offlineDirty_ = false;

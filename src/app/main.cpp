@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/app.h"
+#include "app/file_path.h"
 #include "app/icons.h"
 #include "build_info.h"
 #include "pages/factories.h"
@@ -95,8 +96,8 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(simState)) {
         v36::ParamStore state;
         state.resetToDefaults();
-        const v36::FileResult loaded = v36::loadModeFile(
-            state, std::filesystem::path(QFile::encodeName(parser.value(simState)).toStdString()));
+        const v36::FileResult loaded =
+            v36::loadModeFile(state, v36::filePath(parser.value(simState)));
         if (loaded) {
             options.virtualUnit.startState = v36::captureModeImage(state);
         } else {

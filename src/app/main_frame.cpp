@@ -1,4 +1,5 @@
 #include "app/main_frame.h"
+#include "app/file_path.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -135,8 +136,7 @@ bool CMainFrame::confirmClose() {
                 ctx.dispatcher.paramsChanged.store(0);
                 const int mode = ctx.store.currentMode.load();
                 app_.postWrite([mode](Senders& s) { s.sendCommand({cmd::kStoreMode, mode, -1}); });
-                const FileResult result = saveModeFile(
-                    ctx.store, std::filesystem::path(QFile::encodeName(path).toStdString()));
+                const FileResult result = saveModeFile(ctx.store, v36::filePath(path));
                 if (!result) app_.showFileError(result.error);
             }
         }

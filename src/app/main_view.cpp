@@ -1,4 +1,5 @@
 #include "app/main_view.h"
+#include "app/file_path.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -31,10 +32,6 @@
 namespace v36 {
 
 namespace {
-
-std::filesystem::path toPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
 
 const char* const kModeDigitsZh[] = {"一", "二", "三", "四"};
 
@@ -274,7 +271,7 @@ void CKorvelv13View::OnLoadFile() {
 
 bool CKorvelv13View::loadModeFile(const QString& path) {
     DeviceContext& ctx = app_.device();
-    const FileResult result = app_.defaultMode().loadModeFile(ctx.store, toPath(path));
+    const FileResult result = app_.defaultMode().loadModeFile(ctx.store, filePath(path));
     if (!result) {
         app_.showFileError(result.error);
         return false;
@@ -305,7 +302,7 @@ bool CKorvelv13View::saveModeFile(const QString& path) {
     ctx.dispatcher.paramsChanged.store(0);
     const int mode = ctx.store.currentMode.load();
     app_.postWrite([mode](Senders& s) { s.sendCommand({cmd::kStoreMode, mode, -1}); });
-    const FileResult result = v36::saveModeFile(ctx.store, toPath(path));
+    const FileResult result = v36::saveModeFile(ctx.store, filePath(path));
     if (!result) {
         app_.showFileError(result.error);
         return false;
@@ -438,7 +435,7 @@ void CKorvelv13View::askAboutOfflineEdits() {
         // The unit may have gone while the question was open.
         if (!c.waitingForChoice()) return;
         if (answer == QMessageBox::Apply) {
-            const int mode = document.isEmpty() ? -1 : defaultModeOf(toPath(document));
+            const int mode = document.isEmpty() ? -1 : defaultModeOf(filePath(document));
             c.choose(ConnectionController::OfflineChoice::Push,
                      captureModeImage(app_.device().store), mode);
             return;

@@ -162,7 +162,7 @@ int usage(const std::string& message) {
 }
 
 bool loadInto(ParamStore& store, const std::string& path, std::string& error) {
-    const FileResult r = loadModeFile(store, path);
+    const FileResult r = loadModeFile(store, pathFromText(path));
     if (!r) {
         error = r.error.detail;
         return false;
@@ -462,7 +462,7 @@ int run(int argc, char** argv) {
         if (globals.simulate || !globals.simState.empty()) {
             return usage("--file edits a mode file with no unit: leave out --simulate");
         }
-        ModeFileTarget target(modeFile);
+        ModeFileTarget target(pathFromText(modeFile));
         if (eqCommand) return runEq(target, eqArgs);
         return runGetSet(target, *word, value);
     }
@@ -486,12 +486,12 @@ int run(int argc, char** argv) {
         }
         if (*pull) {
             if (!unit.pull(error)) return fail(error);
-            const FileResult r = saveModeFile(unit.store(), pullOut);
+            const FileResult r = saveModeFile(unit.store(), pathFromText(pullOut));
             if (!r) return fail(r.error.detail);
             return kExitOk;
         }
         if (*push) {
-            if (!unit.pushFile(pushIn, !noStore, error)) return fail(error);
+            if (!unit.pushFile(pathFromText(pushIn), !noStore, error)) return fail(error);
             return kExitOk;
         }
         UnitTarget target(unit);
@@ -505,11 +505,11 @@ int run(int argc, char** argv) {
             return kExitOk;
         }
         if (*remoteSave) {
-            if (!unit.saveRemote(remoteFile, error)) return fail(error);
+            if (!unit.saveRemote(pathFromText(remoteFile), error)) return fail(error);
             return kExitOk;
         }
         if (*remoteLoad) {
-            if (!unit.loadRemote(remoteFile, error)) return fail(error);
+            if (!unit.loadRemote(pathFromText(remoteFile), error)) return fail(error);
             return kExitOk;
         }
         if (eqCommand) return runEq(target, eqArgs);

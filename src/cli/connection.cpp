@@ -150,7 +150,7 @@ bool Connection::open(std::string& error) {
         // The virtual unit starts from the file, volumes and all.
         ParamStore state;
         state.resetToDefaults();
-        const FileResult loaded = loadModeFile(state, m.options.simState);
+        const FileResult loaded = loadModeFile(state, pathFromText(m.options.simState));
         if (!loaded) {
             error = loaded.error.detail;
             return false;

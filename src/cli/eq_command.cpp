@@ -125,7 +125,7 @@ bool EqArgs::prepare(int& exitCode) {
         }
     }
     if (importText->parsed()) {
-        const FileRead read = readFileHead(textFile, kEqTextMaxBytes + 1);
+        const FileRead read = readFileHead(pathFromText(textFile), kEqTextMaxBytes + 1);
         if (!read.result) {
             std::cerr << "v36ctl: " << read.result.error.detail << "\n";
             exitCode = kExitFailure;
@@ -286,7 +286,7 @@ int runExport(const EqArgs& args, const EqGraphModel& graph) {
         return kExitOk;
     }
     const FileResult r =
-        replaceFile(args.output,
+        replaceFile(pathFromText(args.output),
                     std::span<const std::uint8_t>(
                         reinterpret_cast<const std::uint8_t*>(text.text.data()), text.text.size()));
     return r ? kExitOk : failed(r.error.detail);

@@ -1,5 +1,7 @@
 #include "cli/cli.h"
+#include "cli/command_line.h"
 
 int main(int argc, char** argv) {
-    return v36::cli::run(argc, argv);
+    v36::cli::Utf8CommandLine args(argc, argv);
+    return v36::cli::run(args.argc(), args.argv());
 }

@@ -30,6 +30,8 @@ class HidDevice : public LinkDevice {
         return ReadStatus::Data;
     }
 
+    void interrupt() override { handle_->interrupt(); }
+
     std::string path() const override { return path_; }
 
   private:

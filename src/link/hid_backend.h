@@ -29,6 +29,9 @@ class HidHandle {
     virtual int read(std::uint8_t* data, std::size_t length, int timeoutMs) = 0;
     // Bytes written, -1 on failure.
     virtual int write(const std::uint8_t* data, std::size_t length) = 0;
+    // Makes a read that is waiting return soon (closing); later reads
+    // return 0 at once.
+    virtual void interrupt() {}
 };
 
 struct HidOpenFailure {
@@ -52,6 +55,9 @@ class HidApi {
 };
 
 std::unique_ptr<HidApi> makeHidapi();
+// The system's HID access: Win32 HID and SetupAPI on Windows, hidapi
+// elsewhere.
+std::unique_ptr<HidApi> makeSystemHid();
 
 // The unit among the system's HID devices.
 class HidBackend : public LinkBackend {
@@ -61,7 +67,7 @@ class HidBackend : public LinkBackend {
     // At most this many interfaces are examined.
     static constexpr int kMaxInterfaces = 32;
 
-    explicit HidBackend(std::unique_ptr<HidApi> api = makeHidapi());
+    explicit HidBackend(std::unique_ptr<HidApi> api = makeSystemHid());
 
     UnitList listUnits(DebugTrace& trace) override;
     DeviceOpenResult openDevice(DebugTrace& trace) override;

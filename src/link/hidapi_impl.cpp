@@ -126,4 +126,8 @@ std::unique_ptr<HidApi> makeHidapi() {
     return std::make_unique<Hidapi>();
 }
 
+std::unique_ptr<HidApi> makeSystemHid() {
+    return makeHidapi();
+}
+
 }  // namespace v36

@@ -1,4 +1,5 @@
 #include "pages/eq_editor.h"
+#include "app/file_path.h"
 
 #include <QBoxLayout>
 #include <QDir>
@@ -74,10 +75,6 @@ QString utf8(std::string_view s) {
 
 QString title(int eq, int language) {
     return utf8(eqTitle(eq, language));
-}
-
-std::filesystem::path localPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
 // The file dialogs' filter of filter lists.
@@ -645,7 +642,7 @@ void CEqEditor::importFile() {
     if (path.isEmpty()) return;
     // A filter list is small: reading one byte past the limit tells a
     // larger file.
-    const FileRead read = readFileHead(localPath(path), kEqTextMaxBytes + 1);
+    const FileRead read = readFileHead(filePath(path), kEqTextMaxBytes + 1);
     if (!read.result) {
         tell(QMessageBox::Warning, caption,
              {pick(lang, "无法读取文件：", "Cannot read the file:"),
@@ -683,7 +680,7 @@ void CEqEditor::exportFile() {
     if (path.isEmpty()) return;
     const EqTextExport text = writeEqText(eq_, model().bands());
     const FileResult written =
-        replaceFile(localPath(path),
+        replaceFile(filePath(path),
                     std::span<const std::uint8_t>(
                         reinterpret_cast<const std::uint8_t*>(text.text.data()), text.text.size()));
     if (!written) {

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "protocol/bytes.h"
+#include "protocol/file_replace.h"
 #include "protocol/words.h"
 
 #if defined(__unix__) || defined(__APPLE__)
@@ -90,6 +91,10 @@ std::string pathText(const fs::path& path) {
     return std::string(s.begin(), s.end());
 }
 
+fs::path pathFromText(std::string_view utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 FileError cannotWriteError(const fs::path& path, int systemError) {
     FileError e;
     e.kind = FileErrorKind::CannotWrite;
@@ -147,46 +152,27 @@ FileResult replaceFile(const fs::path& target, std::span<const std::uint8_t> byt
     // A new file next to the target, under a name no one else uses.
     std::random_device random;
     fs::path temp;
-    std::FILE* file = nullptr;
-    int error = 0;
-    for (int attempt = 0; attempt < 16 && file == nullptr; ++attempt) {
+    file_replace::NewFile created;
+    for (int attempt = 0; attempt < 16; ++attempt) {
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
         fs::path name(".");
         name += dest.filename();
         name += suffix;
         temp = dest.parent_path() / name;
-        errno = 0;
-        file = openFile(temp, "wbx");
-        error = lastError(EIO);
-        if (file == nullptr && error != EEXIST) break;
+        created = file_replace::writeNewFile(temp, bytes);
+        if (created.state != file_replace::NewFile::State::NameTaken) break;
     }
-    if (file == nullptr) return FileResult::failure(cannotWriteError(target, error));
-
-    errno = 0;
-    bool written =
-        std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
-#if defined(__unix__) || defined(__APPLE__)
-    written = written && ::fsync(::fileno(file)) == 0;
-#endif
-    error = lastError(EIO);
-    if (std::fclose(file) != 0 && written) {
-        written = false;
-        error = lastError(EIO);
-    }
-    if (!written) {
-        fs::remove(temp, ec);
-        return FileResult::failure(cannotWriteError(target, error));
-    }
+    if (created.state != file_replace::NewFile::State::Written)
+        return FileResult::failure(cannotWriteError(target, created.error));
 
     // Keep the permissions of the file being replaced.
     if (replacing) fs::permissions(temp, old.permissions(), ec);
 
-    fs::rename(temp, dest, ec);
-    if (ec) {
+    if (const int error = file_replace::moveIntoPlace(temp, dest); error != 0) {
         std::error_code ignored;
         fs::remove(temp, ignored);
-        return FileResult::failure(cannotWriteError(target, ec.value()));
+        return FileResult::failure(cannotWriteError(target, error));
     }
     return FileResult::success();
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "protocol/param_store.h"
@@ -54,6 +55,10 @@ struct FileResult {
 
 // The UTF-8 form of a path, for messages.
 std::string pathText(const std::filesystem::path& path);
+// The path a UTF-8 text names (a command line, a text field): the inverse of
+// pathText on every system, where a plain string would be read in the ANSI
+// code page on Windows.
+std::filesystem::path pathFromText(std::string_view utf8);
 
 // "Can't write to file" with the system error code (saving).
 FileError cannotWriteError(const std::filesystem::path& path, int systemError);

@@ -1,4 +1,5 @@
 #include "remote/remote_dlg.h"
+#include "app/file_path.h"
 
 #include <QFile>
 #include <QHBoxLayout>
@@ -21,10 +22,6 @@ namespace {
 constexpr unsigned kBackground = 0xFCFCFF;
 constexpr int kNoticeMs = 1500;
 constexpr int kRefusalMs = 1100;
-
-std::filesystem::path toPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
 
 }  // namespace
 
@@ -122,7 +119,7 @@ void CRemoteDlg::onLoad() {
         FileDialogRequest(false, {}, QString::fromLatin1(kFileFilter), QStringLiteral("remo")));
     if (path.isEmpty()) return;
     const int lang = app_.languageIndex();
-    const FileResult result = loadRemoteFile(app_.device().store, toPath(path));
+    const FileResult result = loadRemoteFile(app_.device().store, filePath(path));
     if (!result) {
         app_.showFileError(result.error);
         app_.ShowInfo(pick(lang, "载入遥控文件失败", "Loading the remote file failed"), kNoticeMs);
@@ -141,9 +138,9 @@ void CRemoteDlg::onSave() {
     // The file takes the .remo extension: the dialog asked about the name
     // typed, so a different file of that name is only replaced when the
     // user says so.
-    const std::filesystem::path target = withRemoteExtension(toPath(chosen));
+    const std::filesystem::path target = withRemoteExtension(filePath(chosen));
     std::error_code ec;
-    if (target != toPath(chosen) && std::filesystem::exists(target, ec)) {
+    if (target != filePath(chosen) && std::filesystem::exists(target, ec)) {
         const QString name = QString::fromStdU16String(target.filename().u16string());
         const QString text = pick(lang, "\"%1\" 已存在。要替换它吗?",
                                   "\"%1\" already exists. Do you want to replace it?")

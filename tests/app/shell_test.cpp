@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "app/about_dialog.h"
+#include "app/file_path.h"
 #include "app/info_dialog.h"
 #include "app/ribbon_texts.h"
 #include "app/sync_dialog.h"
@@ -505,7 +506,7 @@ TEST_F(ShellTest, DefaultModeFileIsStoredAfterItsPushNotAfterAPullStillRunning) 
     ASSERT_TRUE(waitUntil([this] { return !boxes_.empty(); }));
     ASSERT_TRUE(app_->sync().busy());
     const QString m2 = dir_.filePath(QStringLiteral("m2 party.ev36"));
-    ASSERT_TRUE(saveModeFile(store(), std::filesystem::path(QFile::encodeName(m2).toStdString())));
+    ASSERT_TRUE(saveModeFile(store(), v36::filePath(m2)));
     unit().clearTraffic();
     ASSERT_TRUE(view().loadModeFile(m2));
     ASSERT_TRUE(waitUntil([this] { return !app_->sync().busy(); }, 60000));
