@@ -13,6 +13,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins
   nlohmann-json3-dev
   qt6-httpserver-dev qt6-websockets-dev libqrencode-dev
+  libmosquitto-dev mosquitto mosquitto-clients
   chromium chromium-driver python3-selenium
   fonts-noto-cjk qt6-translations-l10n
   file dpkg-dev desktop-file-utils appstream shared-mime-info libxml2-utils groff-base

@@ -15,6 +15,9 @@
 #include "cli/eq_command.h"
 #include "cli/json.h"
 #include "cli/serve.h"
+#ifdef V36_WITH_MQTT
+#include "cli/fleet_command.h"
+#endif
 #include "cli/target.h"
 #include "dsp/eq_model.h"
 #include "dsp/filter_design.h"
@@ -402,6 +405,11 @@ int run(int argc, char** argv) {
     // serve
     ServeArgs serveArgs;
     addServeCommand(app, serveArgs);
+#ifdef V36_WITH_MQTT
+    // fleet
+    FleetArgs fleetArgs;
+    addFleetCommand(app, fleetArgs);
+#endif
 
     try {
         app.parse(argc, argv);
@@ -427,6 +435,9 @@ int run(int argc, char** argv) {
     }
 
     // Offline commands.
+#ifdef V36_WITH_MQTT
+    if (*fleetArgs.command) return runFleet(fleetArgs);
+#endif
     if (*dump) return cmdDump(dumpIn, dumpJson);
     if (*diff) return cmdDiff(diffA, diffB, diffJson);
     if (*design) {

@@ -219,6 +219,12 @@ bool Connection::pushFile(const std::filesystem::path& file, bool defaultModes,
     return m.answered(error);
 }
 
+std::string Connection::serial() {
+    DeviceContext& ctx = impl_->ctx;
+    const UnitList list = ctx.backend().listUnits(ctx.trace);
+    return list.units.empty() ? std::string() : list.units.front().serial;
+}
+
 bool Connection::recallMode(int mode, std::string& error) {
     Impl& m = *impl_;
     m.identifyUnit();

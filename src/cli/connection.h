@@ -57,6 +57,10 @@ class Connection {
     // False, with "the unit does not answer", once the unit was given up.
     bool answered(std::string& error);
 
+    // The USB serial number of the unit the run talks to ("" when it has
+    // none).
+    std::string serial();
+
     ParamStore& store();
     Senders& senders();
     DeviceContext& context();

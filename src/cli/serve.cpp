@@ -14,6 +14,10 @@
 #include "cli/connection.h"
 #include "context/device_context.h"
 #include "phone/phone_server.h"
+#ifdef V36_WITH_MQTT
+#include "cli/fleet_command.h"
+#include "mqtt/room_bridge.h"
+#endif
 
 namespace v36::cli {
 
@@ -40,6 +44,27 @@ void addServeCommand(CLI::App& app, ServeArgs& args) {
                              "The six-digit pairing code (default: a new random code)");
     args.command->add_option("--listen", args.listen,
                              "The address to listen on (default: every address)");
+#ifdef V36_WITH_MQTT
+    args.command->add_option("--mqtt", args.mqtt,
+                             "Also put the unit on an MQTT broker as a room: "
+                             "mqtt://[user@]host[:port] or mqtts://...");
+    args.command->add_option("--room", args.room,
+                             "The room's name on the broker: letters, digits, - and _ "
+                             "(default: the unit's serial number)");
+    args.command->add_option("--mqtt-password-file", args.passwordFile,
+                             "Read the broker's password from this file (or V36_MQTT_PASSWORD)");
+    args.command->add_option("--mqtt-cafile", args.caFile,
+                             "The authority that signed an mqtts:// broker's certificate");
+    args.command->add_option("--discovery-prefix", args.discoveryPrefix,
+                             "The topic prefix of home-automation discovery (default "
+                             "homeassistant)");
+    args.command->add_flag("--no-discovery", args.noDiscovery, "Publish no discovery configs");
+    args.command->add_flag("--no-phone", args.noPhone,
+                           "Serve the broker alone, without the room remote's page");
+    args.command->add_flag("--forget", args.forget,
+                           "When stopped, remove the room from the broker (its kept messages "
+                           "and discovery configs)");
+#endif
 }
 
 std::string checkServeArgs(const ServeArgs& args) {
@@ -47,6 +72,19 @@ std::string checkServeArgs(const ServeArgs& args) {
         return "--pair-code takes six digits";
     if (!args.listen.empty() && QHostAddress(QString::fromStdString(args.listen)).isNull())
         return "--listen takes an IP address, not \"" + args.listen + "\"";
+#ifdef V36_WITH_MQTT
+    if (!args.mqtt.empty()) {
+        std::string why;
+        if (!mqtt::parseBrokerUrl(args.mqtt, why)) return "--mqtt: " + why;
+        if (!args.room.empty() && !mqtt::isRoomName(args.room))
+            return "--room takes letters, digits, - and _ (at most 64), not \"" + args.room + "\"";
+        if (args.discoveryPrefix.empty() ||
+            args.discoveryPrefix.find_first_of("#+") != std::string::npos)
+            return "--discovery-prefix takes a topic without # or +";
+    } else if (args.noPhone || !args.room.empty() || args.forget) {
+        return "--no-phone, --room and --forget go with --mqtt";
+    }
+#endif
     return {};
 }
 
@@ -79,24 +117,64 @@ int runServe(Connection& unit, const ServeArgs& args) {
             return std::string();
         });
     phone::PhoneServer server(unit.store(), editor);
-    phone::PhoneServer::Options options;
-    options.port = static_cast<quint16>(args.port);
-    options.pairCode = QString::fromStdString(args.pairCode);
-    if (!args.listen.empty()) options.listen = QHostAddress(QString::fromStdString(args.listen));
-    QString why;
-    if (!server.start(options, &why)) {
-        std::cerr << "v36ctl: " << why.toStdString() << "\n";
-        return kExitFailure;
+    if (!args.noPhone) {
+        phone::PhoneServer::Options options;
+        options.port = static_cast<quint16>(args.port);
+        options.pairCode = QString::fromStdString(args.pairCode);
+        if (!args.listen.empty())
+            options.listen = QHostAddress(QString::fromStdString(args.listen));
+        QString why;
+        if (!server.start(options, &why)) {
+            std::cerr << "v36ctl: " << why.toStdString() << "\n";
+            return kExitFailure;
+        }
+        QObject::connect(&server, &phone::PhoneServer::phonesChanged, [](int count) {
+            std::cerr << "v36ctl: " << count << (count == 1 ? " phone" : " phones")
+                      << " connected\n";
+        });
+        const QStringList addresses = server.addresses();
+        std::cout << "Room remote: " << addresses.join(QStringLiteral("  ")).toStdString() << "\n"
+                  << "Pairing code: " << server.pairCode().toStdString() << "\n"
+                  << phone::qrText(addresses.value(0)).toStdString();
     }
-    QObject::connect(&server, &phone::PhoneServer::phonesChanged, [](int count) {
-        std::cerr << "v36ctl: " << count << (count == 1 ? " phone" : " phones") << " connected\n";
-    });
 
-    const QStringList addresses = server.addresses();
-    std::cout << "Room remote: " << addresses.join(QStringLiteral("  ")).toStdString() << "\n"
-              << "Pairing code: " << server.pairCode().toStdString() << "\n"
-              << phone::qrText(addresses.value(0)).toStdString() << "Ctrl+C stops it.\n"
-              << std::flush;
+#ifdef V36_WITH_MQTT
+    std::unique_ptr<mqtt::RoomBridge> bridge;
+    if (!args.mqtt.empty()) {
+        std::string why;
+        auto broker = mqtt::parseBrokerUrl(args.mqtt, why);
+        if (!broker || !brokerPassword(args.passwordFile, broker->password, why)) {
+            std::cerr << "v36ctl: " << why << "\n";
+            return kExitFailure;
+        }
+        broker->caFile = args.caFile;
+        mqtt::RoomOptions room;
+        room.serial = unit.serial();
+        room.room = args.room.empty() ? room.serial : args.room;
+        if (!mqtt::isRoomName(room.room)) {
+            std::cerr << "v36ctl: the unit has no serial number fit for a room's name: name "
+                         "the room with --room\n";
+            return kExitUsage;
+        }
+        room.discoveryPrefix = args.discoveryPrefix;
+        room.discovery = !args.noDiscovery;
+        mqtt::RoomHooks hooks;
+        // Edits from the broker take their turn with the phones' on this
+        // thread.
+        hooks.run = [&app](std::function<void()> job) {
+            QMetaObject::invokeMethod(&app, std::move(job), Qt::QueuedConnection);
+        };
+        hooks.recall = [&editor](int mode) { return editor.recallMode(mode); };
+        bridge = std::make_unique<mqtt::RoomBridge>(ctx, *broker, room, hooks);
+        if (!bridge->start(why)) {
+            std::cerr << "v36ctl: " << why << "\n";
+            return kExitFailure;
+        }
+        std::cout << "Broker: " << args.mqtt << ", room " << room.room << " (topics under "
+                  << bridge->topic("") << ")\n";
+    }
+#endif
+    std::cout << "Ctrl+C stops it.\n" << std::flush;
 
     const sigset_t set = stopSignals();
     const int fd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
@@ -111,11 +189,15 @@ int runServe(Connection& unit, const ServeArgs& args) {
         });
     }
     QCoreApplication::exec();
+#ifdef V36_WITH_MQTT
+    if (bridge) bridge->stop(args.forget);
+#endif
     server.stop();
     ctx.editor.waitIdle();
     notifier.reset();
     if (fd >= 0) close(fd);
-    std::cerr << "v36ctl: the room remote stopped\n";
+    std::cerr << (args.noPhone ? "v36ctl: the bridge stopped\n"
+                               : "v36ctl: the room remote stopped\n");
     return kExitOk;
 }
 

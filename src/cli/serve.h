@@ -17,6 +17,15 @@ struct ServeArgs {
     int port = 8036;
     std::string pairCode;  // empty: a new random code
     std::string listen;    // empty: every address of the machine
+    // The broker bridge: the unit as a room on an MQTT broker.
+    std::string mqtt;  // empty: no broker
+    std::string room;  // empty: the unit's serial number
+    std::string passwordFile;
+    std::string caFile;
+    std::string discoveryPrefix = "homeassistant";
+    bool noDiscovery = false;
+    bool noPhone = false;
+    bool forget = false;
 };
 
 void addServeCommand(CLI::App& app, ServeArgs& args);

@@ -7,6 +7,7 @@
 
 #include "phone/phone_json.h"
 #include "phone/phone_messages.h"
+#include "phone/remote_edit.h"
 #include "protocol/eq_access.h"
 #include "protocol/word_table.h"
 #include "protocol/words.h"
@@ -28,28 +29,6 @@ float rounded(float v, float step) {
 
 std::string errorMessage(const std::string& text) {
     return jsonText(Json{{"error", text}});
-}
-
-// The type a band shows: on the subwoofer EQ the point's menu type.
-int shownType(int eq, std::span<const EqBand> bands, int band) {
-    if (eq == kEqSub && band < kSubPoints)
-        return classifySubPoint(subPointTypes(bands, band)).shownType;
-    return bands[static_cast<std::size_t>(band)].type;
-}
-
-float maxQ(int type) {
-    return clampQ(type, kMaxQ);
-}
-
-std::string number(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return buf;
-}
-
-void loadGraph(const ParamStore& store, EqGraphModel& graph, int eq) {
-    graph.setPlotWidth(kPhoneCurveWidth);
-    loadEqFromStore(store, graph, eq);
 }
 
 }  // namespace
@@ -197,20 +176,14 @@ void PhoneHub::receive(int connection, std::string_view text, Outbox& out) {
             return;
         }
         std::string why;
-        auto value = checkWordValue(*word, set->value, why);
-        if (!value) {
+        auto edit = remoteWordEdit(store_, *word, set->value, editor_.unitAttached(), why);
+        if (!edit) {
             refuse(why);
             return;
         }
-        // The machine settings' limit, as the ribbon keeps it.
-        if (const auto limit = volumeLimit(store_, *word, editor_.unitAttached()))
-            value->i = std::min(value->i, *limit);
-        Edit edit = wordEdit(store_, *word, *value);
-        bool changes = !edit.sectionValues().empty();
-        for (const auto& [w, raw] : edit.wordValues())
-            changes = changes || store_.params.getRaw(w) != raw;
+        const bool changes = editChanges(store_, *edit);
         if (changes) {
-            editor_.apply(std::move(edit), set->end);
+            editor_.apply(std::move(*edit), set->end);
             c.dragging = !set->end;
         } else if (set->end) {
             editor_.endGesture();
@@ -236,65 +209,14 @@ void PhoneHub::receive(int connection, std::string_view text, Outbox& out) {
 
     if (const auto* band = std::get_if<BandRequest>(&request)) {
         const int eq = band->eq;
-        if (!isEqNumber(eq)) {
-            refuse("EQ numbers run from 0 to 11");
+        std::string why;
+        auto edit = remoteBandEdit(store_, *band, why);
+        if (!edit && !why.empty()) {
+            refuse(why);
             return;
         }
-        const std::string title(eqTitle(eq, 1));
-        if (band->band < 1 || band->band > eqPointCount(eq)) {
-            refuse(title + " has bands 1.." + std::to_string(eqPointCount(eq)));
-            return;
-        }
-        const int n = band->band - 1;
-        EqGraphModel graph;
-        loadGraph(store_, graph, eq);
-        const EqBand& b = graph.band(n);
-        const std::string name = title + " band " + std::to_string(band->band);
-        const bool locked = isLockedBand(eq, n);
-        const int type = shownType(eq, graph.bands(), n);
-        const bool typeChanges = band->type && *band->type != type;
-        if (typeChanges && (!hasTypeMenu(eq, n) || locked)) {
-            refuse(name + " keeps its type");
-            return;
-        }
-        if (typeChanges && (*band->type < 1 || *band->type > 5)) {
-            refuse("filter types run from 1 (PEQ) to 5 (HS)");
-            return;
-        }
-        if (band->freq) {
-            if (locked && std::fabs(*band->freq - double{b.freq}) >= 0.5) {
-                refuse(name + " has a fixed frequency");
-                return;
-            }
-            if (*band->freq < double{b.minFreq} || *band->freq > double{b.maxFreq}) {
-                refuse(name + ": freq lies within " + number(b.minFreq) + ".." + number(b.maxFreq) +
-                       " Hz");
-                return;
-            }
-        }
-        if (band->gain && (*band->gain < double{b.minGain} || *band->gain > double{b.maxGain})) {
-            refuse(name + ": gain lies within " + number(b.minGain) + ".." + number(b.maxGain) +
-                   " dB");
-            return;
-        }
-        const int newType = typeChanges ? *band->type : type;
-        if (band->q) {
-            if (locked && std::fabs(*band->q - double{b.q}) >= 0.005) {
-                refuse(name + " has a fixed Q");
-                return;
-            }
-            if (*band->q < double{kMinQ} || *band->q > double{maxQ(newType)}) {
-                refuse(name + ": q lies within " + number(kMinQ) + ".." + number(maxQ(newType)));
-                return;
-            }
-        }
-        const auto before = bandSections(eq, graph.bands(), n);
-        if (typeChanges) graph.setType(n, newType);
-        if (band->freq) graph.setFrequency(n, static_cast<float>(*band->freq));
-        if (band->gain) graph.setGain(n, roundGainStep(static_cast<float>(*band->gain)));
-        if (band->q && !locked) graph.setQ(n, static_cast<float>(*band->q));
-        if (bandSections(eq, graph.bands(), n) != before) {
-            editor_.apply(bandEdit(eq, graph.bands(), n), band->end);
+        if (edit) {
+            editor_.apply(std::move(*edit), band->end);
             c.dragging = !band->end;
         } else if (band->end) {
             editor_.endGesture();
@@ -401,7 +323,7 @@ std::string PhoneHub::modeMessage() const {
 
 std::string PhoneHub::eqMessage(int eq) const {
     EqGraphModel graph;
-    loadGraph(store_, graph, eq);
+    loadRemoteGraph(store_, graph, eq);
     const auto bands = graph.bands();
     Json list = Json::array();
     for (int n = 0; n < graph.visibleBandCount(); ++n) {
