@@ -107,6 +107,9 @@ bool Client::start(std::string& why) {
         return false;
     }
     mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Small messages go out at once instead of waiting for the broker's
+    // acknowledgement of the last one.
+    mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_callback_set(mosq_, &Client::connectCallback);
     mosquitto_disconnect_callback_set(mosq_, &Client::disconnectCallback);
     mosquitto_message_callback_set(mosq_, &Client::messageCallback);

@@ -92,7 +92,8 @@ class Broker {
                ("v36-broker-" + std::to_string(getpid()) + "-" + std::to_string(port_));
         std::filesystem::create_directories(dir_);
         std::ofstream(dir_ / "mosquitto.conf")
-            << "listener " << port_ << " 127.0.0.1\nallow_anonymous true\npersistence false\n";
+            << "listener " << port_ << " 127.0.0.1\nallow_anonymous true\npersistence false\n"
+            << "set_tcp_nodelay true\n";
         start();
     }
     ~Broker() {
