@@ -15,10 +15,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct Rig {
-    Rig() {
+    explicit Rig(int dropPercent = 0) {
         v36::VirtualUnitConfig config;
         config.latency = std::chrono::microseconds(1000);
         config.recording = false;
+        config.dropPercent = dropPercent;
         ctx.useVirtualUnit(config);
         ctx.openLink();
         // A push that fades nothing: only its two fixed pauses sleep.
@@ -50,6 +51,36 @@ void BM_FullPull(benchmark::State& state) {
     state.counters["floor_ratio"] = total / static_cast<double>(state.iterations()) / floor;
 }
 BENCHMARK(BM_FullPull)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A pull over a link that loses 5 % of the unit's answers: every read is
+// asked again until answered and the pull ends whole. lossy_ratio is its
+// time over a clean pull's (measured here too).
+void BM_PullLossy(benchmark::State& state) {
+    Rig clean;
+    double cleanTotal = 0;
+    for (int i = 0; i < 3; ++i) {
+        const auto start = Clock::now();
+        clean.sync.pullUnit();
+        cleanTotal += ms(Clock::now() - start);
+    }
+    Rig lossy(5);
+    double total = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        const v36::ReadReport report = lossy.sync.pullUnit();
+        const double elapsed = ms(Clock::now() - start);
+        state.SetIterationTime(elapsed / 1000.0);
+        total += elapsed;
+        if (!report.complete()) {
+            state.SkipWithError("a lossy pull did not end whole");
+            return;
+        }
+    }
+    state.counters["clean_ms"] = cleanTotal / 3.0;
+    state.counters["lossy_ratio"] =
+        total / static_cast<double>(state.iterations()) / (cleanTotal / 3.0);
+}
+BENCHMARK(BM_PullLossy)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_FullPush(benchmark::State& state) {
     Rig rig;
