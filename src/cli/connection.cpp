@@ -192,6 +192,25 @@ bool Connection::pull(std::string& error) {
     return true;
 }
 
+bool Connection::gone() {
+    const DeviceContext& ctx = impl_->ctx;
+    // A unit pulled out ends the read thread before anyone closes the link.
+    return !ctx.unitAttached() || ctx.link.readThreadEnd.load();
+}
+
+bool Connection::reopen(std::string& error) {
+    Impl& m = *impl_;
+    m.ctx.closeLink();
+    m.pulled = false;
+    const OpenResult r = m.ctx.openLink();
+    if (!r) {
+        error = r.message.empty() ? "no V36 unit is connected" : r.message;
+        return false;
+    }
+    m.opened = true;
+    return pull(error);
+}
+
 bool Connection::pushFile(const std::filesystem::path& file, bool defaultModes,
                           std::string& error) {
     Impl& m = *impl_;

@@ -43,6 +43,11 @@ class Connection {
     bool identify(std::string& error);
     // identify, then read every parameter, register page and setting.
     bool pull(std::string& error);
+    // Whether the unit went away under the run (unplugged, switched off).
+    bool gone();
+    // Opens the unit again after it went away and pulls it; false with the
+    // reason while it is still away.
+    bool reopen(std::string& error);
     // Loads a mode file and writes all of it to the unit; with
     // `defaultModes` a default-mode file name also stores it into its mode.
     bool pushFile(const std::filesystem::path& file, bool defaultModes, std::string& error);

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <iostream>
 
 #include "cli/cli.h"
@@ -175,6 +176,22 @@ int runServe(Connection& unit, const ServeArgs& args) {
     }
 #endif
     std::cout << "Ctrl+C stops it.\n" << std::flush;
+
+    // A unit that goes away is looked for each second and read again when
+    // it is back; the phones and the broker are served all the while.
+    QTimer presence;
+    bool away = false;
+    QObject::connect(&presence, &QTimer::timeout, &app, [&unit, &away] {
+        if (!unit.gone()) return;
+        if (!away) std::cerr << "v36ctl: the unit is gone; waiting for it\n";
+        away = true;
+        std::string why;
+        if (unit.reopen(why)) {
+            away = false;
+            std::cerr << "v36ctl: the unit is back\n";
+        }
+    });
+    presence.start(1000);
 
     const sigset_t set = stopSignals();
     const int fd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
