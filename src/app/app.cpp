@@ -1,5 +1,9 @@
 #include "app/app.h"
 
+#ifdef V36_WITH_MQTT
+#include "app/broker_room.h"
+#endif
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -56,6 +60,9 @@ CKorvelv13App::CKorvelv13App(AppOptions options) : options_(std::move(options)) 
                 if (frame_) frame_->ribbon()->setRecentFiles(files);
             });
     roomRemote_ = std::make_unique<CRoomRemote>(*this);
+#ifdef V36_WITH_MQTT
+    brokerRoom_ = std::make_unique<CBrokerRoom>(*this);
+#endif
     if (options_.simulate) ctx_.useVirtualUnit(options_.virtualUnit);
     ConnectionController::Options connectionOptions;
     connectionOptions.startDelayMs = options_.startDelayMs;
@@ -146,6 +153,9 @@ bool CKorvelv13App::InitInstance() {
 void CKorvelv13App::shutdown() {
     if (shuttingDown_.exchange(true)) return;
     roomRemote_->stop();
+#ifdef V36_WITH_MQTT
+    brokerRoom_->leave();
+#endif
     connection_->shutdown();
     if (syncDialog_) syncDialog_->end();
     if (infoDialog_) infoDialog_->close();

@@ -30,6 +30,8 @@ class QWidget;
 
 namespace v36 {
 
+class CBrokerRoom;
+
 class CMainFrame;
 class CKorvelv13View;
 class CSynDlg;
@@ -194,6 +196,12 @@ class CKorvelv13App : public QObject, public CAppServices {
 
     // The room remote: phones on the local network edit the unit.
     CRoomRemote& roomRemote() { return *roomRemote_; }
+#ifdef V36_WITH_MQTT
+    // The unit as a room on an MQTT broker.
+    CBrokerRoom& brokerRoom() {
+        return *brokerRoom_;
+    }
+#endif
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -230,6 +238,9 @@ class CKorvelv13App : public QObject, public CAppServices {
     std::unique_ptr<ModeDocument> document_;
     std::unique_ptr<ConnectionController> connection_;
     std::unique_ptr<CRoomRemote> roomRemote_;
+#ifdef V36_WITH_MQTT
+    std::unique_ptr<CBrokerRoom> brokerRoom_;
+#endif
 
     std::atomic<bool> shuttingDown_{false};
 };

@@ -15,6 +15,9 @@
 #include <optional>
 
 #include "app/app.h"
+#ifdef V36_WITH_MQTT
+#include "app/broker_room.h"
+#endif
 #include "app/icons.h"
 #include "app/language.h"
 #include "app/main_frame.h"
@@ -192,6 +195,11 @@ void CKorvelv13View::OnCommand(int cmd) {
         case id::kRoomRemote:
             app_.roomRemote().start();
             break;
+#ifdef V36_WITH_MQTT
+        case id::kBrokerRoom:
+            app_.brokerRoom().showDialog();
+            break;
+#endif
         case id::kUndo:
             app_.edits().undo();
             break;
@@ -352,6 +360,9 @@ void CKorvelv13View::ApplyLanguageAll() {
     const bool loaded = app_.loadLanguageFile();
     ribbon_->relabel();
     app_.roomRemote().ApplyLanguage();
+#ifdef V36_WITH_MQTT
+    app_.brokerRoom().ApplyLanguage();
+#endif
     if (!loaded) return;
     for (CToolDialog* dialog : app_.openToolDialogs())
         dialog->ApplyLanguage();

@@ -225,6 +225,9 @@ void CMyMFCRibbonBar::buildTopRow(int lang) {
     addAction(appMenu_, id::kRedo, pick(lang, "重做", "Redo"), false)->setEnabled(false);
     appMenu_->addSeparator();
     addAction(appMenu_, id::kRoomRemote, pick(lang, "遥控网页", "Room remote"), false);
+#ifdef V36_WITH_MQTT
+    addAction(appMenu_, id::kBrokerRoom, pick(lang, "MQTT 服务器", "Broker"), false);
+#endif
     appMenu_->addSeparator();
     recentCaption_ = appMenu_->addSection(
         pick(lang, "最近的文档(Last documents)", "Last documents(最近的文档)"));

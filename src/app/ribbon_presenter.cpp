@@ -250,6 +250,9 @@ void RibbonPresenter::relabel() {
     r.setElementText(id::kSave, pick(lang, "保存(&S)", "Save(&S)"));
     r.setElementText(id::kExit, pick(lang, "退出(&X)", "Exit(&X)"));
     r.setElementText(id::kRoomRemote, pick(lang, "遥控网页", "Room remote"));
+#ifdef V36_WITH_MQTT
+    r.setElementText(id::kBrokerRoom, pick(lang, "MQTT 服务器", "Broker"));
+#endif
     r.applyLanguage(lang);
     r.recalcLayout();
     updateCommandUI();

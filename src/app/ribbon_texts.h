@@ -16,6 +16,7 @@ constexpr int kAbout = 57664;
 constexpr int kUndo = 57643;
 constexpr int kRedo = 57644;
 constexpr int kRoomRemote = 32940;
+constexpr int kBrokerRoom = 32941;
 // Buttons beside the category tabs.
 constexpr int kHdmiMenu = 32909;
 constexpr int kMusicSourceMenu = 12929;
