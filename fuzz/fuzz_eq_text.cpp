@@ -126,8 +126,11 @@ void checkEqText(std::span<const std::uint8_t> data) {
     const EqGraphModel& a = first.graph;
     const EqTextImport second = roundTrip(a);
     const EqGraphModel& b = second.graph;
-    const EqTextImport third = roundTrip(b);
-    if (!changedBands(b, third.graph).empty()) std::abort();
+    // When the first round changed nothing, the second is the first again.
+    if (!changedBands(a, b).empty()) {
+        const EqTextImport third = roundTrip(b);
+        if (!changedBands(b, third.graph).empty()) std::abort();
+    }
     // The two answer alike: their summed sections compared at every third
     // of an octave from 20 Hz to 20 kHz.
     const auto level = [](const EqGraphModel& g, double hz) {

@@ -323,7 +323,7 @@ std::string PhoneHub::modeMessage() const {
 
 std::string PhoneHub::eqMessage(int eq) const {
     EqGraphModel graph;
-    loadRemoteGraph(store_, graph, eq);
+    loadRemoteGraph(store_, graph, eq, curves_);
     const auto bands = graph.bands();
     Json list = Json::array();
     for (int n = 0; n < graph.visibleBandCount(); ++n) {

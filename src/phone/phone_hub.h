@@ -126,6 +126,11 @@ class PhoneHub {
     // disconnected phone must pair again with the new code.
     void disconnectAll(std::string newCode, Outbox& out);
 
+    // Whether EQ messages carry the response curve, which the phones draw
+    // (on by default); a host that draws none leaves it out, and each EQ
+    // message costs a small part of the time.
+    void setCurves(bool on) { curves_ = on; }
+
     // Paired connections.
     int pairedCount() const;
     int connectionCount() const { return static_cast<int>(connections_.size()); }
@@ -164,6 +169,7 @@ class PhoneHub {
     ParamStore& store_;
     PhoneEditor& editor_;
     std::string code_;
+    bool curves_ = true;
     Clock clock_;
     int nextId_ = 1;
     std::map<int, Connection> connections_;

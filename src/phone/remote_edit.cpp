@@ -30,8 +30,8 @@ float maxQ(int type) {
     return clampQ(type, kMaxQ);
 }
 
-void loadRemoteGraph(const ParamStore& store, EqGraphModel& graph, int eq) {
-    graph.setPlotWidth(kPhoneCurveWidth);
+void loadRemoteGraph(const ParamStore& store, EqGraphModel& graph, int eq, bool curves) {
+    if (curves) graph.setPlotWidth(kPhoneCurveWidth);
     loadEqFromStore(store, graph, eq);
 }
 

@@ -28,8 +28,9 @@ std::optional<Edit> remoteBandEdit(const ParamStore& store, const BandRequest& b
 // Whether applying `edit` would change a word or a section of the store.
 bool editChanges(const ParamStore& store, const Edit& edit);
 
-// The EQ as the remotes see it (the plot width of the phones' curve).
-void loadRemoteGraph(const ParamStore& store, EqGraphModel& graph, int eq);
+// The EQ as the remotes see it; with `curves` its response over the
+// phones' plot (the bands alone otherwise, which costs far less).
+void loadRemoteGraph(const ParamStore& store, EqGraphModel& graph, int eq, bool curves = false);
 // The type a band shows: on the subwoofer EQ the point's menu type.
 int shownType(int eq, std::span<const EqBand> bands, int band);
 // The highest Q of a filter type.
