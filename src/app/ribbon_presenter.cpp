@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QMenu>
 #include <QPushButton>
-#include <QToolButton>
 #include <QWheelEvent>
 
 #include "app/app.h"
@@ -296,7 +295,7 @@ void RibbonPresenter::refreshPitchCaption() {
 }
 
 void RibbonPresenter::refreshUnitChooser(CMFCMyRibbonStatusBar& status) {
-    QToolButton* chooser = status.unitChooser();
+    QPushButton* chooser = status.unitChooser();
     const ConnectionController& c = app_.connection();
     const std::vector<UnitListing>& units = c.units();
     const int lang = app_.languageIndex();

@@ -4,7 +4,6 @@
 #include <QFrame>
 #include <QMenu>
 #include <QPushButton>
-#include <QToolButton>
 
 #include "app/language.h"
 #include "app/ribbon_texts.h"
@@ -39,11 +38,9 @@ CMFCMyRibbonStatusBar::CMFCMyRibbonStatusBar(QWidget* parent) : QStatusBar(paren
         return pane;
     };
     add(id::kPaneUsb, "USB:未连接", 52, Qt::AlignLeft);
-    unitChooser_ = new QToolButton(this);
+    unitChooser_ = new QPushButton(this);
     unitChooser_->setObjectName(QStringLiteral("unitChooser"));
-    unitChooser_->setPopupMode(QToolButton::InstantPopup);
-    unitChooser_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    unitChooser_->setAutoRaise(true);
+    unitChooser_->setFlat(true);
     unitChooser_->setFocusPolicy(Qt::NoFocus);
     unitChooser_->setMenu(new QMenu(unitChooser_));
     unitChooser_->hide();

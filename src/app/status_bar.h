@@ -7,7 +7,6 @@
 
 class QCheckBox;
 class QPushButton;
-class QToolButton;
 
 namespace v36 {
 
@@ -38,7 +37,7 @@ class CMFCMyRibbonStatusBar : public QStatusBar {
     QCheckBox* bypassCheck() const { return bypass_; }
     QPushButton* resetButton() const { return reset_; }
     // Which unit is open, with a menu of the attached units.
-    QToolButton* unitChooser() const { return unitChooser_; }
+    QPushButton* unitChooser() const { return unitChooser_; }
 
   signals:
     void command(int id);
@@ -47,7 +46,7 @@ class CMFCMyRibbonStatusBar : public QStatusBar {
     QHash<int, CMyMFCRibbonStatusBarPane*> panes_;
     QCheckBox* bypass_ = nullptr;
     QPushButton* reset_ = nullptr;
-    QToolButton* unitChooser_ = nullptr;
+    QPushButton* unitChooser_ = nullptr;
 };
 
 }  // namespace v36

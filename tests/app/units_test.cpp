@@ -1,9 +1,10 @@
 // The window with several units attached: which one is open, the switch to
 // another, a unit that arrives or leaves, and the unit preferred at start.
 #include <QAction>
+#include <QDir>
 #include <QMenu>
+#include <QPushButton>
 #include <QSettings>
-#include <QToolButton>
 
 #include "app/ribbon_presenter.h"
 #include "app/ribbon_texts.h"
@@ -34,7 +35,7 @@ class UnitsWindowTest : public ShellTest {
     VirtualUnit& unitAt(int n) {
         return app_->device().virtualUnits()->unit(static_cast<std::size_t>(n - 1));
     }
-    QToolButton* chooser() { return app_->mainFrame()->statusPanes()->unitChooser(); }
+    QPushButton* chooser() { return app_->mainFrame()->statusPanes()->unitChooser(); }
     QString chooserText() {
         view().updateCommandUI();
         return chooser()->isHidden() ? QString() : chooser()->text();
@@ -152,6 +153,39 @@ TEST_F(UnitsWindowTest, UnitLastUsedIsOpenedAtStart) {
     EXPECT_EQ(openUnit(), 3);
     EXPECT_TRUE(unitAt(1).received().empty());
     EXPECT_EQ(chooserText(), QStringLiteral("Unit 3 of 3 · SIM0003"));
+}
+
+// The status bar at the window's minimum width keeps the chooser's text
+// whole in both languages; the renderings are kept for a look.
+TEST_F(UnitsWindowTest, ChooserShowsWholeInBothLanguages) {
+    startUnits(3);
+    ASSERT_TRUE(waitIdleConnected());
+    CMainFrame* frame = app_->mainFrame();
+    frame->showNormal();
+    frame->resize(frame->minimumSize());
+    QDir().mkpath(QStringLiteral(V36_ARTEFACT_DIR));
+    for (const char* language : {"en", "zh"}) {
+        SCOPED_TRACE(language);
+        view().updateCommandUI();
+        QCoreApplication::processEvents();
+        QPushButton* button = chooser();
+        ASSERT_FALSE(button->isHidden());
+        EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+        const QRect inBar(button->mapTo(frame->statusPanes(), QPoint(0, 0)), button->size());
+        EXPECT_TRUE(frame->statusPanes()->rect().contains(inBar));
+        EXPECT_TRUE(frame->statusPanes()->grab().save(
+            QStringLiteral(V36_ARTEFACT_DIR "/units_status_%1.png").arg(language)));
+        QMenu* menu = button->menu();
+        menu->popup(button->mapToGlobal(QPoint(0, 0)));
+        QCoreApplication::processEvents();
+        for (QAction* action : menu->actions())
+            EXPECT_GE(menu->actionGeometry(action).width(),
+                      menu->fontMetrics().horizontalAdvance(action->text()));
+        EXPECT_TRUE(
+            menu->grab().save(QStringLiteral(V36_ARTEFACT_DIR "/units_menu_%1.png").arg(language)));
+        menu->hide();
+        view().switchLanguage();
+    }
 }
 
 }  // namespace
