@@ -30,7 +30,10 @@ void BM_SetAllUnits(benchmark::State& state) {
         env.err = &err;
         env.units = &units;
         value = value == 10 ? 20 : 10;
-        const int code = v36::cli::run({"set", "--all", "micVolume", std::to_string(value)}, env);
+        // As `v36ctl --simulate set --all`: each unit is read whole first
+        // (the volume limits come from its settings), then written.
+        const int code =
+            v36::cli::run({"--simulate", "set", "--all", "micVolume", std::to_string(value)}, env);
         if (code != v36::cli::kExitOk) {
             state.SkipWithError(("set --all failed: " + out.str() + err.str()).c_str());
             break;
