@@ -63,7 +63,13 @@ CKorvelv13App::CKorvelv13App(AppOptions options) : options_(std::move(options)) 
 #ifdef V36_WITH_MQTT
     brokerRoom_ = std::make_unique<CBrokerRoom>(*this);
 #endif
-    if (options_.simulate) ctx_.useVirtualUnit(options_.virtualUnit);
+    if (options_.simulate) {
+        if (options_.virtualUnits.empty()) {
+            ctx_.useVirtualUnit(options_.virtualUnit);
+        } else {
+            ctx_.useVirtualUnits(options_.virtualUnits);
+        }
+    }
     ConnectionController::Options connectionOptions;
     connectionOptions.startDelayMs = options_.startDelayMs;
     connectionOptions.levelPollMs = options_.levelPollMs;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "app/connection_controller.h"
 #include "app/document.h"
@@ -46,6 +47,9 @@ struct AppOptions {
     // Write the link's debug traces to standard error (also V36_DEBUG_TRACE).
     bool debugTrace = false;
     VirtualUnitConfig virtualUnit;
+    // Several virtual units (serials SIM0001..), each with its own state
+    // and faults, instead of the one above; unused when empty.
+    std::vector<VirtualUnitConfig> virtualUnits;
     // A mode file to open at start.
     QString openFile;
     // The settings file; empty for the per-user settings.

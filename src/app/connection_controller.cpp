@@ -3,8 +3,10 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <algorithm>
 
 #include "context/device_context.h"
+#include "link/link.h"
 #include "protocol/report.h"
 
 namespace v36 {
@@ -92,7 +94,7 @@ void ConnectionController::startWatching() {
                 [self, event] {
                     if (!self) return;
                     if (event.kind == HotplugEvent::Kind::Arrival) {
-                        self->arrival();
+                        self->arrival(event.path);
                     } else {
                         self->removal(event.path);
                     }
@@ -111,43 +113,140 @@ void ConnectionController::startWatching() {
     }
 }
 
-void ConnectionController::connectAtStart() {
-    startTimer_.stop();
-    startWatching();
-    const OpenResult opened = ctx_.openLink();
-    if (opened) {
-        beginConnection(5000);
-        return;
-    }
-    // A unit that is present but may not be opened is worth a word;
-    // otherwise the window waits quietly for an arrival.
-    if (opened.error == OpenError::PermissionDenied && !permissionShown_) {
-        permissionShown_ = true;
-        emit openFailed(QString::fromStdString(opened.message));
-    }
-    finishStart();
+void ConnectionController::listUnits() {
+    UnitList list = ctx_.backend().listUnits(ctx_.trace);
+    // A list that could not be read keeps the last one: the open unit is
+    // still known by its link.
+    if (list.ok()) units_ = std::move(list.units);
+    emit unitsChanged();
 }
 
-void ConnectionController::arrival() {
-    if (shuttingDown_.load()) return;
-    const OpenResult opened = ctx_.openLink();
+int ConnectionController::openUnitIndex() const {
+    if (!connected()) return -1;
+    const std::string path = ctx_.link.devicePath();
+    for (std::size_t i = 0; i < units_.size(); ++i)
+        if (samePathIgnoringAsciiCase(units_[i].path, path)) return static_cast<int>(i);
+    return -1;
+}
+
+UnitListing ConnectionController::openUnit() const {
+    const int i = openUnitIndex();
+    if (i >= 0) return units_[static_cast<std::size_t>(i)];
+    UnitListing none;
+    if (connected()) none.path = ctx_.link.devicePath();
+    return none;
+}
+
+bool ConnectionController::openAndBegin(const std::string& path, int noticeMs) {
+    const OpenResult opened = ctx_.openLink(path);
     if (!opened) {
+        // A unit that is present but may not be opened is worth a word;
+        // otherwise the window waits quietly for an arrival.
         if (opened.error == OpenError::PermissionDenied && !permissionShown_) {
             permissionShown_ = true;
             emit openFailed(QString::fromStdString(opened.message));
         }
+        return false;
+    }
+    emit unitsChanged();
+    beginConnection(noticeMs);
+    return true;
+}
+
+void ConnectionController::connectAtStart() {
+    startTimer_.stop();
+    startWatching();
+    listUnits();
+    // The unit last used, when it is attached and its serial tells it from
+    // the others; else the first that opens.
+    std::string path;
+    if (!preferredSerial_.empty()) {
+        int matches = 0;
+        for (const UnitListing& unit : units_) {
+            if (unit.serial == preferredSerial_) {
+                path = unit.path;
+                ++matches;
+            }
+        }
+        if (matches != 1) path.clear();
+    }
+    if (!path.empty() && openAndBegin(path, 5000)) return;
+    if (openAndBegin({}, 5000)) return;
+    finishStart();
+}
+
+void ConnectionController::arrival(const std::string& path) {
+    if (shuttingDown_.load()) return;
+    listUnits();
+    if (connected() || switching_) {
+        // The open unit keeps the window; the new one waits in the list.
+        for (const UnitListing& unit : units_) {
+            if (samePathIgnoringAsciiCase(unit.path, path)) {
+                emit unitArrived(
+                    QString::fromStdString(unit.serial.empty() ? unit.path : unit.serial));
+                return;
+            }
+        }
         return;
     }
-    beginConnection(4000);
+    // With none open the unit that arrived is opened (or, failing that, the
+    // first that opens).
+    if (!path.empty() && openAndBegin(path, 4000)) return;
+    openAndBegin({}, 4000);
 }
 
 void ConnectionController::removal(const std::string& path) {
     ctx_.trace.write("removed!\n");
-    if (!ctx_.handleRemoval(path)) return;
+    const bool open = ctx_.handleRemoval(path);
+    listUnits();
+    if (!open) return;
     // A question about offline edits still open has no unit to answer for.
     choosing_ = false;
     pollTimer_.stop();
     emit unitRemoved();
+}
+
+bool ConnectionController::switchTo(const std::string& path) {
+    if (shuttingDown_.load() || switching_ || syncing() || choosing_) return false;
+    const auto attached = std::find_if(units_.begin(), units_.end(), [&](const UnitListing& u) {
+        return samePathIgnoringAsciiCase(u.path, path);
+    });
+    if (attached == units_.end()) return false;
+    if (connected() && samePathIgnoringAsciiCase(ctx_.link.devicePath(), path)) return false;
+    const std::string chosen = attached->path;
+    if (!connected()) {
+        refused_ = false;
+        return openAndBegin(chosen, 4000);
+    }
+    // The goodbye and the close wait on the link: the writer does them after
+    // what was posted before; then the chosen unit is opened here.
+    switching_ = true;
+    pollTimer_.stop();
+    unread_ = false;
+    pushAfterPull_.reset();
+    defaultMode_.clear();
+    DeviceContext& ctx = ctx_;
+    QPointer<ConnectionController> self(this);
+    ctx_.editor.post([&ctx, self, chosen](Senders& s) {
+        s.sendCommand({cmd::kDisconnect, -1});
+        ctx.closeLink();
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, chosen] {
+                if (!self) return;
+                self->switching_ = false;
+                if (self->shuttingDown_.load()) return;
+                self->refused_ = false;
+                if (!self->openAndBegin(chosen, 4000)) {
+                    // It went in the meantime: the window is without a unit.
+                    self->listUnits();
+                    emit self->unitRemoved();
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    emit unitsChanged();
+    return true;
 }
 
 void ConnectionController::beginConnection(int noticeMs) {

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "link/backend.h"
 #include "protocol/default_mode.h"
@@ -21,11 +22,12 @@ namespace v36 {
 
 class DeviceContext;
 
-// The connection to the unit, without a widget: opening at start and on
-// arrival, closing on removal, the pull and push with their outcome, the
-// question of what becomes of edits made without a unit, and the level
-// poll. The window observes it through its signals and answers its
-// question; nothing here waits in a nested event loop.
+// The connection to the unit, without a widget: the attached units and the
+// one open among them, opening at start (the unit last used first) and on
+// arrival, a switch to another attached unit, closing on removal, the pull and push with their
+// outcome, the question of what becomes of edits made without a unit, and the level poll. The
+// window observes it through its signals and answers its question; nothing here waits in a nested
+// event loop.
 class ConnectionController : public QObject {
     Q_OBJECT
 
@@ -52,8 +54,26 @@ class ConnectionController : public QObject {
     // The first connection, once the start delay has passed; from then on
     // the arrival and removal of units.
     void start();
-    void arrival();
+    // A unit arrived at `path` (empty: somewhere). With a unit open it only
+    // joins the list: the open unit keeps the window.
+    void arrival(const std::string& path = {});
     void removal(const std::string& path);
+
+    // --- Several units -------------------------------------------------------
+    // The units attached now, sorted by path, as last listed.
+    const std::vector<UnitListing>& units() const { return units_; }
+    // The place of the open unit in units(), or -1.
+    int openUnitIndex() const;
+    // The open unit's listing (empty when none is open).
+    UnitListing openUnit() const;
+    // The unit (by its USB serial number) to open at start when it is attached.
+    void setPreferredSerial(std::string serial) { preferredSerial_ = std::move(serial); }
+    // Lets the open unit go and opens the one at `path`; its pull follows as
+    // for an arrival (edits made without a unit are asked about first).
+    // False, with nothing changed, when it is the open unit, is not attached,
+    // or a pull, a push or the question is under way.
+    bool switchTo(const std::string& path);
+    bool switching() const { return switching_; }
 
     // A pull (a recall, a reset of the unit) or a push of the store (a
     // loaded file) with the sync shown.
@@ -108,9 +128,17 @@ class ConnectionController : public QObject {
     void offlineEditsPushed();
     // The open unit went away.
     void unitRemoved();
+    // The list of attached units changed (an arrival, a removal, a switch).
+    void unitsChanged();
+    // A unit arrived while another is open: it waits in the list.
+    void unitArrived(const QString& name);
 
   private:
     void startWatching();
+    void listUnits();
+    // Opens the unit at `path` (empty: the first that opens) and begins its
+    // connection; a permission problem is shown once.
+    bool openAndBegin(const std::string& path, int noticeMs);
     void connectAtStart();
     void beginConnection(int noticeMs);
     void startPull();
@@ -136,6 +164,9 @@ class ConnectionController : public QObject {
     bool permissionShown_ = false;
     bool choosing_ = false;
     bool levelPollEnable_ = true;
+    bool switching_ = false;
+    std::vector<UnitListing> units_;
+    std::string preferredSerial_;
     // The edits made without a unit, pushed once the arrived unit is read.
     std::optional<ModeImage> pushAfterPull_;
     int pushAfterPullMode_ = -1;

@@ -13,6 +13,7 @@
 #include "build_info.h"
 #include "pages/factories.h"
 #include "protocol/mode_file.h"
+#include "sim/virtual_units.h"
 
 namespace {
 
@@ -48,13 +49,20 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption simFault(
         QStringLiteral("sim-fault"),
         QStringLiteral("A fault of the virtual unit: silent, drop=PERCENT, garbage=PERCENT, "
-                       "unplug-after=N, model=TEXT or protocol=N (repeatable)."),
+                       "unplug-after=N, model=TEXT or protocol=N; N:KIND for unit N only "
+                       "(repeatable)."),
         QStringLiteral("KIND"));
     parser.addOption(simFault);
     const QCommandLineOption simState(
         QStringLiteral("sim-state"),
         QStringLiteral("Start the virtual unit from a mode file (.ev36)."), QStringLiteral("FILE"));
     parser.addOption(simState);
+    const QCommandLineOption simUnits(
+        QStringLiteral("sim-units"),
+        QStringLiteral("Start this many virtual units (1..64), serials SIM0001 on; a fault "
+                       "N:KIND goes to unit N only."),
+        QStringLiteral("N"));
+    parser.addOption(simUnits);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A mode file (.ev36) to open at start."), "[file]");
 
@@ -88,9 +96,12 @@ int main(int argc, char* argv[]) {
         if (!error.empty()) simErrors.append(QString::fromStdString(error));
         options.simulate = true;
     }
-    for (const QString& fault : parser.values(simFault)) {
-        const std::string error = v36::applySimFault(options.virtualUnit, fault.toStdString());
-        if (!error.empty()) simErrors.append(QString::fromStdString(error));
+    int unitCount = 1;
+    if (parser.isSet(simUnits)) {
+        const std::string error =
+            v36::parseSimUnits(parser.value(simUnits).toStdString(), unitCount);
+        if (!error.empty())
+            simErrors.append(QStringLiteral("--sim-units: ") + QString::fromStdString(error));
         options.simulate = true;
     }
     if (parser.isSet(simState)) {
@@ -106,6 +117,19 @@ int main(int argc, char* argv[]) {
         }
         options.simulate = true;
     }
+    // The faults go to every unit, or as N:KIND to unit N.
+    std::vector<v36::VirtualUnitConfig> units =
+        v36::virtualUnitConfigs(unitCount, options.virtualUnit);
+    for (const QString& fault : parser.values(simFault)) {
+        const std::string error = v36::applySimFault(units, fault.toStdString());
+        if (!error.empty()) simErrors.append(QString::fromStdString(error));
+        options.simulate = true;
+    }
+    if (unitCount > 1) {
+        options.virtualUnits = std::move(units);
+    } else {
+        options.virtualUnit = units.front();
+    }
     if (!simErrors.isEmpty()) {
         for (const QString& e : simErrors)
             std::fprintf(stderr, "dsp-v36: %s\n", qPrintable(e));
@@ -114,6 +138,8 @@ int main(int argc, char* argv[]) {
     if (options.simulate) {
         // The virtual unit keeps no traffic log in a long run.
         options.virtualUnit.recording = false;
+        for (v36::VirtualUnitConfig& unit : options.virtualUnits)
+            unit.recording = false;
     }
 
     v36::CKorvelv13App app(std::move(options));

@@ -37,6 +37,8 @@ namespace v36 {
 namespace {
 
 const char* const kModeDigitsZh[] = {"一", "二", "三", "四"};
+// The serial number of the unit last read whole.
+const char kLastUnitKey[] = "lastUnitSerial";
 
 int clampMode(int i) {
     return std::clamp(i, 0, 3);
@@ -89,6 +91,9 @@ void CKorvelv13View::OnCreate() {
     qApp->installEventFilter(this);
     updateCommandUI();
     observeConnection();
+    // The unit last used is opened first when several are attached.
+    app_.connection().setPreferredSerial(
+        app_.settings().value(QLatin1String(kLastUnitKey)).toString().toStdString());
     app_.connection().start();
 }
 
@@ -408,10 +413,23 @@ void CKorvelv13View::observeConnection() {
         // The edits are on the unit now; the history stays with them.
         app_.document().end();
     });
+    connect(&c, &ConnectionController::unitsChanged, this, &CKorvelv13View::updateCommandUI);
+    connect(&c, &ConnectionController::unitArrived, this, [this](const QString& name) {
+        // The open unit keeps the window; the chooser offers the new one.
+        const int lang = app_.languageIndex();
+        ShowTrayNotice(unitArrivedText(name, lang), pick(lang, "信息", "Information"), 5000);
+        updateCommandUI();
+    });
     connect(&c, &ConnectionController::unitRemoved, this, [this] {
         const int lang = app_.languageIndex();
-        ShowTrayNotice(pick(lang, "设备已断开!", "Device Disconnected!"),
-                       pick(lang, "信息", "Information"), 5000);
+        QString text = pick(lang, "设备已断开!", "Device Disconnected!");
+        // Another unit stays: the window does not move to it unasked.
+        if (!app_.connection().units().empty()) {
+            text += QLatin1Char('\n') + pick(lang, "其他设备仍已接入：可在状态栏中选择。",
+                                             "Other units are attached: choose one in the "
+                                             "status bar.");
+        }
+        ShowTrayNotice(text, pick(lang, "信息", "Information"), 5000);
         app_.updateTitle();
         updateCommandUI();
     });
@@ -469,6 +487,10 @@ void CKorvelv13View::onSyncFinished(SyncKind kind, ConnectionController::Outcome
     using Outcome = ConnectionController::Outcome;
     if (outcome == Outcome::Accepted) {
         app_.document().synchronised(app_.connection().pushingOfflineEdits());
+        const UnitListing unit = app_.connection().openUnit();
+        if (!unit.serial.empty())
+            app_.settings().setValue(QLatin1String(kLastUnitKey),
+                                     QString::fromStdString(unit.serial));
         ribbon_->refresh();
         if (page_) page_->RefreshFromStore();
         for (CToolDialog* dialog : app_.openToolDialogs()) {

@@ -1,6 +1,8 @@
 #include "app/ribbon_presenter.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QMenu>
 #include <QPushButton>
 #include <QWheelEvent>
 
@@ -295,6 +297,51 @@ void RibbonPresenter::refreshPitchCaption() {
                                        app_.device().store.params.getInt(w::musicPitch)));
 }
 
+void RibbonPresenter::refreshUnitChooser(CMFCMyRibbonStatusBar& status) {
+    QPushButton* chooser = status.unitChooser();
+    const ConnectionController& c = app_.connection();
+    const std::vector<UnitListing>& units = c.units();
+    const int lang = app_.languageIndex();
+    const int open = c.openUnitIndex();
+    const bool connected = app_.isConnected();
+    // Shown while several units are attached, or one that is not open and
+    // was not refused (the open unit left, or was let go).
+    const int count = static_cast<int>(units.size());
+    const bool shown = count > 1 || (count == 1 && !connected && !c.refused());
+    chooser->setVisible(shown);
+    if (!shown) return;
+    QString name;
+    if (open >= 0) {
+        const UnitListing& u = units[static_cast<std::size_t>(open)];
+        name = QString::fromStdString(u.serial.empty() ? u.path : u.serial);
+    }
+    chooser->setText(unitChooserText(open + 1, count, name, lang));
+    // No switch while a unit is being read, written or asked about.
+    const bool busy = c.syncing() || c.switching() || c.waitingForChoice();
+    chooser->setEnabled(!busy);
+
+    // The menu, rebuilt when the list, the open unit or the language changed.
+    QString key = QString::number(lang) + QLatin1Char('|') + QString::number(open);
+    for (const UnitListing& u : units)
+        key += QLatin1Char('|') + QString::fromStdString(u.path + "\t" + u.serial);
+    if (key == unitMenuKey_) return;
+    unitMenuKey_ = key;
+    QMenu* menu = chooser->menu();
+    menu->clear();
+    for (int i = 0; i < count; ++i) {
+        const UnitListing& u = units[static_cast<std::size_t>(i)];
+        QAction* action = menu->addAction(unitMenuText(i + 1, QString::fromStdString(u.serial),
+                                                       QString::fromStdString(u.path), lang));
+        action->setCheckable(true);
+        action->setChecked(i == open);
+        const std::string path = u.path;
+        connect(action, &QAction::triggered, this, [this, path] {
+            app_.connection().switchTo(path);
+            updateCommandUI();
+        });
+    }
+}
+
 void RibbonPresenter::updateCommandUI() {
     CMyMFCRibbonBar& r = ribbon();
     CMFCMyRibbonStatusBar* status = frame_.statusPanes();
@@ -324,6 +371,7 @@ void RibbonPresenter::updateCommandUI() {
         status->bypassCheck()->setChecked(eqPage && page->IsEqBypassed());
         status->resetButton()->setText(pick(lang, "重置均衡", "Reset EQ"));
         status->resetButton()->setEnabled(eqPage);
+        refreshUnitChooser(*status);
     }
 
     // Undo and Redo name the step they would take.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QTimer>
 #include <functional>
 
@@ -12,6 +13,7 @@ namespace v36 {
 
 class CEditorPage;
 class CKorvelv13App;
+class CMFCMyRibbonStatusBar;
 class CMainFrame;
 class CMyMFCRibbonBar;
 enum class VolumeControl;
@@ -58,6 +60,9 @@ class RibbonPresenter : public QObject {
     void OnPitch(int value);
     void OnMuteCommand(int id);
     void refreshPitch();
+    // The unit chooser of the status bar: which unit is open, and the menu
+    // that switches to another.
+    void refreshUnitChooser(CMFCMyRibbonStatusBar& status);
 
     CKorvelv13App& app_;
     CMainFrame& frame_;
@@ -67,6 +72,8 @@ class RibbonPresenter : public QObject {
     // A unit that stops answering says nothing: how the link fares is looked
     // at once a second.
     QTimer linkTimer_;
+    // What the unit chooser's menu was last built from.
+    QString unitMenuKey_;
 };
 
 }  // namespace v36

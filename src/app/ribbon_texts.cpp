@@ -160,6 +160,25 @@ QString usbPaneText(bool connected, int lang) {
                      : pick(lang, "USB：未连接", "USB:Disconnected");
 }
 
+QString unitChooserText(int open, int count, const QString& name, int lang) {
+    if (open <= 0) {
+        if (count == 1) return pick(lang, "已接入 1 台设备：打开它", "1 unit attached: open it");
+        return pick(lang, "已接入 %1 台设备：请选择", "%1 units attached: choose one").arg(count);
+    }
+    return pick(lang, "设备 %1/%2 · %3", "Unit %1 of %2 · %3").arg(open).arg(count).arg(name);
+}
+
+QString unitMenuText(int index, const QString& serial, const QString& path, int lang) {
+    const QString shown = serial.isEmpty() ? pick(lang, "（无序列号）", "(no serial)") : serial;
+    return QStringLiteral("%1 · %2 (%3)").arg(index).arg(shown, path);
+}
+
+QString unitArrivedText(const QString& name, int lang) {
+    return pick(lang, "又一台设备已接入：%1。可在状态栏中切换。",
+                "Another unit arrived: %1. Switch to it in the status bar.")
+        .arg(name);
+}
+
 QString modePaneText(int currentMode, const QString& modeName, int lang) {
     static const char* const kZh[] = {"模式一", "模式二", "模式三", "模式四"};
     static const char* const kEn[] = {"Mode1", "Mode2", "Mode3", "Mode4"};

@@ -134,6 +134,15 @@ MicStatusTexts micStatusTexts(const std::array<std::uint8_t, 4>& status, int lan
 QString usbPaneText(bool connected, int languageIndex);
 // "当前模式:%s[%s]" / "Current Mode:%s[%s]" with the mode and its name.
 QString modePaneText(int currentMode, const QString& modeName, int languageIndex);
+// The unit chooser: "Unit 2 of 3 · SIM0002" for the open unit (`open`
+// counted from 1, `name` its serial or else its path), or, with none open
+// (open 0), how many are attached to choose from.
+QString unitChooserText(int open, int count, const QString& name, int languageIndex);
+// One entry of its menu: "2 · SIM0002 (virtual:v36/2)", "2 · (no serial)
+// (/dev/hidraw3)".
+QString unitMenuText(int index, const QString& serial, const QString& path, int languageIndex);
+// The notice of a unit that arrived while another is open.
+QString unitArrivedText(const QString& name, int languageIndex);
 
 // The limit message of a volume control (empty when it has no limit).
 QString volumeLimitMessage(VolumeControl control, int languageIndex);

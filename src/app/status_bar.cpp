@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QMenu>
 #include <QPushButton>
 
 #include "app/language.h"
@@ -37,6 +38,13 @@ CMFCMyRibbonStatusBar::CMFCMyRibbonStatusBar(QWidget* parent) : QStatusBar(paren
         return pane;
     };
     add(id::kPaneUsb, "USB:未连接", 52, Qt::AlignLeft);
+    unitChooser_ = new QPushButton(this);
+    unitChooser_->setObjectName(QStringLiteral("unitChooser"));
+    unitChooser_->setFlat(true);
+    unitChooser_->setFocusPolicy(Qt::NoFocus);
+    unitChooser_->setMenu(new QMenu(unitChooser_));
+    unitChooser_->hide();
+    addWidget(unitChooser_);
     auto* separator = new QFrame(this);
     separator->setFrameShape(QFrame::VLine);
     separator->setFrameShadow(QFrame::Sunken);

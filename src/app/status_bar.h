@@ -24,8 +24,9 @@ class CMyMFCRibbonStatusBarPane : public QLabel {
     QColor colour_;
 };
 
-// The status bar: panes 120, 121 and 32923 on the left, the EQ bypass check
-// box (1121) and the EQ reset button (1122) on the right.
+// The status bar: panes 120, 121 and 32923 on the left with the unit chooser
+// (shown while several units are attached), the EQ bypass check box (1121)
+// and the EQ reset button (1122) on the right.
 class CMFCMyRibbonStatusBar : public QStatusBar {
     Q_OBJECT
 
@@ -35,6 +36,8 @@ class CMFCMyRibbonStatusBar : public QStatusBar {
     CMyMFCRibbonStatusBarPane* pane(int id) const { return panes_.value(id); }
     QCheckBox* bypassCheck() const { return bypass_; }
     QPushButton* resetButton() const { return reset_; }
+    // Which unit is open, with a menu of the attached units.
+    QPushButton* unitChooser() const { return unitChooser_; }
 
   signals:
     void command(int id);
@@ -43,6 +46,7 @@ class CMFCMyRibbonStatusBar : public QStatusBar {
     QHash<int, CMyMFCRibbonStatusBarPane*> panes_;
     QCheckBox* bypass_ = nullptr;
     QPushButton* reset_ = nullptr;
+    QPushButton* unitChooser_ = nullptr;
 };
 
 }  // namespace v36

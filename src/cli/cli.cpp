@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -13,14 +14,17 @@
 #include "build_info.h"
 #include "cli/connection.h"
 #include "cli/eq_command.h"
+#include "cli/io.h"
 #include "cli/json.h"
 #include "cli/serve.h"
 #ifdef V36_WITH_MQTT
 #include "cli/fleet_command.h"
 #endif
 #include "cli/target.h"
+#include "cli/units.h"
 #include "dsp/eq_model.h"
 #include "dsp/filter_design.h"
+#include "link/hid_backend.h"
 #include "protocol/bytes.h"
 #include "protocol/controls.h"
 #include "protocol/edit.h"
@@ -30,6 +34,7 @@
 #include "protocol/senders.h"
 #include "protocol/word_table.h"
 #include "protocol/words.h"
+#include "sim/virtual_units.h"
 
 namespace v36::cli {
 
@@ -135,7 +140,9 @@ struct Globals {
     bool debugTrace = false;
     std::string simState;
     std::string simLatency;
+    std::string simUnits;
     std::vector<std::string> simFaults;
+    std::string device;
 };
 
 }  // namespace
@@ -154,16 +161,6 @@ CLI::Validator finiteNumber() {
 
 namespace {
 
-int fail(const std::string& message) {
-    std::cerr << "v36ctl: " << message << "\n";
-    return kExitFailure;
-}
-
-int usage(const std::string& message) {
-    std::cerr << "v36ctl: " << message << "\n";
-    return kExitUsage;
-}
-
 bool loadInto(ParamStore& store, const std::string& path, std::string& error) {
     const FileResult r = loadModeFile(store, pathFromText(path));
     if (!r) {
@@ -173,31 +170,31 @@ bool loadInto(ParamStore& store, const std::string& path, std::string& error) {
     return true;
 }
 
-int cmdDump(const std::string& path, bool json) {
+int cmdDump(const std::string& path, bool json, Io& io) {
     ParamStore store;
     store.resetToDefaults();
     std::string error;
-    if (!loadInto(store, path, error)) return fail(error);
+    if (!loadInto(store, path, error)) return io.fail(error);
     const auto entries = describe(store);
     if (json) {
         Json j = Json::object();
         for (const auto& e : entries)
             j[e.name] = e.json;
-        std::cout << jsonText(j) << "\n";
+        io.out << jsonText(j) << "\n";
     } else {
         for (const auto& e : entries)
-            std::cout << e.name << " = " << e.text << "\n";
+            io.out << e.name << " = " << e.text << "\n";
     }
     return kExitOk;
 }
 
-int cmdDiff(const std::string& pathA, const std::string& pathB, bool json) {
+int cmdDiff(const std::string& pathA, const std::string& pathB, bool json, Io& io) {
     ParamStore a;
     ParamStore b;
     a.resetToDefaults();
     b.resetToDefaults();
     std::string error;
-    if (!loadInto(a, pathA, error) || !loadInto(b, pathB, error)) return fail(error);
+    if (!loadInto(a, pathA, error) || !loadInto(b, pathB, error)) return io.fail(error);
     const auto ea = describe(a);
     const auto eb = describe(b);
     Json j = Json::object();
@@ -207,10 +204,10 @@ int cmdDiff(const std::string& pathA, const std::string& pathB, bool json) {
         if (json) {
             j[ea[i].name] = Json::array({ea[i].json, eb[i].json});
         } else {
-            std::cout << ea[i].name << ": " << ea[i].text << " -> " << eb[i].text << "\n";
+            io.out << ea[i].name << ": " << ea[i].text << " -> " << eb[i].text << "\n";
         }
     }
-    if (json) std::cout << jsonText(j) << "\n";
+    if (json) io.out << jsonText(j) << "\n";
     return kExitOk;
 }
 
@@ -234,9 +231,9 @@ struct DesignArgs {
     bool json = false;
 };
 
-int cmdDesign(const DesignArgs& a) {
+int cmdDesign(const DesignArgs& a, Io& io) {
     if (a.bank.has_value() != a.index.has_value()) {
-        return usage("design: --bank and --index go together");
+        return io.usage("design: --bank and --index go together");
     }
     const SectionCoefficients c = DesignSection(a.type, a.freq, a.q, a.gain, kSampleRate);
     std::optional<Report> report;
@@ -257,11 +254,11 @@ int cmdDesign(const DesignArgs& a) {
                   {"b1", single(c.b1)},
                   {"b2", single(c.b2)}};
         if (report) j["report"] = hex(*report);
-        std::cout << jsonText(j) << "\n";
+        io.out << jsonText(j) << "\n";
     } else {
-        std::cout << "A1 " << g(c.a1) << "\nA2 " << g(c.a2) << "\nB0 " << g(c.b0) << "\nB1 "
-                  << g(c.b1) << "\nB2 " << g(c.b2) << "\n";
-        if (report) std::cout << "report " << hex(*report) << "\n";
+        io.out << "A1 " << g(c.a1) << "\nA2 " << g(c.a2) << "\nB0 " << g(c.b0) << "\nB1 " << g(c.b1)
+               << "\nB2 " << g(c.b2) << "\n";
+        if (report) io.out << "report " << hex(*report) << "\n";
     }
     return kExitOk;
 }
@@ -269,27 +266,33 @@ int cmdDesign(const DesignArgs& a) {
 // get and set, on the unit or on a mode file. A set is the edit every
 // front end makes of the value; a unit's volume limit applies as on the
 // ribbon.
-int runGetSet(EditTarget& target, int word, const std::optional<WordValue>& value) {
+int runGetSet(EditTarget& target, int word, const std::optional<WordValue>& value, Io& io) {
     std::string error;
-    if (!target.load(error)) return fail(error);
+    if (!target.load(error)) return io.fail(error);
     if (value) {
         WordValue v = *value;
         if (const auto limit = volumeLimit(target.store(), word, target.unitAttached());
             limit && v.i > *limit) {
-            std::cerr << "v36ctl: " << wordInfo(word).name << " is limited to " << *limit
-                      << " by the unit's machine settings\n";
+            io.note(std::string(wordInfo(word).name) + " is limited to " + std::to_string(*limit) +
+                    " by the unit's machine settings");
             v.i = *limit;
         }
         target.editor().apply(wordEdit(target.store(), word, v));
-        if (!target.finish(error)) return fail(error);
+        if (!target.finish(error)) return io.fail(error);
     }
-    std::cout << wordText(target.store(), word) << "\n";
+    io.out << wordText(target.store(), word) << "\n";
     return kExitOk;
 }
 
 }  // namespace
 
 int run(int argc, char** argv) {
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    return run(args, RunEnvironment{});
+}
+
+int run(const std::vector<std::string>& args, const RunEnvironment& env) {
+    Io io(*env.out, *env.err);
     CLI::App app{"v36ctl: the command-line tool for the V36 DSP unit and its mode files", "v36ctl"};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("v36ctl ") + kVersion,
@@ -300,15 +303,27 @@ int run(int argc, char** argv) {
                    "Start the virtual unit from a mode file (with --simulate)");
     app.add_option("--sim-latency", globals.simLatency,
                    "The virtual unit's time from a report to its answer, in ms (with --simulate)");
+    app.add_option("--sim-units", globals.simUnits,
+                   "Start this many virtual units (1..64; with --simulate), serials SIM0001 on");
     app.add_option("--sim-fault", globals.simFaults,
-                   "A fault of the virtual unit (with --simulate): silent, drop=PERCENT, "
-                   "garbage=PERCENT, unplug-after=N, model=TEXT or protocol=N; repeatable");
+                   "A fault of the virtual units (with --simulate): silent, drop=PERCENT, "
+                   "garbage=PERCENT, unplug-after=N, model=TEXT or protocol=N; N:FAULT for "
+                   "unit N only; repeatable");
+    auto* deviceOpt = app.add_option(
+        "--device", globals.device,
+        "The unit to talk to when several are attached: its index from `list`, its serial "
+        "number or its path");
     app.add_flag("--trace", globals.trace,
                  "Print every report written (TX) and read (RX) on standard error");
     app.add_flag("--debug-trace", globals.debugTrace,
                  "Print the link's debug traces on standard error (also V36_DEBUG_TRACE=1)");
 
     int exitCode = kExitOk;
+
+    // list
+    auto* list = app.add_subcommand("list", "List every attached unit and identify each");
+    bool listJson = false;
+    list->add_flag("--json", listJson, "Print JSON");
 
     // info
     auto* info = app.add_subcommand("info", "Identify the unit and print what it reports");
@@ -324,6 +339,10 @@ int run(int argc, char** argv) {
     bool noStore = false;
     push->add_option("file", pushIn, "The mode file (.ev36)")->required();
     push->add_flag("--no-store", noStore, "Do not store a default-mode file into its memory mode");
+    // --all: the same command to every attached unit at once.
+    bool all = false;
+    const char* const allHelp = "The same command to every attached unit, at once";
+    push->add_flag("--all", all, allHelp);
 
     // get / set
     auto* get = app.add_subcommand("get", "Read one parameter by name (pulls first)");
@@ -334,6 +353,7 @@ int run(int argc, char** argv) {
     std::string setValue;
     set->add_option("name", setName, "e.g. micVolume, outSub.compRatio")->required();
     set->add_option("value", setValue, "The value in display units")->required();
+    set->add_flag("--all", all, allHelp);
     std::string modeFile;
     for (auto* command : {get, set}) {
         command->add_option("--file", modeFile,
@@ -347,6 +367,7 @@ int run(int argc, char** argv) {
     int modeNumber = 1;
     auto* recall = mode->add_subcommand("recall", "Recall memory mode N (1..4) and pull");
     recall->add_option("N", modeNumber, "1..4")->required()->check(CLI::Range(1, 4));
+    recall->add_flag("--all", all, allHelp);
     auto* store = mode->add_subcommand("store", "Store the unit's live set into mode N (1..4)");
     store->add_option("N", modeNumber, "1..4")->required()->check(CLI::Range(1, 4));
 
@@ -412,41 +433,54 @@ int run(int argc, char** argv) {
 #endif
 
     try {
-        app.parse(argc, argv);
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
+        const int code = app.exit(e, io.out, *env.err);
         return code == 0 ? kExitOk : kExitUsage;
     }
 
     if (!globals.simState.empty() && !globals.simulate) {
-        return usage("--sim-state needs --simulate");
+        return io.usage("--sim-state needs --simulate");
     }
     VirtualUnitConfig unitConfig;
-    if (!globals.simLatency.empty() || !globals.simFaults.empty()) {
-        if (!globals.simulate) return usage("--sim-latency and --sim-fault need --simulate");
+    int unitCount = 1;
+    if (!globals.simLatency.empty() || !globals.simFaults.empty() || !globals.simUnits.empty()) {
+        if (!globals.simulate) {
+            return io.usage("--sim-units, --sim-latency and --sim-fault need --simulate");
+        }
         if (!globals.simLatency.empty()) {
             const std::string why = applySimLatency(unitConfig, globals.simLatency);
-            if (!why.empty()) return usage("--sim-latency: " + why);
+            if (!why.empty()) return io.usage("--sim-latency: " + why);
         }
-        for (const std::string& fault : globals.simFaults) {
-            const std::string why = applySimFault(unitConfig, fault);
-            if (!why.empty()) return usage("--sim-fault: " + why);
+        if (!globals.simUnits.empty()) {
+            const std::string why = parseSimUnits(globals.simUnits, unitCount);
+            if (!why.empty()) return io.usage("--sim-units: " + why);
         }
     }
+    // The run's virtual units keep no traffic log.
+    unitConfig.recording = false;
+    std::vector<VirtualUnitConfig> unitConfigs = virtualUnitConfigs(unitCount, unitConfig);
+    for (const std::string& fault : globals.simFaults) {
+        const std::string why = applySimFault(unitConfigs, fault);
+        if (!why.empty()) return io.usage("--sim-fault: " + why);
+    }
+    if (*deviceOpt && all) return io.usage("--device and --all do not go together");
 
     // Offline commands.
 #ifdef V36_WITH_MQTT
     if (*fleetArgs.command) return runFleet(fleetArgs);
 #endif
-    if (*dump) return cmdDump(dumpIn, dumpJson);
-    if (*diff) return cmdDiff(diffA, diffB, diffJson);
+    if (*dump) return cmdDump(dumpIn, dumpJson, io);
+    if (*diff) return cmdDiff(diffA, diffB, diffJson, io);
     if (*design) {
         if (*bankOpt) designArgs.bank = bank;
         if (*indexOpt) designArgs.index = index;
-        return cmdDesign(designArgs);
+        return cmdDesign(designArgs, io);
     }
     const bool eqCommand = eqArgs.given();
-    if (eqCommand && !eqArgs.prepare(exitCode)) return exitCode;
+    if (eqCommand && !eqArgs.prepare(io, exitCode)) return exitCode;
+    all = all || eqArgs.all;
 
     // Names and values are checked before the unit is opened.
     std::optional<int> word;
@@ -454,82 +488,112 @@ int run(int argc, char** argv) {
     if (*get || *set) {
         const std::string& name = *get ? getName : setName;
         word = findWord(name);
-        if (!word) return usage("no parameter named \"" + name + "\"");
+        if (!word) return io.usage("no parameter named \"" + name + "\"");
         if (*set) {
             std::string why;
             value = parseWordValue(*word, setValue, why);
-            if (!value) return usage(why);
+            if (!value) return io.usage(why);
         }
     }
 
     if (*serveArgs.command) {
         const std::string why = checkServeArgs(serveArgs);
-        if (!why.empty()) return usage(why);
+        if (!why.empty()) return io.usage(why);
         holdStopSignals();
     }
 
     // A mode file edited with no unit attached.
     if (!modeFile.empty()) {
         if (globals.simulate || !globals.simState.empty()) {
-            return usage("--file edits a mode file with no unit: leave out --simulate");
+            return io.usage("--file edits a mode file with no unit: leave out --simulate");
         }
+        if (*deviceOpt || all) return io.usage("--file edits a mode file: no --device or --all");
         ModeFileTarget target(pathFromText(modeFile));
-        if (eqCommand) return runEq(target, eqArgs);
-        return runGetSet(target, *word, value);
+        if (eqCommand) return runEq(target, eqArgs, io);
+        return runGetSet(target, *word, value, io);
     }
 
-    // Commands on the unit.
+    // Commands on the units: the USB units, or the virtual units of this run
+    // (or of the caller).
+    std::unique_ptr<LinkBackend> ownUnits;
+    LinkBackend* units = env.units;
+    if (!units) {
+        if (globals.simulate) {
+            if (!globals.simState.empty()) {
+                // Every virtual unit starts from the file, volumes and all.
+                ParamStore state;
+                state.resetToDefaults();
+                std::string error;
+                if (!loadInto(state, globals.simState, error)) return io.fail(error);
+                const ModeImage image = captureModeImage(state);
+                for (VirtualUnitConfig& config : unitConfigs)
+                    config.startState = image;
+            }
+            ownUnits = std::make_unique<VirtualUnits>(std::move(unitConfigs));
+        } else {
+            ownUnits = std::make_unique<HidBackend>();
+        }
+        units = ownUnits.get();
+    }
     ConnectionOptions options;
     options.simulate = globals.simulate;
-    options.simState = globals.simState;
     options.trace = globals.trace;
     options.debugTrace = globals.debugTrace;
-    options.unit = unitConfig;
-    Connection unit(options);
-    std::string error;
-    if (!unit.open(error)) return fail(error);
-    // Whatever the command made of a unit that stopped answering, the run
-    // says so.
-    auto onUnit = [&]() -> int {
+    options.backend = units;
+    if (*list) return runList(options, listJson, io);
+
+    // What the command does with one unit: the same for one unit and for
+    // each unit of --all.
+    const UnitCommand onUnit = [&](Connection& unit, Io& out) -> int {
+        std::string error;
         if (*info) {
-            if (!unit.identify(error)) return fail(error);
-            return unit.printInfo(infoJson) ? kExitOk : kExitFailure;
+            if (!unit.identify(error)) return out.fail(error);
+            return unit.printInfo(infoJson, out.out) ? kExitOk : kExitFailure;
         }
         if (*pull) {
-            if (!unit.pull(error)) return fail(error);
+            if (!unit.pull(error)) return out.fail(error);
             const FileResult r = saveModeFile(unit.store(), pathFromText(pullOut));
-            if (!r) return fail(r.error.detail);
+            if (!r) return out.fail(r.error.detail);
             return kExitOk;
         }
         if (*push) {
-            if (!unit.pushFile(pathFromText(pushIn), !noStore, error)) return fail(error);
+            if (!unit.pushFile(pathFromText(pushIn), !noStore, error)) return out.fail(error);
             return kExitOk;
         }
         UnitTarget target(unit);
-        if (*get || *set) return runGetSet(target, *word, value);
+        if (*get || *set) return runGetSet(target, *word, value, out);
         if (*recall) {
-            if (!unit.recallMode(modeNumber - 1, error)) return fail(error);
+            if (!unit.recallMode(modeNumber - 1, error)) return out.fail(error);
             return kExitOk;
         }
         if (*store) {
-            if (!unit.storeMode(modeNumber - 1, error)) return fail(error);
+            if (!unit.storeMode(modeNumber - 1, error)) return out.fail(error);
             return kExitOk;
         }
         if (*remoteSave) {
-            if (!unit.saveRemote(pathFromText(remoteFile), error)) return fail(error);
+            if (!unit.saveRemote(pathFromText(remoteFile), error)) return out.fail(error);
             return kExitOk;
         }
         if (*remoteLoad) {
-            if (!unit.loadRemote(pathFromText(remoteFile), error)) return fail(error);
+            if (!unit.loadRemote(pathFromText(remoteFile), error)) return out.fail(error);
             return kExitOk;
         }
-        if (eqCommand) return runEq(target, eqArgs);
+        if (eqCommand) return runEq(target, eqArgs, out);
         if (*serveArgs.command) return runServe(unit, serveArgs);
         return kExitOk;
     };
-    const int code = onUnit();
-    if (code == kExitOk && !unit.answered(error)) return fail(error);
-    return code;
+
+    UnitRequest request;
+    if (*deviceOpt) request.device = globals.device;
+    request.all = all;
+    request.readOnly = *info || *get || *pull || *remoteSave || (eqCommand && eqArgs.readOnly());
+    request.allowsAll = *set || *push || *recall || eqArgs.set->parsed() ||
+                        eqArgs.importText->parsed() || eqArgs.copy->parsed();
+    UnitChoice choice = chooseUnits(*units, request, globals.debugTrace, io);
+    if (choice.exitCode) return *choice.exitCode;
+    if (all) return runOnEveryUnit(choice.units, options, onUnit, io);
+    options.path = choice.path;
+    return runOnUnit(options, onUnit, io);
 }
 
 }  // namespace v36::cli

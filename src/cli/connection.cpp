@@ -35,7 +35,9 @@ std::string traceLine(bool outgoing, const Report& r) {
 struct Connection::Impl {
     explicit Impl(const ConnectionOptions& o) : options(o) {
         if (options.debugTrace) ctx.trace.setEnabled(true);
-        if (options.simulate) {
+        if (options.backend) {
+            ctx.useBackend(*options.backend);
+        } else if (options.simulate) {
             VirtualUnitConfig config = options.unit;
             config.recording = false;
             ctx.useVirtualUnit(config);
@@ -48,9 +50,8 @@ struct Connection::Impl {
                 std::fwrite(line.data(), 1, line.size(), stderr);
             });
         }
-        ctx.dispatcher.setParameterErrorHandler([](std::string_view text) {
-            std::cerr << "v36ctl: the unit reports: " << text << "\n";
-        });
+        ctx.dispatcher.setParameterErrorHandler(
+            [this](std::string_view text) { note("the unit reports: " + std::string(text)); });
         // A command-line run does not wait for the unit to settle as long as
         // the window does after a connection; everything else keeps its pace.
         SyncTimings t;
@@ -70,6 +71,14 @@ struct Connection::Impl {
             }
             ctx.closeLink();
             ctx.link.joinReadThread();
+        }
+    }
+
+    void note(const std::string& text) const {
+        if (options.note) {
+            options.note(text);
+        } else {
+            std::cerr << "v36ctl: " << text << "\n";
         }
     }
 
@@ -146,21 +155,7 @@ bool Connection::answered(std::string& error) {
 
 bool Connection::open(std::string& error) {
     Impl& m = *impl_;
-    if (!m.options.simState.empty()) {
-        // The virtual unit starts from the file, volumes and all.
-        ParamStore state;
-        state.resetToDefaults();
-        const FileResult loaded = loadModeFile(state, pathFromText(m.options.simState));
-        if (!loaded) {
-            error = loaded.error.detail;
-            return false;
-        }
-        VirtualUnitConfig config = m.options.unit;
-        config.recording = false;
-        config.startState = captureModeImage(state);
-        m.ctx.useVirtualUnit(config);
-    }
-    const OpenResult r = m.ctx.openLink();
+    const OpenResult r = m.ctx.openLink(m.options.path);
     if (!r) {
         error = r.message.empty() ? "no V36 unit is connected" : r.message;
         return false;
@@ -202,7 +197,7 @@ bool Connection::reopen(std::string& error) {
     Impl& m = *impl_;
     m.ctx.closeLink();
     m.pulled = false;
-    const OpenResult r = m.ctx.openLink();
+    const OpenResult r = m.ctx.openLink(m.options.path);
     if (!r) {
         error = r.message.empty() ? "no V36 unit is connected" : r.message;
         return false;
@@ -231,8 +226,7 @@ bool Connection::pushFile(const std::filesystem::path& file, bool defaultModes,
     finishWrites();
     if (!m.answered(error)) return false;
     if (state.storeAfterPush(m.ctx.senders)) {
-        std::cerr << "v36ctl: stored into memory mode M" << (m.ctx.store.currentMode.load() + 1)
-                  << "\n";
+        m.note("stored into memory mode M" + std::to_string(m.ctx.store.currentMode.load() + 1));
         finishWrites();
     }
     return m.answered(error);
@@ -241,7 +235,10 @@ bool Connection::pushFile(const std::filesystem::path& file, bool defaultModes,
 std::string Connection::serial() {
     DeviceContext& ctx = impl_->ctx;
     const UnitList list = ctx.backend().listUnits(ctx.trace);
-    return list.units.empty() ? std::string() : list.units.front().serial;
+    const std::string& path = impl_->options.path;
+    for (const UnitListing& u : list.units)
+        if (path.empty() || u.path == path) return u.serial;
+    return {};
 }
 
 bool Connection::recallMode(int mode, std::string& error) {
@@ -286,7 +283,7 @@ bool Connection::loadRemote(const std::filesystem::path& file, std::string& erro
     return m.answered(error);
 }
 
-bool Connection::printInfo(bool json) {
+bool Connection::printInfo(bool json, std::ostream& out) {
     const ParamStore& s = store();
     if (json) {
         Json names = Json::array();
@@ -298,16 +295,16 @@ bool Connection::printInfo(bool json) {
                         {"mcuVersion", s.mcuVersion.utf8()},
                         {"currentMode", static_cast<int>(s.currentMode.load()) + 1},
                         {"modeNames", names}};
-        std::cout << jsonText(j) << "\n";
+        out << jsonText(j) << "\n";
         return true;
     }
-    std::cout << "model:        " << s.deviceModel.utf8() << "\n"
-              << "protocol:     " << static_cast<int>(s.protocolVersion.load()) << "\n"
-              << "DSP version:  " << s.dspVersion.utf8() << "\n"
-              << "MCU version:  " << s.mcuVersion.utf8() << "\n"
-              << "current mode: M" << (s.currentMode.load() + 1) << "\n";
+    out << "model:        " << s.deviceModel.utf8() << "\n"
+        << "protocol:     " << static_cast<int>(s.protocolVersion.load()) << "\n"
+        << "DSP version:  " << s.dspVersion.utf8() << "\n"
+        << "MCU version:  " << s.mcuVersion.utf8() << "\n"
+        << "current mode: M" << (s.currentMode.load() + 1) << "\n";
     for (std::size_t k = 0; k < s.modeNames.size(); ++k) {
-        std::cout << "mode M" << (k + 1) << ":      " << s.modeNames[k].utf8() << "\n";
+        out << "mode M" << (k + 1) << ":      " << s.modeNames[k].utf8() << "\n";
     }
     return true;
 }

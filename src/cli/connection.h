@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <iosfwd>
 #include <memory>
 #include <string>
 
@@ -16,10 +18,17 @@ namespace v36::cli {
 
 struct ConnectionOptions {
     bool simulate = false;
-    std::string simState;     // a mode file the virtual unit starts from
     bool trace = false;       // TX/RX lines on standard error
     bool debugTrace = false;  // the link's debug traces on standard error
     VirtualUnitConfig unit;   // the virtual unit's latency and faults
+    // The units to open, shared with other connections and not owned
+    // (null: the connection's own, USB or one virtual unit as `simulate` says).
+    LinkBackend* backend = nullptr;
+    std::string path;  // the unit to open, as listed; empty: the first that opens
+    // Where the run's messages go, one line each without the program's name
+    // (the unit's parameter errors come from the read thread); standard
+    // error when empty.
+    std::function<void(const std::string&)> note;
 };
 
 // A unit that left this many writes in a row unanswered (2.5 s each) is
@@ -56,7 +65,7 @@ class Connection {
     bool saveRemote(const std::filesystem::path& file, std::string& error);
     bool loadRemote(const std::filesystem::path& file, std::string& error);
     // Prints what the unit reported (after identify).
-    bool printInfo(bool json);
+    bool printInfo(bool json, std::ostream& out);
     // Waits until the unit has answered everything sent so far.
     void finishWrites();
     // False, with "the unit does not answer", once the unit was given up.

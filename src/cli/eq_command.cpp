@@ -3,12 +3,13 @@
 #include <CLI/CLI.hpp>
 
 #include <iomanip>
-#include <iostream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/io.h"
 #include "cli/json.h"
 #include "cli/target.h"
 #include "dsp/eq_model.h"
@@ -27,9 +28,13 @@ void addFileOption(CLI::App* command, std::string& modeFile) {
                         "Edit this mode file (.ev36) instead of a unit; no unit is needed");
 }
 
-bool eqNumberValid(int eq) {
+void addAllFlag(CLI::App* command, bool& all) {
+    command->add_flag("--all", all, "The same change to every attached unit, at once");
+}
+
+bool eqNumberValid(int eq, Io& io) {
     if (isEqNumber(eq)) return true;
-    std::cerr << "v36ctl: EQ numbers run from 0 to 11\n";
+    io.usage("EQ numbers run from 0 to 11");
     return false;
 }
 
@@ -63,6 +68,7 @@ void addEqCommands(CLI::App& app, EqArgs& args, std::string& modeFile) {
     args.qOpt = set->add_option("--q", args.q, "Q")->check(finiteNumber());
     set->add_flag("--json", args.json, "Print JSON");
     addFileOption(set, modeFile);
+    addAllFlag(set, args.all);
 
     args.exportText = eq->add_subcommand(
         "export", "Write the bands of an EQ as a filter list (\"Filter 1: ON PK Fc ...\")");
@@ -81,12 +87,14 @@ void addEqCommands(CLI::App& app, EqArgs& args, std::string& modeFile) {
                                          "The Channel section to take, when the file has several");
     import->add_flag("--dry-run", args.dryRun, "Show what would change; send and save nothing");
     addFileOption(import, modeFile);
+    addAllFlag(import, args.all);
 
     args.copy = eq->add_subcommand(
         "copy", "Copy the bands of one EQ onto another with the same number of bands");
     args.copy->add_option("FROM", args.eq, "EQ number 0..11")->required();
     args.copy->add_option("TO", args.to, "EQ number 0..11")->required();
     addFileOption(args.copy, modeFile);
+    addAllFlag(args.copy, args.all);
 }
 
 bool EqArgs::given() const {
@@ -94,11 +102,15 @@ bool EqArgs::given() const {
            copy->parsed();
 }
 
-bool EqArgs::prepare(int& exitCode) {
+bool EqArgs::readOnly() const {
+    return get->parsed() || exportText->parsed() || (importText->parsed() && dryRun);
+}
+
+bool EqArgs::prepare(Io& io, int& exitCode) {
     exitCode = kExitUsage;
-    if (!eqNumberValid(eq)) return false;
+    if (!eqNumberValid(eq, io)) return false;
     if (copy->parsed()) {
-        if (!eqNumberValid(to)) return false;
+        if (!eqNumberValid(to, io)) return false;
         // The EQ model refuses the pair before any unit is opened.
         EqGraphModel from;
         EqGraphModel target;
@@ -106,36 +118,34 @@ bool EqArgs::prepare(int& exitCode) {
         loadResetBands(target, to);
         const EqCopy tried = copyEq(from, target);
         if (!tried.ok()) {
-            std::cerr << "v36ctl: " << tried.errors[0].textFor(kEnglish) << "\n";
+            io.usage(tried.errors[0].textFor(kEnglish));
             return false;
         }
     }
     if (set->parsed()) {
         if (band < 1 || band > eqPointCount(eq)) {
-            std::cerr << "v36ctl: EQ " << eq << " has bands 1.." << eqPointCount(eq) << "\n";
+            io.usage("EQ " + std::to_string(eq) + " has bands 1.." +
+                     std::to_string(eqPointCount(eq)));
             return false;
         }
         if (typeOpt->count() + freqOpt->count() + gainOpt->count() + qOpt->count() == 0) {
-            std::cerr << "v36ctl: eq set needs --type, --freq, --gain or --q\n";
+            io.usage("eq set needs --type, --freq, --gain or --q");
             return false;
         }
         if (typeOpt->count() > 0 && (type < 0 || type > 255)) {
-            std::cerr << "v36ctl: filter type codes run from 0 to 255\n";
+            io.usage("filter type codes run from 0 to 255");
             return false;
         }
     }
     if (importText->parsed()) {
         const FileRead read = readFileHead(pathFromText(textFile), kEqTextMaxBytes + 1);
         if (!read.result) {
-            std::cerr << "v36ctl: " << read.result.error.detail << "\n";
-            exitCode = kExitFailure;
+            exitCode = io.fail(read.result.error.detail);
             return false;
         }
         parsed = parseEqText(read.bytes);
         if (!parsed->errors.empty()) {
-            std::cerr << "v36ctl: " << textFile << ": " << parsed->errors[0].textFor(kEnglish)
-                      << "\n";
-            exitCode = kExitFailure;
+            exitCode = io.fail(textFile + ": " + parsed->errors[0].textFor(kEnglish));
             return false;
         }
         const auto& channels = parsed->channels;
@@ -147,13 +157,13 @@ bool EqArgs::prepare(int& exitCode) {
                 if (lowered(channels[i].name) == lowered(channel))
                     channelIndex = static_cast<int>(i);
             if (!channelIndex) {
-                std::cerr << "v36ctl: " << textFile << " has no Channel section \"" << channel
-                          << "\"" << (names.empty() ? "" : "; it has " + names) << "\n";
+                io.usage(textFile + " has no Channel section \"" + channel + "\"" +
+                         (names.empty() ? "" : "; it has " + names));
                 return false;
             }
         } else if (channels.size() > 1) {
-            std::cerr << "v36ctl: " << textFile << " has the Channel sections " << names
-                      << ": pick one with --channel NAME\n";
+            io.usage(textFile + " has the Channel sections " + names +
+                     ": pick one with --channel NAME");
             return false;
         }
     }
@@ -163,7 +173,7 @@ bool EqArgs::prepare(int& exitCode) {
 
 namespace {
 
-void printBands(const EqGraphModel& graph, int eq, bool json) {
+void printBands(std::ostream& out, const EqGraphModel& graph, int eq, bool json) {
     if (json) {
         Json bands = Json::array();
         for (int n = 0; n < graph.visibleBandCount(); ++n) {
@@ -175,21 +185,16 @@ void printBands(const EqGraphModel& graph, int eq, bool json) {
                              {"q", b.q}});
         }
         const Json j = {{"eq", eq}, {"title", std::string(eqTitle(eq, 1))}, {"bands", bands}};
-        std::cout << jsonText(j) << "\n";
+        out << jsonText(j) << "\n";
         return;
     }
-    std::cout << "EQ " << eq << " " << eqTitle(eq, 1) << "\n";
+    out << "EQ " << eq << " " << eqTitle(eq, 1) << "\n";
     for (int n = 0; n < graph.visibleBandCount(); ++n) {
         const EqBand& b = graph.band(n);
-        std::cout << "band " << formatBandNumber(n) << ": type " << b.type << ", "
-                  << formatFrequency(b.freq) << ", " << formatGain(b.gain) << ", Q " << formatQ(b.q)
-                  << "\n";
+        out << "band " << formatBandNumber(n) << ": type " << b.type << ", "
+            << formatFrequency(b.freq) << ", " << formatGain(b.gain) << ", Q " << formatQ(b.q)
+            << "\n";
     }
-}
-
-int failed(const std::string& message) {
-    std::cerr << "v36ctl: " << message << "\n";
-    return kExitFailure;
 }
 
 std::string fateLabel(const EqTextLine& line, const EqTextLineFate& fate) {
@@ -213,95 +218,93 @@ std::string fateLabel(const EqTextLine& line, const EqTextLineFate& fate) {
 }
 
 // Every line but the blank ones, what became of it and why.
-void printFates(const EqTextParse& parsed, const EqTextImport& r) {
+void printFates(std::ostream& out, const EqTextParse& parsed, const EqTextImport& r) {
     for (std::size_t n = 0; n < parsed.lines.size(); ++n) {
         const EqTextLine& line = parsed.lines[n];
         if (line.kind == EqTextLineKind::Blank) continue;
         std::ostringstream head;
         head << "line " << std::left << std::setw(4) << line.number << " " << std::setw(14)
              << fateLabel(line, r.lines[n]);
-        std::cout << head.str() << line.text << "\n";
+        out << head.str() << line.text << "\n";
         for (const EqTextNote& note : r.lines[n].notes)
-            std::cout << std::string(24, ' ') << note.textFor(kEnglish) << "\n";
+            out << std::string(24, ' ') << note.textFor(kEnglish) << "\n";
     }
     for (const EqTextNote& note : r.notes)
-        std::cout << note.textFor(kEnglish) << "\n";
+        out << note.textFor(kEnglish) << "\n";
 }
 
-int runImport(EditTarget& target, const EqArgs& args, const EqGraphModel& current) {
+int runImport(EditTarget& target, const EqArgs& args, const EqGraphModel& current, Io& io) {
     EqTextFitOptions options;
     options.channel = args.channelIndex;
     const EqTextImport r = fitEqText(*args.parsed, current, options);
-    printFates(*args.parsed, r);
+    printFates(io.out, *args.parsed, r);
     if (!r.ok()) {
-        std::cerr << "v36ctl: " << args.textFile << ": " << r.errors[0].textFor(kEnglish) << "\n";
-        return r.errors[0].kind == EqTextNoteKind::PickChannel ? kExitUsage : kExitFailure;
+        const std::string why = args.textFile + ": " + r.errors[0].textFor(kEnglish);
+        return r.errors[0].kind == EqTextNoteKind::PickChannel ? io.usage(why) : io.fail(why);
     }
     const auto changed = changedBands(current, r.graph);
     if (args.dryRun) {
-        printBands(r.graph, args.eq, false);
-        std::cerr << "v36ctl: dry run: " << changed.size() << " bands would change; nothing "
-                  << target.outcome() << "\n";
+        printBands(io.out, r.graph, args.eq, false);
+        io.note("dry run: " + std::to_string(changed.size()) + " bands would change; nothing " +
+                target.outcome());
         return kExitOk;
     }
     target.editor().apply(bandsEdit(args.eq, r.graph.bands(), changed, {"导入均衡", "Import EQ"}));
     std::string error;
-    if (!target.finish(error)) return failed(error);
-    printBands(r.graph, args.eq, false);
+    if (!target.finish(error)) return io.fail(error);
+    printBands(io.out, r.graph, args.eq, false);
     if (changed.empty()) {
-        std::cerr << "v36ctl: no band changed\n";
+        io.note("no band changed");
     } else {
-        std::cerr << "v36ctl: " << changed.size() << " bands changed and " << target.outcome()
-                  << "\n";
+        io.note(std::to_string(changed.size()) + " bands changed and " + target.outcome());
     }
     return kExitOk;
 }
 
-int runCopy(EditTarget& target, const EqArgs& args) {
+int runCopy(EditTarget& target, const EqArgs& args, Io& io) {
     EqGraphModel from;
     EqGraphModel to;
     loadEqFromStore(target.store(), from, args.eq);
     loadEqFromStore(target.store(), to, args.to);
     const EqCopy r = copyEq(from, to);
     if (!r.ok()) {
-        std::cerr << "v36ctl: " << r.errors[0].textFor(kEnglish) << "\n";
-        return kExitUsage;
+        return io.usage(r.errors[0].textFor(kEnglish));
     }
     for (const EqTextNote& note : r.notes)
-        std::cout << note.textFor(kEnglish) << "\n";
+        io.out << note.textFor(kEnglish) << "\n";
     target.editor().apply(
         bandsEdit(args.to, r.graph.bands(), changedBands(to, r.graph), {"复制均衡", "Copy EQ"}));
     std::string error;
-    if (!target.finish(error)) return failed(error);
-    printBands(r.graph, args.to, false);
+    if (!target.finish(error)) return io.fail(error);
+    printBands(io.out, r.graph, args.to, false);
     return kExitOk;
 }
 
-int runExport(const EqArgs& args, const EqGraphModel& graph) {
+int runExport(const EqArgs& args, const EqGraphModel& graph, Io& io) {
     const EqTextExport text = writeEqText(args.eq, graph.bands());
     for (const EqTextNote& note : text.notes)
-        std::cerr << "v36ctl: " << note.textFor(kEnglish) << "\n";
+        io.note(note.textFor(kEnglish));
     if (args.output.empty()) {
-        std::cout << text.text;
+        io.out << text.text;
         return kExitOk;
     }
     const FileResult r =
         replaceFile(pathFromText(args.output),
                     std::span<const std::uint8_t>(
                         reinterpret_cast<const std::uint8_t*>(text.text.data()), text.text.size()));
-    return r ? kExitOk : failed(r.error.detail);
+    return r ? kExitOk : io.fail(r.error.detail);
 }
 
 }  // namespace
 
-int runEq(EditTarget& target, const EqArgs& args) {
+int runEq(EditTarget& target, const EqArgs& args, Io& io) {
     std::string error;
-    if (!target.load(error)) return failed(error);
-    if (args.copy->parsed()) return runCopy(target, args);
+    if (!target.load(error)) return io.fail(error);
+    if (args.copy->parsed()) return runCopy(target, args, io);
     EqGraphModel graph;
     loadEqFromStore(target.store(), graph, args.eq);
-    if (args.exportText->parsed()) return runExport(args, graph);
-    if (args.importText->parsed()) return runImport(target, args, graph);
+    if (args.exportText->parsed()) return runExport(args, graph, io);
+    if (args.importText->parsed()) return runImport(target, args, graph, io);
     if (args.set->parsed()) {
         const int n = args.band - 1;
         if (args.typeOpt->count() > 0) graph.setType(n, args.type);
@@ -309,9 +312,9 @@ int runEq(EditTarget& target, const EqArgs& args) {
         if (args.gainOpt->count() > 0) graph.setGain(n, static_cast<float>(args.gain));
         if (args.qOpt->count() > 0) graph.setQ(n, static_cast<float>(args.q));
         target.editor().apply(bandEdit(args.eq, graph.bands(), n));
-        if (!target.finish(error)) return failed(error);
+        if (!target.finish(error)) return io.fail(error);
     }
-    printBands(graph, args.eq, args.json);
+    printBands(io.out, graph, args.eq, args.json);
     return kExitOk;
 }
 

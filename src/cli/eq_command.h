@@ -13,10 +13,11 @@ class Option;
 namespace v36::cli {
 
 class EditTarget;
+class Io;
 
 // `eq get EQ`, `eq set EQ BAND [--type T] [--freq F] [--gain G] [--q Q]`,
 // `eq export EQ [-o FILE]`, `eq import EQ FILE [--channel NAME] [--dry-run]`
-// and `eq copy FROM TO`.
+// and `eq copy FROM TO`; set, import and copy also with --all.
 struct EqArgs {
     int eq = 0;    // the EQ; the source of a copy
     int to = 0;    // the target of a copy
@@ -30,6 +31,7 @@ struct EqArgs {
     std::string textFile;  // import
     std::string channel;   // import
     bool dryRun = false;   // import
+    bool all = false;      // set, import and copy: on every attached unit
     CLI::Option* typeOpt = nullptr;
     CLI::Option* freqOpt = nullptr;
     CLI::Option* gainOpt = nullptr;
@@ -45,15 +47,16 @@ struct EqArgs {
     std::optional<EqTextParse> parsed;
     std::optional<int> channelIndex;
 
-    // Whether an eq command was given.
+    // Whether an eq command was given, and whether it only reads.
     bool given() const;
+    bool readOnly() const;
     // Checks the numbers and reads the file an import takes, before any unit
     // is opened; on failure prints the reason and sets exitCode.
-    bool prepare(int& exitCode);
+    bool prepare(Io& io, int& exitCode);
 };
 
 // The eq commands; `modeFile` takes their --file option.
 void addEqCommands(CLI::App& app, EqArgs& args, std::string& modeFile);
-int runEq(EditTarget& target, const EqArgs& args);
+int runEq(EditTarget& target, const EqArgs& args, Io& io);
 
 }  // namespace v36::cli

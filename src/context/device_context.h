@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "link/backend.h"
 #include "link/debug_trace.h"
@@ -17,14 +18,16 @@
 #include "protocol/write_queue.h"
 #include "remote/home_automation.h"
 #include "sim/virtual_unit.h"
+#include "sim/virtual_units.h"
 
 namespace v36 {
 
 // Everything one connection to one unit needs: the store, the link, the
 // senders, the dispatcher, the writer thread with the editor that every
-// user edit goes through, and the backend the link opens (the USB unit or
-// the virtual unit). The GUI and the command-line tool each make one;
-// tests make as many as they like.
+// user edit goes through, and the backend the link opens (the USB units or
+// virtual units, its own or shared with other contexts). The GUI makes one;
+// the command-line tool one for each unit it talks to; tests make as many
+// as they like.
 class DeviceContext {
   public:
     DeviceContext() {
@@ -71,30 +74,61 @@ class DeviceContext {
     }
 
     // --- The backend the next openLink uses -------------------------------------
-    // The unit on USB (the default).
+    // The units on USB (the default).
     void useHardware() {
         closeLink();
-        virtualUnit_ = nullptr;
-        backend_.reset();
+        virtualUnits_ = nullptr;
+        ownedBackend_.reset();
+        backend_ = nullptr;
     }
-    // A virtual unit in this process; returned for configuring and faults.
-    VirtualUnit& useVirtualUnit(VirtualUnitConfig config = {}) {
+    // Units that several contexts share, one unit open in each (the units
+    // of one computer). Not owned: `shared` must outlive this context.
+    void useBackend(LinkBackend& shared) {
         closeLink();
-        auto unit = std::make_unique<VirtualUnit>(std::move(config));
-        virtualUnit_ = unit.get();
-        backend_ = std::move(unit);
-        return *virtualUnit_;
+        virtualUnits_ = nullptr;
+        ownedBackend_.reset();
+        backend_ = &shared;
     }
-    // The virtual unit in use, or null.
-    VirtualUnit* virtualUnit() { return virtualUnit_; }
+    // Virtual units in this process, one for each configuration; returned
+    // for configuring and faults.
+    VirtualUnits& useVirtualUnits(std::vector<VirtualUnitConfig> configs) {
+        closeLink();
+        auto units = std::make_unique<VirtualUnits>(std::move(configs));
+        virtualUnits_ = units.get();
+        backend_ = units.get();
+        ownedBackend_ = std::move(units);
+        return *virtualUnits_;
+    }
+    // One virtual unit in this process.
+    VirtualUnit& useVirtualUnit(VirtualUnitConfig config = {}) {
+        std::vector<VirtualUnitConfig> configs;
+        configs.push_back(std::move(config));
+        return useVirtualUnits(std::move(configs)).unit(0);
+    }
+    // The virtual units this context made, or null.
+    VirtualUnits* virtualUnits() { return virtualUnits_; }
+    // The virtual unit the link has open, else the first of this context's
+    // virtual units; null on other backends.
+    VirtualUnit* virtualUnit() {
+        if (!virtualUnits_ || virtualUnits_->size() == 0) return nullptr;
+        for (std::size_t i = 0; i < virtualUnits_->size(); ++i) {
+            VirtualUnit& unit = virtualUnits_->unit(i);
+            if (link.isOpenDevice(unit.path())) return &unit;
+        }
+        return &virtualUnits_->unit(0);
+    }
     LinkBackend& backend() {
-        if (!backend_) backend_ = std::make_unique<HidBackend>();
+        if (!backend_) {
+            ownedBackend_ = std::make_unique<HidBackend>();
+            backend_ = ownedBackend_.get();
+        }
         return *backend_;
     }
 
     // --- Link ------------------------------------------------------------------------
-    // Opens the link on the chosen backend (value 1), or says why not.
-    OpenResult openLink() { return link.openLink(backend()); }
+    // Opens the link on the chosen backend (value 1), or says why not: the
+    // unit at `path` (as listed), or the first that opens when it is empty.
+    OpenResult openLink(std::string_view path = {}) { return link.openLink(backend(), path); }
     // Closes the link and clears the live status (once the read thread can
     // no longer refill it). Always 1.
     int closeLink() {
@@ -116,8 +150,9 @@ class DeviceContext {
     }
 
   private:
-    std::unique_ptr<LinkBackend> backend_;
-    VirtualUnit* virtualUnit_ = nullptr;
+    std::unique_ptr<LinkBackend> ownedBackend_;
+    LinkBackend* backend_ = nullptr;  // ownedBackend_, or a shared one
+    VirtualUnits* virtualUnits_ = nullptr;
 };
 
 }  // namespace v36

@@ -780,6 +780,14 @@ std::unique_ptr<HotplugWatcher> VirtualUnit::watchHotplug(HotplugHandler handler
     return std::make_unique<VirtualHotplugWatcher>(core_, std::move(handler));
 }
 
+std::string VirtualUnit::path() const {
+    return core_->read([this] { return core_->config_.path; });
+}
+
+std::string VirtualUnit::serial() const {
+    return core_->read([this] { return core_->config_.serial; });
+}
+
 void VirtualUnit::setLatency(std::chrono::microseconds latency) {
     core_->locked([&] { core_->config_.latency = latency; });
 }
@@ -893,9 +901,6 @@ bool VirtualUnit::waitForReceived(std::uint8_t code, std::size_t count,
 
 namespace v36 {
 
-namespace {
-
-// A whole number within low..high, or nothing.
 std::optional<int> wholeNumber(std::string_view text, int low, int high) {
     int value = 0;
     const char* end = text.data() + text.size();
@@ -903,8 +908,6 @@ std::optional<int> wholeNumber(std::string_view text, int low, int high) {
     if (text.empty() || ec != std::errc() || ptr != end || value < low || value > high) return {};
     return value;
 }
-
-}  // namespace
 
 std::string applySimFault(VirtualUnitConfig& config, std::string_view fault) {
     const std::size_t eq = fault.find('=');

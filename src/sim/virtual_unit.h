@@ -48,6 +48,9 @@ struct VirtualUnitConfig {
     std::optional<ModeImage> startState;
 };
 
+// A whole number within low..high written in `text` and nothing else, or
+// nothing (the numbers of the virtual units' options).
+std::optional<int> wholeNumber(std::string_view text, int low, int high);
 // Applies one fault named as on the command line: "silent", "drop=PERCENT",
 // "garbage=PERCENT", "unplug-after=N", "model=TEXT" or "protocol=N".
 // Returns an empty string, or what is wrong with `fault`.
@@ -116,6 +119,9 @@ class VirtualUnit : public LinkBackend {
     // Unplugged now and plugged in again after `away`.
     void unplugFor(std::chrono::milliseconds away);
     bool pluggedIn() const;
+    // The node path and the USB serial number string it is listed with.
+    std::string path() const;
+    std::string serial() const;
 
     // Sends a report as if the unit sent it by itself (module frames,
     // memory data, status bytes).

@@ -62,6 +62,7 @@ class ShellTest : public ::testing::Test {
         options.syncTimings = fastTimings();
         options.startDelayMs = 10;
         options.factories = std::move(factories);
+        if (adjustOptions_) adjustOptions_(options);
         {
             QSettings settings(options.settingsFile, QSettings::IniFormat);
             settings.setValue(QStringLiteral("language"), language);
@@ -99,6 +100,8 @@ class ShellTest : public ::testing::Test {
     ParamStore& store() { return app_->device().store; }
 
     QTemporaryDir dir_;
+    // Changes the options of the next start (several units, ...).
+    std::function<void(AppOptions&)> adjustOptions_;
     std::unique_ptr<CKorvelv13App> app_;
     std::vector<MessageBoxRequest> boxes_;
     std::vector<FileDialogRequest> fileRequests_;
