@@ -427,6 +427,10 @@ int run(const std::vector<std::string>& args, const RunEnvironment& env) {
     ServeArgs serveArgs;
     addServeCommand(app, serveArgs);
 #ifdef V36_WITH_MQTT
+    serveArgs.command->add_flag("--all", all,
+                                "With --mqtt: every attached unit on the broker, each a room");
+#endif
+#ifdef V36_WITH_MQTT
     // fleet
     FleetArgs fleetArgs;
     addFleetCommand(app, fleetArgs);
@@ -499,6 +503,7 @@ int run(const std::vector<std::string>& args, const RunEnvironment& env) {
     if (*serveArgs.command) {
         const std::string why = checkServeArgs(serveArgs);
         if (!why.empty()) return io.usage(why);
+        if (all && serveArgs.mqtt.empty()) return io.usage("serve --all goes with --mqtt");
         holdStopSignals();
     }
 
@@ -587,10 +592,12 @@ int run(const std::vector<std::string>& args, const RunEnvironment& env) {
     if (*deviceOpt) request.device = globals.device;
     request.all = all;
     request.readOnly = *info || *get || *pull || *remoteSave || (eqCommand && eqArgs.readOnly());
-    request.allowsAll = *set || *push || *recall || eqArgs.set->parsed() ||
+    request.allowsAll = (*serveArgs.command && !serveArgs.mqtt.empty()) || *set || *push ||
+                        *recall || eqArgs.set->parsed() ||
                         eqArgs.importText->parsed() || eqArgs.copy->parsed();
     UnitChoice choice = chooseUnits(*units, request, globals.debugTrace, io);
     if (choice.exitCode) return *choice.exitCode;
+    if (all && *serveArgs.command) return runServeAll(choice.units, options, serveArgs);
     if (all) return runOnEveryUnit(choice.units, options, onUnit, io);
     options.path = choice.path;
     return runOnUnit(options, onUnit, io);

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "cli/connection.h"
 
 namespace CLI {
 class App;
@@ -19,7 +22,9 @@ struct ServeArgs {
     std::string listen;    // empty: every address of the machine
     // The broker bridge: the unit as a room on an MQTT broker.
     std::string mqtt;  // empty: no broker
-    std::string room;  // empty: the unit's serial number
+    // --room NAME, or with --all --room SERIAL=NAME (repeatable); a unit
+    // not named is called by its serial number.
+    std::vector<std::string> rooms;
     std::string passwordFile;
     std::string caFile;
     std::string discoveryPrefix = "homeassistant";
@@ -36,5 +41,9 @@ std::string checkServeArgs(const ServeArgs& args);
 void holdStopSignals();
 // Pulls the unit, then serves until interrupted.
 int runServe(Connection& unit, const ServeArgs& args);
+// --all: every unit of `units` on the broker, each a room, each on its own
+// connection (`options` with the unit's path).
+int runServeAll(const std::vector<UnitListing>& units, const ConnectionOptions& options,
+                const ServeArgs& args);
 
 }  // namespace v36::cli

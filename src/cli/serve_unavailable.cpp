@@ -31,4 +31,9 @@ int runServe(Connection&, const ServeArgs&) {
     return kExitUsage;
 }
 
+int runServeAll(const std::vector<UnitListing>&, const ConnectionOptions&, const ServeArgs&) {
+    std::cerr << "v36ctl: " << kUnavailable << "\n";
+    return kExitUsage;
+}
+
 }  // namespace v36::cli

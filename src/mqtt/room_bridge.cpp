@@ -193,8 +193,29 @@ void RoomBridge::publishSeen() {
     client_.publish(topic("seen"), utcNow(), true);
 }
 
+void RoomBridge::hold(std::string why) {
+    {
+        std::lock_guard<std::mutex> lock(publishedMutex_);
+        held_ = std::move(why);
+    }
+    refuse(topic("unit"), held_);
+}
+
+void RoomBridge::release() {
+    {
+        std::lock_guard<std::mutex> lock(publishedMutex_);
+        if (held_.empty()) return;
+        held_.clear();
+    }
+    if (client_.connected()) publishChanges(true);
+}
+
 void RoomBridge::publishChanges(bool all) {
     std::lock_guard<std::mutex> lock(publishedMutex_);
+    publishUnit();
+    // A unit that could not be read whole: what the store holds is not its
+    // state.
+    if (!held_.empty()) return;
     for (int word = 0; word < ParamBlock::kWords; ++word)
         publishWord(word, all);
     publishMode(all);
@@ -223,6 +244,9 @@ void RoomBridge::publishChanges(bool all) {
         }
     }
 
+}
+
+void RoomBridge::publishUnit() {
     const int present = unitPresent() ? 1 : 0;
     if (present != unitPresent_) {
         unitPresent_ = present;
@@ -281,8 +305,12 @@ bool RoomBridge::unitPresent() const {
     return ctx_.unitAttached() && !ctx_.link.readThreadEnd.load();
 }
 
-std::string RoomBridge::unitTrouble() const {
+std::string RoomBridge::unitTrouble() {
     if (!unitPresent()) return "the unit is not attached";
+    {
+        std::lock_guard<std::mutex> lock(publishedMutex_);
+        if (!held_.empty()) return held_;
+    }
     if (ctx_.link.gaveUp() || ctx_.link.unansweredWrites() > 0) return "the unit does not answer";
     return {};
 }

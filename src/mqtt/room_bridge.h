@@ -70,6 +70,12 @@ class RoomBridge {
     std::string topic(std::string_view sub) const;
     bool connected() const { return client_.connected(); }
 
+    // The unit could not be read whole (`why`): nothing of the store is
+    // told as the unit's state, and edits are refused, until `release`
+    // (after a whole read).
+    void hold(std::string why);
+    void release();
+
     // The discovery configs of the room: topic and payload.
     std::vector<std::pair<std::string, std::string>> discoveryConfigs() const;
 
@@ -79,7 +85,8 @@ class RoomBridge {
     void handleSet(const std::string& what, const std::string& payload);
     void refuse(const std::string& topic, const std::string& why);
     // Why the unit cannot take an edit now; empty when it can.
-    std::string unitTrouble() const;
+    std::string unitTrouble();
+    void publishUnit();
     bool unitPresent() const;
     void publishAll();
     void publishChanges(bool all);
@@ -106,6 +113,7 @@ class RoomBridge {
     int unitPresent_ = -1;
     int missedSeen_ = 0;
     std::string infoText_;
+    std::string held_;  // why the state is held back; empty: it is told
 
     std::mutex wakeMutex_;
     std::condition_variable wake_;
