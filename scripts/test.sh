@@ -2,9 +2,10 @@
 # Sets up, builds and runs the whole suite: the main build (warnings are
 # errors), a formatting check, the tests, the installation and the Debian
 # package of the main build, the core tests under AddressSanitizer with
-# UndefinedBehaviorSanitizer and under ThreadSanitizer, the Windows build
-# with its tests under Wine, and the fuzz targets for a bounded time. Exits
-# non-zero on any failure.
+# UndefinedBehaviorSanitizer and under ThreadSanitizer, the GUI's dialog
+# lifetime tests under AddressSanitizer, the Windows build with its tests
+# under Wine, and the fuzz targets for a bounded time. Exits non-zero on any
+# failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -52,6 +53,28 @@ if scripts/build-windows.sh --tests; then
 else
   failures+=("Windows build")
 fi
+
+# The dialogs while the unit leaves, arrives and resets under them, with
+# AddressSanitizer and UndefinedBehaviorSanitizer: a dialog freed under its
+# own loop shows here. Only the tests labelled gui_asan are built and run
+# (their one program and the libraries it needs; with a warm compiler cache a
+# couple of minutes).
+step "dialog lifetimes under the address sanitizer"
+dir="build-gui-asan"
+started=$SECONDS
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+if cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DV36_WERROR=ON \
+     -DV36_SANITIZE=address -DV36_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null &&
+   cmake --build "$dir" -j2 --target dialog_lifetime_tests; then
+  # Qt and the font libraries keep caches until exit: leaks are not looked for.
+  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \
+    ctest --test-dir "$dir" -L gui_asan --output-on-failure -j2 ||
+    failures+=("dialog lifetimes under the address sanitizer")
+else
+  failures+=("address sanitizer GUI build")
+fi
+echo "dialog lifetimes under the address sanitizer: $((SECONDS - started)) s"
 
 if [ -f fuzz/CMakeLists.txt ]; then
   step "fuzzing (${FUZZ_SECONDS} s per target)"

@@ -123,7 +123,8 @@ void ConnectionController::connectAtStart() {
     // otherwise the window waits quietly for an arrival.
     if (opened.error == OpenError::PermissionDenied && !permissionShown_) {
         permissionShown_ = true;
-        emit openFailed(QString::fromStdString(opened.message));
+        emit openFailed(QString::fromStdString(opened.path),
+                        QString::fromStdString(opened.message));
     }
     finishStart();
 }
@@ -134,7 +135,8 @@ void ConnectionController::arrival() {
     if (!opened) {
         if (opened.error == OpenError::PermissionDenied && !permissionShown_) {
             permissionShown_ = true;
-            emit openFailed(QString::fromStdString(opened.message));
+            emit openFailed(QString::fromStdString(opened.path),
+                            QString::fromStdString(opened.message));
         }
         return;
     }

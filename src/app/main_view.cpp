@@ -18,6 +18,7 @@
 #include "app/icons.h"
 #include "app/language.h"
 #include "app/main_frame.h"
+#include "app/messages.h"
 #include "app/ribbon.h"
 #include "app/ribbon_presenter.h"
 #include "app/ribbon_texts.h"
@@ -192,6 +193,12 @@ void CKorvelv13View::OnCommand(int cmd) {
         case id::kRoomRemote:
             app_.roomRemote().start();
             break;
+        case id::kNoiseGate:
+            if (app_.isConnected()) app_.runToolDialog(ToolDialog::NoiseGate);
+            break;
+        case id::kMachineSettings:
+            if (app_.isConnected()) app_.showToolDialog(ToolDialog::MachineSettings);
+            break;
         case id::kUndo:
             app_.edits().undo();
             break;
@@ -318,7 +325,7 @@ void CKorvelv13View::OnResetUnit() {
         lang == kEnglish
             ? QStringLiteral("Are you sure reset machine? ")
             : QString::fromUtf8("您确定要将机器复位吗? \n机器复位后将自动重新启动并连接.");
-    const auto answer = app_.messageBox({QMessageBox::Question, QString::fromUtf8("提示"), question,
+    const auto answer = app_.messageBox({QMessageBox::Question, questionCaption(lang), question,
                                          QMessageBox::Yes | QMessageBox::No});
     if (answer != QMessageBox::Yes) return;
     app_.postWrite([](Senders& s) { s.sendCommand({cmd::kRestart, 0xAA, -1}); });
@@ -333,7 +340,7 @@ void CKorvelv13View::OnEqReset() {
     if (!page_) return;
     const int lang = app_.languageIndex();
     const auto answer =
-        app_.messageBox({QMessageBox::Question, QString::fromUtf8("提示"),
+        app_.messageBox({QMessageBox::Question, questionCaption(lang),
                          pick(lang, "您确定重置当前均衡吗?", "Are you sure reset the EQ?"),
                          QMessageBox::Yes | QMessageBox::No});
     if (answer != QMessageBox::Yes) return;
@@ -380,11 +387,12 @@ void CKorvelv13View::observeConnection() {
                        pick(lang, "信息", "Information"), noticeMs);
         updateCommandUI();
     });
-    connect(&c, &ConnectionController::openFailed, this, [this](const QString& message) {
-        const int lang = app_.languageIndex();
-        app_.messageBox(
-            {QMessageBox::Warning, pick(lang, "错误", "Error"), message, QMessageBox::Ok});
-    });
+    connect(&c, &ConnectionController::openFailed, this,
+            [this](const QString& path, const QString& message) {
+                const int lang = app_.languageIndex();
+                app_.messageBox({QMessageBox::Warning, errorCaption(lang),
+                                 permissionDeniedText(lang, path, message), QMessageBox::Ok});
+            });
     connect(&c, &ConnectionController::offlineChoiceNeeded, this,
             &CKorvelv13View::askAboutOfflineEdits);
     connect(&c, &ConnectionController::syncStarted, this,

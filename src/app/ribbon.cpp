@@ -225,9 +225,10 @@ void CMyMFCRibbonBar::buildTopRow(int lang) {
     addAction(appMenu_, id::kRedo, pick(lang, "重做", "Redo"), false)->setEnabled(false);
     appMenu_->addSeparator();
     addAction(appMenu_, id::kRoomRemote, pick(lang, "遥控网页", "Room remote"), false);
+    addAction(appMenu_, id::kNoiseGate, noiseGateMenuText(lang), false);
+    addAction(appMenu_, id::kMachineSettings, machineSettingsMenuText(lang), false);
     appMenu_->addSeparator();
-    recentCaption_ = appMenu_->addSection(
-        pick(lang, "最近的文档(Last documents)", "Last documents(最近的文档)"));
+    recentCaption_ = appMenu_->addSection(recentCaption(lang));
     recentEnd_ = appMenu_->addSeparator();
     addAction(appMenu_, id::kExit, pick(lang, "退出(&X)", "Exit(&X)"), false)
         ->setIcon(shellIcon(ShellPicture::Exit, 16));
@@ -552,7 +553,12 @@ void CMyMFCRibbonBar::recalcLayout() {
     update();
 }
 
+QString CMyMFCRibbonBar::recentFilesCaption() const {
+    return recentCaption_->text();
+}
+
 void CMyMFCRibbonBar::applyLanguage(int lang) {
+    recentCaption_->setText(recentCaption(lang));
     appButton_->setToolTip(pick(lang, "文件", "File"));
     element(id::kAbout)->setToolTip(pick(lang, "关于 DSP-V36", "About DSP-V36"));
 }

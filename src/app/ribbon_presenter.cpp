@@ -250,6 +250,8 @@ void RibbonPresenter::relabel() {
     r.setElementText(id::kSave, pick(lang, "保存(&S)", "Save(&S)"));
     r.setElementText(id::kExit, pick(lang, "退出(&X)", "Exit(&X)"));
     r.setElementText(id::kRoomRemote, pick(lang, "遥控网页", "Room remote"));
+    r.setElementText(id::kNoiseGate, noiseGateMenuText(lang));
+    r.setElementText(id::kMachineSettings, machineSettingsMenuText(lang));
     r.applyLanguage(lang);
     r.recalcLayout();
     updateCommandUI();
@@ -349,6 +351,9 @@ void RibbonPresenter::updateCommandUI() {
     for (int k = 0; k < 3; ++k)
         r.setChecked(id::kMusicSource1 + k, k == source);
     r.setElementEnabled(id::kMusicAgc, store.protocolVersion.load() > 8);
+    // The dialogs of F6 and F7 work on a unit.
+    r.setElementEnabled(id::kNoiseGate, connected);
+    r.setElementEnabled(id::kMachineSettings, connected);
 
     const RibbonIds& in = kRibbonIds[kInputCategory];
     const RibbonIds& out = kRibbonIds[kOutputCategory];
