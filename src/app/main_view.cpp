@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScopeGuard>
 #include <QSystemTrayIcon>
 #include <QWheelEvent>
 #include <algorithm>
@@ -424,6 +425,11 @@ void CKorvelv13View::askAboutOfflineEdits() {
         c.choose(ConnectionController::OfflineChoice::Discard);
         return;
     }
+    // The unit went and came back while the question was open: the open
+    // question answers for the unit as it is now.
+    if (askingAboutOfflineEdits_) return;
+    askingAboutOfflineEdits_ = true;
+    const auto done = qScopeGuard([this] { askingAboutOfflineEdits_ = false; });
     // Edits made without a unit would be replaced by its set: the user
     // chooses what becomes of them first.
     const int lang = app_.languageIndex();
