@@ -89,6 +89,9 @@ CKorvelv13App::CKorvelv13App(AppOptions options) : options_(std::move(options)) 
 CKorvelv13App::~CKorvelv13App() {
     shutdown();
     delete frame_.data();
+    // The history is cleared as it goes, after the document it reports to:
+    // nothing of this object hears it any more.
+    if (edits_) edits_->disconnect(this);
 }
 
 CMainFrame* CKorvelv13App::mainFrame() const {
