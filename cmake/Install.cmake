@@ -31,6 +31,23 @@ endforeach()
 add_custom_target(man_pages ALL DEPENDS ${V36_MAN_OUTPUTS})
 install(FILES ${V36_MAN_OUTPUTS} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The package's documentation folder: the copyright and the changelog
+# (gzipped, as Debian ships it).
+# The release day in the changelog's RFC 2822 form.
+execute_process(COMMAND date -u -R -d "${V36_RELEASE_DATE}"
+                OUTPUT_VARIABLE V36_CHANGELOG_DATE OUTPUT_STRIP_TRAILING_WHITESPACE)
+configure_file(${V36_LINUX_DIR}/debian/changelog.in ${V36_GENERATED_DIR}/changelog @ONLY)
+add_custom_command(
+  OUTPUT ${V36_GENERATED_DIR}/changelog.gz
+  COMMAND ${V36_GZIP} -9nf -k changelog
+  DEPENDS ${V36_GENERATED_DIR}/changelog
+  WORKING_DIRECTORY ${V36_GENERATED_DIR}
+  COMMENT "Compressing the changelog"
+  VERBATIM)
+add_custom_target(package_docs ALL DEPENDS ${V36_GENERATED_DIR}/changelog.gz)
+install(FILES ${V36_LINUX_DIR}/debian/copyright ${V36_GENERATED_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dsp-v36)
+
 install(FILES ${V36_LINUX_DIR}/v36ctl.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME v36ctl)

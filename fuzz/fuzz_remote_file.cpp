@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes to the remote data file reader: the key table and
-// its command-99 report must carry exactly the bytes read.
+// Feeds arbitrary bytes to the remote data file reader: an 18-byte file
+// becomes the key table and its command-99 report exactly, any other size is
+// refused.
 #include <cstddef>
 #include <cstdint>
 #include <span>

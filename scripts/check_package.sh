@@ -38,7 +38,8 @@ check_tree() {
   for f in "$desktop" "$share/icons/hicolor/scalable/apps/$id.svg" "$metainfo" \
            "$share/mime/packages/$id.xml" "$usr/lib/udev/rules.d/70-dsp-v36.rules" \
            "$share/man/man1/dsp-v36.1.gz" "$share/man/man1/v36ctl.1.gz" \
-           "$share/bash-completion/completions/v36ctl"; do
+           "$share/bash-completion/completions/v36ctl" "$share/doc/dsp-v36/copyright" \
+           "$share/doc/dsp-v36/changelog.gz"; do
     [ -f "$f" ] || fail "$f is missing"
   done
 
@@ -100,10 +101,12 @@ check_tree() {
     complete_words "$2" remote load "$3/"
     complete_words "$2" --simulate se
     complete_words "$2" serve --p
+    complete_words "$2" eq import 3 "$3/no"
+    complete_words "$2" eq export 3 -o "$3/no"
   ' _ "$completion" "$usr/bin/v36ctl" "$files")
   local want
   want=$(printf '%s\n' "eq" "set" "--json" "$files/live.ev36" "$files/keys.remo" "set serve" \
-    "--port --pair-code")
+    "--port --pair-code" "$files/notes.txt" "$files/notes.txt")
   [ "$got" = "$want" ] || fail "the bash completion answers"$'\n'"$got"$'\n'"instead of"$'\n'"$want"
   rm -rf "$files"
 

@@ -114,8 +114,10 @@
         1001: "stopped", 4004: "tooMany" };
       const reason = reasons[e.code];
       if (reason) {
+        // The old code is void: the box starts empty for the next one.
         state.code = "";
         sessionStorage.removeItem("v36.code");
+        $("code").value = "";
         showPairing(t(reason));
         return;
       }

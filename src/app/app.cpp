@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -18,6 +19,7 @@
 #include "app/info_dialog.h"
 #include "app/main_frame.h"
 #include "app/main_view.h"
+#include "app/messages.h"
 #include "app/ribbon.h"
 #include "app/ribbon_presenter.h"
 #include "app/room_remote.h"
@@ -78,12 +80,11 @@ CKorvelv13App::CKorvelv13App(AppOptions options) : options_(std::move(options)) 
     syncDialogEnd_.setSingleShot(true);
     connect(&syncDialogEnd_, &QTimer::timeout, this, [this] { endSyncDialog(); });
     ctx_.dispatcher.setParameterErrorHandler([this](std::string_view text) {
-        const QString message = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
         QMetaObject::invokeMethod(
             this,
-            [this, message] {
-                messageBox(
-                    {QMessageBox::Critical, QStringLiteral("Error"), message, QMessageBox::Ok});
+            [this, unitText = std::string(text)] {
+                messageBox({QMessageBox::Critical, errorCaption(languageIndex_),
+                            parameterErrorMessage(languageIndex_, unitText), QMessageBox::Ok});
             },
             Qt::QueuedConnection);
     });
@@ -101,6 +102,9 @@ CKorvelv13App::CKorvelv13App(AppOptions options) : options_(std::move(options)) 
 CKorvelv13App::~CKorvelv13App() {
     shutdown();
     delete frame_.data();
+    // The history is cleared as it goes, after the document it reports to:
+    // nothing of this object hears it any more.
+    if (edits_) edits_->disconnect(this);
 }
 
 CMainFrame* CKorvelv13App::mainFrame() const {
@@ -118,6 +122,9 @@ CKorvelv13View* CKorvelv13App::view() const {
 }
 
 bool CKorvelv13App::InitInstance() {
+    // The language first: even the single-instance boxes speak it.
+    languageIndex_ =
+        settings_->value(QStringLiteral("language"), 0).toInt() == 1 ? kEnglish : kChinese;
     if (options_.singleInstance) {
         instance_ = std::make_unique<SingleInstance>(options_.instanceName.isEmpty()
                                                          ? SingleInstance::defaultName()
@@ -128,13 +135,18 @@ bool CKorvelv13App::InitInstance() {
             case SingleInstance::Outcome::Handed:
                 return false;
             case SingleInstance::Outcome::NoMainWindow:
-                messageBox({QMessageBox::Warning, QString(),
-                            QString::fromUtf8("已有一个实例在运行，但找不到它的主窗口！"),
+                messageBox({QMessageBox::Warning, QString::fromUtf8(kTitle),
+                            pick(languageIndex_, "已有一个实例在运行，但找不到它的主窗口！",
+                                 "The program is running already, but its main window "
+                                 "cannot be found!"),
                             QMessageBox::Ok});
                 return false;
             case SingleInstance::Outcome::ServerFailed:
-                messageBox({QMessageBox::Critical, QString(),
-                            QString::fromUtf8("创建信标对象失败，程序退出！"), QMessageBox::Ok});
+                messageBox({QMessageBox::Critical, QString::fromUtf8(kTitle),
+                            pick(languageIndex_, "创建信标对象失败，程序退出！",
+                                 "The single-instance check could not be set up; the "
+                                 "program ends!"),
+                            QMessageBox::Ok});
                 return false;
         }
         connect(instance_.get(), &SingleInstance::activated, this,
@@ -142,8 +154,6 @@ bool CKorvelv13App::InitInstance() {
     }
 
     document_->loadRecentFiles();
-    languageIndex_ =
-        settings_->value(QStringLiteral("language"), 0).toInt() == 1 ? kEnglish : kChinese;
 
     qApp->installEventFilter(this);
     frame_ = new CMainFrame(*this);
@@ -218,6 +228,7 @@ void CKorvelv13App::ShowInfo(const QString& text, int milliseconds) {
         infoDialog_ = new CInfoDlg(languageIndex_);
         infoDialog_->centreOn(frame_);
     }
+    infoDialog_->setLanguage(languageIndex_);
     infoDialog_->showText(text, milliseconds);
 }
 
@@ -294,18 +305,24 @@ CToolDialog* CKorvelv13App::showToolDialog(ToolDialog kind) {
 
 void CKorvelv13App::runToolDialog(ToolDialog kind) {
     if (!options_.factories.toolDialog) return;
-    CToolDialog* dialog = options_.factories.toolDialog(kind, *this, frame_);
+    QPointer<CToolDialog> dialog = options_.factories.toolDialog(kind, *this, frame_);
     if (!dialog) return;
-    execToolDialog(*dialog);
-    delete dialog;
+    const int key = static_cast<int>(kind);
+    toolDialogs_.insert(key, dialog);
+    dialog->exec();
+    // The dialog may have gone with its window while it ran.
+    if (dialog && toolDialogs_.value(key) == dialog) toolDialogs_.remove(key);
+    delete dialog.data();
 }
 
-int CKorvelv13App::execToolDialog(CToolDialog& dialog) {
-    const int key = static_cast<int>(dialog.kind());
-    toolDialogs_.insert(key, &dialog);
-    const int result = dialog.exec();
-    if (toolDialogs_.value(key) == &dialog) toolDialogs_.remove(key);
-    return result;
+void CKorvelv13App::openModalToolDialog(CToolDialog* dialog) {
+    if (!dialog) return;
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // The registration ends by itself when the dialog is deleted.
+    toolDialogs_.insert(static_cast<int>(dialog->kind()), dialog);
+    dialog->setModal(true);
+    dialog->show();
+    dialog->raise();
 }
 
 void CKorvelv13App::destroyToolDialogs() {
@@ -313,6 +330,10 @@ void CKorvelv13App::destroyToolDialogs() {
                             ToolDialog::RemoteLearning}) {
         if (CToolDialog* d = toolDialog(kind)) {
             toolDialogs_.remove(static_cast<int>(kind));
+            // Its own dialogs (learning a key, a file dialog, a question)
+            // end first, answered as cancelled; they go with it.
+            for (QDialog* child : d->findChildren<QDialog*>())
+                child->hide();
             d->hide();
             d->deleteLater();
         }
@@ -322,13 +343,21 @@ void CKorvelv13App::destroyToolDialogs() {
 QMessageBox::StandardButton CKorvelv13App::messageBox(const MessageBoxRequest& request,
                                                       const QHash<int, QString>& buttonTexts) {
     if (messageBoxHandler_) return messageBoxHandler_(request);
-    QMessageBox box(request.icon, request.caption, request.text, request.buttons,
-                    frame_ && frame_->isVisible() ? frame_.data() : nullptr);
+    QWidget* owner = request.owner;
+    if (!owner && frame_ && frame_->isVisible()) owner = frame_.data();
+    // On the heap, owned by its window: should that window go while the box
+    // is open, the box goes with it instead of being freed twice.
+    QPointer<QMessageBox> box =
+        new QMessageBox(request.icon, request.caption, request.text, request.buttons, owner);
     for (auto it = buttonTexts.begin(); it != buttonTexts.end(); ++it) {
-        if (QAbstractButton* b = box.button(static_cast<QMessageBox::StandardButton>(it.key())))
+        if (QAbstractButton* b = box->button(static_cast<QMessageBox::StandardButton>(it.key())))
             b->setText(it.value());
     }
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    if (!request.details.isEmpty()) box->setDetailedText(request.details);
+    const int answer = box->exec();
+    if (!box) return QMessageBox::NoButton;
+    delete box.data();
+    return static_cast<QMessageBox::StandardButton>(answer);
 }
 
 void CKorvelv13App::showFileError(const FileError& error) {
@@ -340,26 +369,48 @@ void CKorvelv13App::showFileError(const FileError& error) {
 QString CKorvelv13App::fileDialog(const FileDialogRequest& request) {
     if (fileDialogHandler_) return fileDialogHandler_(request);
     const QString filter = request.filter.isEmpty() ? QLatin1String(kModeFilter) : request.filter;
-    if (!request.save) return QFileDialog::getOpenFileName(frame_, QString(), QString(), filter);
-    QFileDialog dialog(frame_, QString(), request.defaultName, filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(request.defaultSuffix.isEmpty() ? QStringLiteral("ev36")
-                                                            : request.defaultSuffix);
-    dialog.selectFile(request.defaultName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().first();
+    const QString suffix =
+        request.defaultSuffix.isEmpty() ? QStringLiteral("ev36") : request.defaultSuffix;
+    // Each kind of file opens where the last one of its kind was chosen.
+    const QString folderKey = QStringLiteral("LastFolder/") + suffix;
+    const QString folder = settings_->value(folderKey).toString();
+    QString start = request.defaultName;
+    if (!folder.isEmpty() && QFileInfo(start).isRelative()) start = QDir(folder).filePath(start);
+    QWidget* owner = request.owner ? request.owner : frame_.data();
+    // On the heap, owned by its window: should that window go while the
+    // dialog is open (a unit arriving closes the tool dialogs), the dialog
+    // goes with it and the answer is a cancel.
+    QPointer<QFileDialog> dialog = new QFileDialog(owner, QString(), start, filter);
+    if (request.save) {
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setDefaultSuffix(suffix);
+        if (request.forcedSuffix) dialog->setOption(QFileDialog::DontConfirmOverwrite);
+        if (!request.defaultName.isEmpty()) dialog->selectFile(start);
+    } else {
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setFileMode(QFileDialog::ExistingFile);
+    }
+    const int result = dialog->exec();
+    if (!dialog) return {};
+    const QStringList files = dialog->selectedFiles();
+    delete dialog.data();
+    if (result != QDialog::Accepted || files.isEmpty()) return {};
+    settings_->setValue(folderKey, QFileInfo(files.first()).absolutePath());
+    return files.first();
 }
 
 void CKorvelv13App::showAboutDialog() {
-    CAboutDlg about(*this, frame_);
-    about.exec();
+    QPointer<CAboutDlg> about = new CAboutDlg(*this, frame_);
+    about->exec();
+    delete about.data();
 }
 
 bool CKorvelv13App::OpenDocumentFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists()) {
-        messageBox({QMessageBox::Information, QString::fromUtf8("文件打开错误"),
-                    QString::fromUtf8("文件不存在！"), QMessageBox::Ok});
+        messageBox(
+            {QMessageBox::Information, pick(languageIndex_, "文件打开错误", "File open error"),
+             pick(languageIndex_, "文件不存在！", "The file does not exist!"), QMessageBox::Ok});
         removeRecentFile(path);
         return false;
     }

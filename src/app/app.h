@@ -151,7 +151,7 @@ class CKorvelv13App : public QObject, public CAppServices {
     CToolDialog* showToolDialog(ToolDialog kind);
     // Runs a modal tool dialog (the noise gate dialog).
     void runToolDialog(ToolDialog kind);
-    int execToolDialog(CToolDialog& dialog) override;
+    void openModalToolDialog(CToolDialog* dialog) override;
     // Destroys the windows of the open modeless tool dialogs.
     void destroyToolDialogs();
     // The open modeless tool dialogs.

@@ -144,7 +144,8 @@ bool ConnectionController::openAndBegin(const std::string& path, int noticeMs) {
         // otherwise the window waits quietly for an arrival.
         if (opened.error == OpenError::PermissionDenied && !permissionShown_) {
             permissionShown_ = true;
-            emit openFailed(QString::fromStdString(opened.message));
+            emit openFailed(QString::fromStdString(opened.path),
+                            QString::fromStdString(opened.message));
         }
         return false;
     }

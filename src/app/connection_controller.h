@@ -117,7 +117,7 @@ class ConnectionController : public QObject {
     // A unit was opened; `noticeMs` is how long the notice shows.
     void unitOpened(int noticeMs);
     // A unit is present but could not be opened (the reason for the user).
-    void openFailed(const QString& message);
+    void openFailed(const QString& path, const QString& message);
     // Edits made without a unit are unsaved: answer with choose().
     void offlineChoiceNeeded();
     void syncStarted(SyncKind kind);

@@ -21,8 +21,6 @@ CInfoDlg::CInfoDlg(int lang) : QDialog(nullptr) {
     palette.setColor(QPalette::Window, QColor::fromRgb(kPageBackground));
     setPalette(palette);
     setAutoFillBackground(true);
-    setWindowTitle(pick(lang, "信息", "Information"));
-
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 12, 14, 10);
     auto* row = new QHBoxLayout;
@@ -41,7 +39,7 @@ CInfoDlg::CInfoDlg(int lang) : QDialog(nullptr) {
     row->addWidget(picture);
     row->addWidget(label_, 1);
     layout->addLayout(row);
-    close_ = new QPushButton(pick(lang, "关闭", "Close"), this);
+    close_ = new QPushButton(this);
     setControlId(close_, 2);
     close_->setAutoDefault(false);
     connect(close_, &QPushButton::clicked, this, &QDialog::close);
@@ -50,6 +48,12 @@ CInfoDlg::CInfoDlg(int lang) : QDialog(nullptr) {
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
     connect(timer_, &QTimer::timeout, this, &QDialog::close);
+    setLanguage(lang);
+}
+
+void CInfoDlg::setLanguage(int lang) {
+    setWindowTitle(pick(lang, "信息", "Information"));
+    close_->setText(pick(lang, "关闭", "Close"));
 }
 
 void CInfoDlg::showText(const QString& text, int milliseconds) {

@@ -20,6 +20,9 @@ class CInfoDlg : public QDialog {
     static constexpr int kTextId = 1223;
 
     explicit CInfoDlg(int languageIndex);
+    // The caption and the button in the language (a notice that outlives a
+    // language switch speaks the new one).
+    void setLanguage(int languageIndex);
     // The window the notice appears centred on (the screen when none).
     void centreOn(QWidget* window) { anchor_ = window; }
     // Shows `text` and (re)starts the time.

@@ -59,6 +59,8 @@ class LanguageFile {
     QString value(const QString& key) const;
     QString title(int templateId) const;
     QString text(int templateId, int control) const;
+    // Every value, keyed by its lower-case key.
+    const QHash<QString, QString>& entries() const { return values_; }
 
   private:
     QHash<QString, QString> values_;  // lower-case key -> value

@@ -1,6 +1,7 @@
 #include "app/main_frame.h"
 #include "app/file_path.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QShortcut>
@@ -12,6 +13,7 @@
 #include "app/ribbon.h"
 #include "app/ribbon_texts.h"
 #include "app/status_bar.h"
+#include "app/undo_keys.h"
 #include "protocol/mode_file.h"
 #include "protocol/report.h"
 
@@ -49,21 +51,18 @@ CMainFrame::CMainFrame(CKorvelv13App& app) : QMainWindow(nullptr), app_(app) {
     connect(open, &QShortcut::activated, this, [this] { OnCommand(id::kOpen); });
     auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
     connect(save, &QShortcut::activated, this, [this] { OnCommand(id::kSave); });
-    // Undo and redo: the platform's keys, Ctrl+Y and Ctrl+Shift+Z, each once.
-    auto bind = [this](QKeySequence::StandardKey standard, QList<QKeySequence> extra, int cmd) {
-        QList<QKeySequence> keys = QKeySequence::keyBindings(standard);
-        for (const QKeySequence& k : extra) {
-            if (!keys.contains(k)) keys.append(k);
-        }
+    // Undo and redo: the platform's keys, Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z,
+    // each once; they win in a text or spin box that holds no typing of its
+    // own.
+    auto bind = [this](const QList<QKeySequence>& keys, int cmd) {
         for (const QKeySequence& k : keys) {
             auto* shortcut = new QShortcut(k, this);
             connect(shortcut, &QShortcut::activated, this, [this, cmd] { OnCommand(cmd); });
         }
     };
-    bind(QKeySequence::Undo, {QKeySequence(Qt::CTRL | Qt::Key_Z)}, id::kUndo);
-    bind(QKeySequence::Redo,
-         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
-         id::kRedo);
+    bind(undoKeys(), id::kUndo);
+    bind(redoKeys(), id::kRedo);
+    qApp->installEventFilter(new CUndoKeys(this));
 
     // The window opens where, as large and as maximised as it was left.
     restoreGeometry(app.settings().value(QLatin1String(kGeometryKey)).toByteArray());

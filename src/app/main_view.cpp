@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScopeGuard>
 #include <QSystemTrayIcon>
 #include <QWheelEvent>
 #include <algorithm>
@@ -21,6 +22,7 @@
 #include "app/icons.h"
 #include "app/language.h"
 #include "app/main_frame.h"
+#include "app/messages.h"
 #include "app/ribbon.h"
 #include "app/ribbon_presenter.h"
 #include "app/ribbon_texts.h"
@@ -205,6 +207,12 @@ void CKorvelv13View::OnCommand(int cmd) {
             app_.brokerRoom().showDialog();
             break;
 #endif
+        case id::kNoiseGate:
+            if (app_.isConnected()) app_.runToolDialog(ToolDialog::NoiseGate);
+            break;
+        case id::kMachineSettings:
+            if (app_.isConnected()) app_.showToolDialog(ToolDialog::MachineSettings);
+            break;
         case id::kUndo:
             app_.edits().undo();
             break;
@@ -331,7 +339,7 @@ void CKorvelv13View::OnResetUnit() {
         lang == kEnglish
             ? QStringLiteral("Are you sure reset machine? ")
             : QString::fromUtf8("您确定要将机器复位吗? \n机器复位后将自动重新启动并连接.");
-    const auto answer = app_.messageBox({QMessageBox::Question, QString::fromUtf8("提示"), question,
+    const auto answer = app_.messageBox({QMessageBox::Question, questionCaption(lang), question,
                                          QMessageBox::Yes | QMessageBox::No});
     if (answer != QMessageBox::Yes) return;
     app_.postWrite([](Senders& s) { s.sendCommand({cmd::kRestart, 0xAA, -1}); });
@@ -346,7 +354,7 @@ void CKorvelv13View::OnEqReset() {
     if (!page_) return;
     const int lang = app_.languageIndex();
     const auto answer =
-        app_.messageBox({QMessageBox::Question, QString::fromUtf8("提示"),
+        app_.messageBox({QMessageBox::Question, questionCaption(lang),
                          pick(lang, "您确定重置当前均衡吗?", "Are you sure reset the EQ?"),
                          QMessageBox::Yes | QMessageBox::No});
     if (answer != QMessageBox::Yes) return;
@@ -396,11 +404,12 @@ void CKorvelv13View::observeConnection() {
                        pick(lang, "信息", "Information"), noticeMs);
         updateCommandUI();
     });
-    connect(&c, &ConnectionController::openFailed, this, [this](const QString& message) {
-        const int lang = app_.languageIndex();
-        app_.messageBox(
-            {QMessageBox::Warning, pick(lang, "错误", "Error"), message, QMessageBox::Ok});
-    });
+    connect(&c, &ConnectionController::openFailed, this,
+            [this](const QString& path, const QString& message) {
+                const int lang = app_.languageIndex();
+                app_.messageBox({QMessageBox::Warning, errorCaption(lang),
+                                 permissionDeniedText(lang, path, message), QMessageBox::Ok});
+            });
     connect(&c, &ConnectionController::offlineChoiceNeeded, this,
             &CKorvelv13View::askAboutOfflineEdits);
     connect(&c, &ConnectionController::syncStarted, this,
@@ -445,6 +454,11 @@ void CKorvelv13View::askAboutOfflineEdits() {
         c.choose(ConnectionController::OfflineChoice::Discard);
         return;
     }
+    // The unit went and came back while the question was open: the open
+    // question answers for the unit as it is now.
+    if (askingAboutOfflineEdits_) return;
+    askingAboutOfflineEdits_ = true;
+    const auto done = qScopeGuard([this] { askingAboutOfflineEdits_ = false; });
     // Edits made without a unit would be replaced by its set: the user
     // chooses what becomes of them first.
     const int lang = app_.languageIndex();

@@ -91,6 +91,9 @@ class CKorvelv13View : public QWidget {
     QPointer<CEditorPage> page_;
     QRect pageRect_{0, 0, kMinPageWidth, kMinPageHeight};
     bool errorBoxGuard_ = true;
+    // The question about offline edits is open (a unit arriving again while
+    // it is does not ask twice).
+    bool askingAboutOfflineEdits_ = false;
 
     QTimer trayTimer_;  // 990: the notice's time
     QSystemTrayIcon* tray_ = nullptr;

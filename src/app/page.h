@@ -37,7 +37,8 @@ int toolDialogTemplate(ToolDialog kind);
 
 // A file dialog request: open or save, the default name, the filter and
 // the default extension (empty: mode files). The answer is the chosen path
-// or an empty string for a cancel.
+// or an empty string for a cancel. The dialog opens in the folder last used
+// for files of its extension.
 struct FileDialogRequest {
     FileDialogRequest(bool saving = false, QString name = {}, QString fileFilter = {},
                       QString suffix = {})
@@ -49,15 +50,37 @@ struct FileDialogRequest {
     QString defaultName;
     QString filter;
     QString defaultSuffix;
+    // The caller gives the file the default extension whatever is typed and
+    // asks itself before it replaces that file: the dialog does not ask
+    // about the name typed.
+    bool forcedSuffix = false;
+    // The window the dialog belongs to (the main window when null): when
+    // that window goes while the dialog is open, the dialog closes with it
+    // and the answer is a cancel.
+    QWidget* owner = nullptr;
 };
 
 // One message box the application shows: its kind, caption, text and
 // buttons. The default shows a QMessageBox; tests put their own handler.
 struct MessageBoxRequest {
-    QMessageBox::Icon icon = QMessageBox::Information;
+    MessageBoxRequest(QMessageBox::Icon kind = QMessageBox::Information, QString title = {},
+                      QString body = {}, QMessageBox::StandardButtons choices = QMessageBox::Ok,
+                      QString more = {})
+        : icon(kind),
+          caption(std::move(title)),
+          text(std::move(body)),
+          buttons(choices),
+          details(std::move(more)) {}
+    QMessageBox::Icon icon;
     QString caption;
     QString text;
-    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    QMessageBox::StandardButtons buttons;
+    // Shown on request under the text, scrollable (every line of a file).
+    QString details;
+    // The window the box belongs to (the main window when null): when that
+    // window goes while the box is open, the box closes with it and the
+    // answer is QMessageBox::NoButton.
+    QWidget* owner = nullptr;
 };
 
 // What the shell offers the pages and tool dialogs.
@@ -97,10 +120,12 @@ class CAppServices {
     // of their own. The answer is the button pressed.
     virtual QMessageBox::StandardButton messageBox(const MessageBoxRequest& request,
                                                    const QHash<int, QString>& buttonTexts = {}) = 0;
-    // Runs a modal tool dialog that a page or dialog made; while it runs
-    // the application knows it as its kind's dialog (a learned remote key
-    // reaches it).
-    virtual int execToolDialog(CToolDialog& dialog) = 0;
+    // Shows a modal tool dialog that a page or dialog made on the heap,
+    // without a loop of its own: the caller's code returns at once, and the
+    // dialog is deleted when it closes or when the window it belongs to
+    // goes. While it is open the application knows it as its kind's dialog
+    // (a learned remote key reaches it).
+    virtual void openModalToolDialog(CToolDialog* dialog) = 0;
 
     // The input EQ the music page works on: 1 (CH A mic), 8 (CH B mic) or 0
     // (music). It outlives the page; 1 at start.

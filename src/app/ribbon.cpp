@@ -228,9 +228,10 @@ void CMyMFCRibbonBar::buildTopRow(int lang) {
 #ifdef V36_WITH_MQTT
     addAction(appMenu_, id::kBrokerRoom, pick(lang, "MQTT 服务器", "Broker"), false);
 #endif
+    addAction(appMenu_, id::kNoiseGate, noiseGateMenuText(lang), false);
+    addAction(appMenu_, id::kMachineSettings, machineSettingsMenuText(lang), false);
     appMenu_->addSeparator();
-    recentCaption_ = appMenu_->addSection(
-        pick(lang, "最近的文档(Last documents)", "Last documents(最近的文档)"));
+    recentCaption_ = appMenu_->addSection(recentCaption(lang));
     recentEnd_ = appMenu_->addSeparator();
     addAction(appMenu_, id::kExit, pick(lang, "退出(&X)", "Exit(&X)"), false)
         ->setIcon(shellIcon(ShellPicture::Exit, 16));
@@ -555,7 +556,12 @@ void CMyMFCRibbonBar::recalcLayout() {
     update();
 }
 
+QString CMyMFCRibbonBar::recentFilesCaption() const {
+    return recentCaption_->text();
+}
+
 void CMyMFCRibbonBar::applyLanguage(int lang) {
+    recentCaption_->setText(recentCaption(lang));
     appButton_->setToolTip(pick(lang, "文件", "File"));
     element(id::kAbout)->setToolTip(pick(lang, "关于 DSP-V36", "About DSP-V36"));
 }

@@ -68,6 +68,8 @@ class CMyMFCRibbonBar : public QWidget {
     QWidget* element(int id) const { return elements_.value(id); }
     CMFCRibbonStepSlider* slider(int id) const;
     QAction* menuItem(int id) const { return actions_.value(id); }
+    // The caption above the recent documents in the application menu.
+    QString recentFilesCaption() const;
     // The text of a label, button, check box or menu item.
     QString elementText(int id) const;
     void setElementText(int id, const QString& text);

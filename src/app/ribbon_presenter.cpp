@@ -255,6 +255,8 @@ void RibbonPresenter::relabel() {
 #ifdef V36_WITH_MQTT
     r.setElementText(id::kBrokerRoom, pick(lang, "MQTT 服务器", "Broker"));
 #endif
+    r.setElementText(id::kNoiseGate, noiseGateMenuText(lang));
+    r.setElementText(id::kMachineSettings, machineSettingsMenuText(lang));
     r.applyLanguage(lang);
     r.recalcLayout();
     updateCommandUI();
@@ -400,6 +402,9 @@ void RibbonPresenter::updateCommandUI() {
     for (int k = 0; k < 3; ++k)
         r.setChecked(id::kMusicSource1 + k, k == source);
     r.setElementEnabled(id::kMusicAgc, store.protocolVersion.load() > 8);
+    // The dialogs of F6 and F7 work on a unit.
+    r.setElementEnabled(id::kNoiseGate, connected);
+    r.setElementEnabled(id::kMachineSettings, connected);
 
     const RibbonIds& in = kRibbonIds[kInputCategory];
     const RibbonIds& out = kRibbonIds[kOutputCategory];

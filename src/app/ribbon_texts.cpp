@@ -64,7 +64,20 @@ QString pitchCaptionRefresh(int languageIndex, int pitch) {
 }
 
 QString pitchCaptionRelabel(int languageIndex, int pitch) {
-    return pitchPrefix(languageIndex) + QString::asprintf("%+-d", pitch);
+    // As a refresh writes it: a switch there and back leaves it as it was.
+    return pitchCaptionRefresh(languageIndex, pitch);
+}
+
+QString noiseGateMenuText(int languageIndex) {
+    return pick(languageIndex, "噪声门设置", "Noise gate setting") + QStringLiteral("\tF6");
+}
+
+QString machineSettingsMenuText(int languageIndex) {
+    return pick(languageIndex, "机器设置", "Host Setting") + QStringLiteral("\tF7");
+}
+
+QString recentCaption(int languageIndex) {
+    return pick(languageIndex, "最近的文档(Last documents)", "Last documents(最近的文档)");
 }
 
 QString categoryName(int category, int languageIndex) {

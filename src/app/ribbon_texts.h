@@ -16,7 +16,9 @@ constexpr int kAbout = 57664;
 constexpr int kUndo = 57643;
 constexpr int kRedo = 57644;
 constexpr int kRoomRemote = 32940;
-constexpr int kBrokerRoom = 32941;
+constexpr int kNoiseGate = 32941;        // also F6
+constexpr int kMachineSettings = 32942;  // also F7
+constexpr int kBrokerRoom = 32943;
 // Buttons beside the category tabs.
 constexpr int kHdmiMenu = 32909;
 constexpr int kMusicSourceMenu = 12929;
@@ -99,11 +101,19 @@ QString volumeLabel(VolumeControl control, int languageIndex, int value);
 // The same as written by a language switch (the noise gate's English prefix
 // has one blank there instead of three).
 QString volumeLabelAfterSwitch(VolumeControl control, int languageIndex, int value);
-// The pitch caption of panel 3 in its three forms: after a pitch move
-// ("%s%3d"), after a refresh ("%s%d") and after a language switch ("%s%+-d").
+// The pitch caption of panel 3: after a pitch move ("%s%3d"), after a
+// refresh or a language switch ("%s%d").
 QString pitchCaptionMoved(int languageIndex, int pitch);
 QString pitchCaptionRefresh(int languageIndex, int pitch);
 QString pitchCaptionRelabel(int languageIndex, int pitch);
+
+// The application menu's entries of the dialogs that keys open, with the
+// key shown beside them.
+QString noiseGateMenuText(int languageIndex);
+QString machineSettingsMenuText(int languageIndex);
+
+// The caption above the recent documents, the window's language first.
+QString recentCaption(int languageIndex);
 
 // The category names and the panel names as built at start and as set by a
 // language switch (they differ in two places).

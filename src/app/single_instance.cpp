@@ -11,10 +11,25 @@ constexpr int kAnswerMs = 2000;
 const char kAcknowledge = '!';
 }  // namespace
 
+QString SingleInstance::nameFor(const QString& user, const QString& display) {
+    QString name = QStringLiteral("DWX-10-") + user;
+    if (!display.isEmpty()) name += QLatin1Char('-') + display;
+    for (QChar& c : name) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('.'))
+            c = QLatin1Char('_');
+    }
+    return name;
+}
+
 QString SingleInstance::defaultName() {
     QString user = qEnvironmentVariable("USER");
     if (user.isEmpty()) user = qEnvironmentVariable("USERNAME");
-    return QStringLiteral("DWX-10-") + user;
+    // The display the window appears on: X11, else Wayland, else the
+    // Windows session.
+    QString display = qEnvironmentVariable("DISPLAY");
+    if (display.isEmpty()) display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty()) display = qEnvironmentVariable("SESSIONNAME");
+    return nameFor(user, display);
 }
 
 SingleInstance::SingleInstance(QString name, QObject* parent)

@@ -7,7 +7,7 @@ class QLocalServer;
 
 namespace v36 {
 
-// One running instance per user: the first start listens on a local
+// One running instance per user and display: the first start listens on a local
 // socket; a later start connects, hands over its file argument (possibly
 // empty) and ends. The first instance then brings its window to the front
 // and opens the file.
@@ -22,8 +22,13 @@ class SingleInstance : public QObject {
         ServerFailed,  // the local socket could not be created
     };
 
-    // The default name: "DWX-10" and the user's name.
+    // The default name: "DWX-10", the user's name and the display (or
+    // session) the window appears on, so that a start on another display
+    // gets a window of its own there.
     static QString defaultName();
+    // The name for a user and a display; characters a socket name may not
+    // hold become '_'.
+    static QString nameFor(const QString& user, const QString& display);
 
     explicit SingleInstance(QString name, QObject* parent = nullptr);
     ~SingleInstance() override;

@@ -271,14 +271,17 @@ bool Connection::saveRemote(const std::filesystem::path& file, std::string& erro
 }
 
 bool Connection::loadRemote(const std::filesystem::path& file, std::string& error) {
+    // The file first: one that is not the table reaches no unit.
+    const RemoteFileRead read = readRemoteFile(file);
+    if (!read.result) {
+        error = read.result.error.detail;
+        return false;
+    }
     Impl& m = *impl_;
     m.identifyUnit();
     if (!m.identified(error)) return false;
-    const FileResult r = loadRemoteFile(m.ctx.senders, file);
-    if (!r) {
-        error = r.error.detail;
-        return false;
-    }
+    m.ctx.store.remoteKeyTable.write(0, read.table.data(), read.table.size());
+    sendRemoteKeyTable(m.ctx.senders);
     finishWrites();
     return m.answered(error);
 }

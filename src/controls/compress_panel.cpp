@@ -62,10 +62,12 @@ CCompressPanelPlus::Geometry CCompressPanelPlus::geometry() const {
     Geometry g;
     g.dot = QPointF(xOf(t), yOf(t));
     const QPointF kneePoint(xOf(k), yOf(k));
-    const QPointF kneeStart(40.0, yOf(k) + std::fabs(-90.0 - k) * hp / 96.0 * double{slopeBelow_});
+    const QPointF kneeStart(
+        40.0, yOf(k) + std::fabs(-90.0 - k) * hp / 96.0 * static_cast<double>(slopeBelow_));
     g.belowKnee = k == -90.0 ? QLineF(kneePoint, kneePoint) : QLineF(kneeStart, kneePoint);
     g.linear = QLineF(kneePoint, g.dot);
-    const QPointF end(wp + 40.0, yOf(t) - std::fabs(6.0 - t) * hp / 96.0 * double{slopeAbove_});
+    const QPointF end(wp + 40.0,
+                      yOf(t) - std::fabs(6.0 - t) * hp / 96.0 * static_cast<double>(slopeAbove_));
     g.compressed = QLineF(g.dot, end);
     const double top = std::min(end.y(), kneeStart.y());
     const double bottom = std::max(end.y(), kneeStart.y());

@@ -214,7 +214,7 @@ double CEqPanel::frequencyAtX(double x) const {
 
 QPointF CEqPanel::markerPosition(int band) const {
     const EqBand& b = model_.band(band);
-    return QPointF(xOfFrequency(double{b.freq}), yOfGain(double{b.gain}));
+    return QPointF(xOfFrequency(static_cast<double>(b.freq)), yOfGain(static_cast<double>(b.gain)));
 }
 
 // The curve axis follows the plot's width; a panel of no width computes no curves.
@@ -313,7 +313,7 @@ void CEqPanel::mouseMoveEvent(QMouseEvent* event) {
         EqBand& b = model_.band(selected_);
         const double d = b.type >= kLowPass && b.type <= kHighShelf ? 80.0 : 12.0;
         const int x = at.x() - kLeftInset;
-        const auto q = static_cast<float>(double{b.q} + (x - qAnchorX_) / d);
+        const auto q = static_cast<float>(static_cast<double>(b.q) + (x - qAnchorX_) / d);
         model_.setQ(selected_, clampQ(b.type, q));
         qAnchorX_ = x;
         notify(selected_);
@@ -664,11 +664,45 @@ void CEqPanel::drawValueLabels(QPainter& p, int n) const {
     }
 }
 
+QRectF CEqPanel::titleRect() const {
+    const std::string_view title = eqTitle(model_.eqNumber(), language_);
+    const QFontMetricsF fm(panelFont_);
+    const double w =
+        fm.horizontalAdvance(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+    const QRectF plot = plotRect();
+    const double right = plot.right() - 2;
+    const double bottom = plot.top() - 1;
+    return QRectF(right - w, bottom - fm.height(), w, fm.height());
+}
+
+QFont CEqPanel::statusFontFor(const QString& whole) const {
+    // Clear of the title by a gap; down to about half the size at most.
+    const double room = titleRect().left() - 8.0 - kLeftInset;
+    QFont f = statusFont_;
+    for (int i = 0; i < 7 && QFontMetricsF(f).horizontalAdvance(whole) > room; ++i) {
+        if (f.pixelSize() > 0) {
+            f.setPixelSize(std::max(6, f.pixelSize() * 9 / 10));
+        } else {
+            f.setPointSizeF(std::max(5.0, f.pointSizeF() * 0.9));
+        }
+    }
+    return f;
+}
+
+QRectF CEqPanel::statusLineRect(int n) const {
+    if (n < 0 || n >= model_.bandCount()) return {};
+    const StatusLine status = statusLine(model_.band(n), language_);
+    const QString whole = QString::fromStdString(status.text + status.gainText);
+    const QFontMetricsF fm(statusFontFor(whole));
+    return QRectF(kLeftInset, 3, fm.horizontalAdvance(whole), fm.height());
+}
+
 void CEqPanel::drawStatusLine(QPainter& p, int n) const {
     const StatusLine status = statusLine(model_.band(n), language_);
-    p.setFont(statusFont_);
-    const QFontMetrics fm(statusFont_);
     const QString text = QString::fromStdString(status.text);
+    const QFont font = statusFontFor(text + QString::fromStdString(status.gainText));
+    p.setFont(font);
+    const QFontMetrics fm(font);
     const QPoint at(kLeftInset, 3 + fm.ascent());
     p.setPen(fromRgb(kStatusColour));
     p.drawText(at, text);

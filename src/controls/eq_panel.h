@@ -98,11 +98,20 @@ class CEqPanel : public QWidget {
     ValueLabelLayout valueLabelLayout(int band) const;
     // The box of the label of the gain grid line at `gainDb` (-15 ... +15).
     QRectF gainLabelRect(int gainDb) const;
+    // The box of the EQ's title above the plot, and of band n's status line
+    // ("Index=… Frequency=… Gain=…") left of it: the status line takes a
+    // smaller font where it would reach the title.
+    QRectF titleRect() const;
+    QRectF statusLineRect(int band) const;
 
     // The type menu while it is open (nullptr otherwise).
     QMenu* typeMenu() const;
 
     QSize sizeHint() const override { return {760, 340}; }
+
+  private:
+    // The status line's font for its whole text.
+    QFont statusFontFor(const QString& whole) const;
 
   signals:
     // Band `band` was hit or changed; `data` is its working-copy record.

@@ -9,6 +9,11 @@
 
 namespace v36 {
 
+namespace {
+// Marks a cell of an editable column that may not be edited.
+constexpr int kLockedRole = Qt::UserRole + 1;
+}  // namespace
+
 class GridListDelegate : public QStyledItemDelegate {
   public:
     explicit GridListDelegate(CGridListCtrl* owner) : QStyledItemDelegate(owner), owner_(owner) {}
@@ -146,7 +151,8 @@ void CGridListCtrl::setCellText(int row, int column, const QString& text) {
     QTableWidgetItem* it = itemAt(row, column);
     it->setText(text);
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (columnTraits(column).kind != ColumnKind::ReadOnly && column > 0)
+    if (columnTraits(column).kind != ColumnKind::ReadOnly && column > 0 &&
+        !it->data(kLockedRole).toBool())
         flags |= Qt::ItemIsEditable;
     it->setFlags(flags);
     const auto& colours = rowColours_[static_cast<std::size_t>(row)];
@@ -196,9 +202,26 @@ QColor CGridListCtrl::rowBackgroundColor(int row) const {
     return rowColours_[static_cast<std::size_t>(row)].second;
 }
 
+void CGridListCtrl::setCellLocked(int row, int column, bool locked, const QString& why) {
+    if (row < 0 || row >= rowCount() || column < 1 || column >= columnCount()) return;
+    QTableWidgetItem* it = itemAt(row, column);
+    if (it->data(kLockedRole).toBool() == locked && it->toolTip() == (locked ? why : QString()))
+        return;
+    it->setData(kLockedRole, locked);
+    it->setToolTip(locked ? why : QString());
+    setCellText(row, column, it->text());
+}
+
+bool CGridListCtrl::isCellLocked(int row, int column) const {
+    if (row < 0 || row >= rowCount() || column < 1 || column >= columnCount()) return false;
+    const QTableWidgetItem* it = item(row, column);
+    return it != nullptr && it->data(kLockedRole).toBool();
+}
+
 bool CGridListCtrl::beginEdit(int row, int column) {
     if (row < 0 || row >= rowCount() || column < 1 || column >= columnCount()) return false;
     if (columnTraits(column).kind == ColumnKind::ReadOnly) return false;
+    if (isCellLocked(row, column)) return false;
     QTableWidgetItem* it = itemAt(row, column);
     if ((it->flags() & Qt::ItemIsEditable) == 0) setCellText(row, column, it->text());
     setCurrentCell(row, column);

@@ -45,7 +45,13 @@ class CGridListCtrl : public QTableWidget {
     QColor rowTextColor(int row) const;
     QColor rowBackgroundColor(int row) const;
 
-    // Opens the in-place editor of a cell; false for read-only or hidden cells.
+    // Locks one cell of an editable column: it is not edited, and `why`
+    // shows as its tool tip. Unlocking clears the tip.
+    void setCellLocked(int row, int column, bool locked, const QString& why = {});
+    bool isCellLocked(int row, int column) const;
+
+    // Opens the in-place editor of a cell; false for read-only, locked or
+    // hidden cells.
     bool beginEdit(int row, int column);
 
     // The leading number of a cell text such as "+3.5dB" or "1000Hz" ("" if none).

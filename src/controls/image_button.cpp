@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 #include "controls/control_fonts.h"
 #include "controls/paint_support.h"
@@ -38,6 +39,41 @@ QImage withColourEffect(QImage image, CGdipButton::State state) {
         }
     }
     return image;
+}
+
+double relativeLuminance(const QColor& c) {
+    auto channel = [](int v) {
+        const double x = v / 255.0;
+        return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+double contrastOf(const QColor& a, const QColor& b) {
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The mean colour of the opaque pixels of the middle band, where the
+// caption is drawn.
+QColor captionBackground(const QImage& image) {
+    double r = 0.0, g = 0.0, b = 0.0, weight = 0.0;
+    const int top = image.height() / 4;
+    const int bottom = image.height() - top;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            const double a = qAlpha(c) / 255.0;
+            r += a * qRed(c);
+            g += a * qGreen(c);
+            b += a * qBlue(c);
+            weight += a;
+        }
+    }
+    if (weight <= 0.0) return {};
+    return QColor(static_cast<int>(r / weight), static_cast<int>(g / weight),
+                  static_cast<int>(b / weight));
 }
 
 }  // namespace
@@ -93,6 +129,28 @@ QSize CGdipButton::sizeHint() const {
 QColor CGdipButton::paintedCaptionColor() const {
     // The disabled picture is a light grey, on which a white caption vanishes.
     if (state() == State::Disabled) return kDisabledCaption;
+    if (state() == State::Hover) {
+        const bool useAlternate = alternate_ && !alternatePicture_.isNull();
+        const CGdiPlusBitmap& picture = useAlternate ? alternatePicture_ : standard_;
+        Renderings& cache = useAlternate ? alternateCache_ : standardCache_;
+        if (!picture.isNull() && !size().isEmpty()) {
+            const double dpr = cache.dpr > 0.0 ? cache.dpr : devicePixelRatioF();
+            return captionOn(rendering(picture, cache, State::Hover, size(), dpr), State::Hover);
+        }
+    }
+    return captionColour_;
+}
+
+QColor CGdipButton::captionOn(const QImage& image, State state) const {
+    if (state == State::Disabled) return kDisabledCaption;
+    // The brightened picture of a hovered button can leave a light caption
+    // without contrast (white on light orange): it turns dark there.
+    if (state == State::Hover) {
+        const QColor under = captionBackground(image);
+        if (under.isValid() && contrastOf(captionColour_, under) < 3.0 &&
+            contrastOf(kDisabledCaption, under) > contrastOf(captionColour_, under))
+            return kDisabledCaption;
+    }
     return captionColour_;
 }
 
@@ -119,14 +177,16 @@ void CGdipButton::paintEvent(QPaintEvent*) {
     const bool useAlternate = alternate_ && !alternatePicture_.isNull();
     const CGdiPlusBitmap& picture = useAlternate ? alternatePicture_ : standard_;
     const State s = state();
+    QColor caption = s == State::Disabled ? kDisabledCaption : captionColour_;
     if (!picture.isNull()) {
         const QImage& image = rendering(picture, useAlternate ? alternateCache_ : standardCache_, s,
                                         size(), targetDevicePixelRatio(p));
         const QPointF at = s == State::Pressed ? QPointF(1, 1) : QPointF(0, 0);
         p.drawImage(QRectF(at, QSizeF(size())), image);
+        caption = captionOn(image, s);
     }
     p.setFont(captionFont_);
-    p.setPen(paintedCaptionColor());
+    p.setPen(caption);
     QRect textRect = rect();
     if (s == State::Pressed) textRect.translate(1, 1);
     p.drawText(textRect, Qt::AlignCenter, text());

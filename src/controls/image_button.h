@@ -35,7 +35,9 @@ class CGdipButton : public QAbstractButton {
     bool isAlternate() const { return alternate_; }
 
     State state() const;
-    // The caption colour of the current state (dark on a disabled button).
+    // The caption colour of the current state: dark on a disabled button,
+    // and on a hovered one whose brightened picture leaves the caption
+    // colour without contrast.
     QColor paintedCaptionColor() const;
     // The picture's size.
     QSize sizeHint() const override;
@@ -57,6 +59,8 @@ class CGdipButton : public QAbstractButton {
     };
     const QImage& rendering(const CGdiPlusBitmap& picture, Renderings& cache, State state,
                             QSize size, double dpr) const;
+    // The caption colour of `state` over its rendering `image`.
+    QColor captionOn(const QImage& image, State state) const;
 
     int controlId_ = 0;
     CGdiPlusBitmapResource standard_;

@@ -29,7 +29,7 @@ double targetDevicePixelRatio(QPainter& painter);
 // that they still draw as steep lines without huge coordinates.
 inline double curveY(double top, double bottom, float db) {
     const double h = bottom - top;
-    const double y = top + h * (15.0 - double{db}) / 30.0;
+    const double y = top + h * (15.0 - static_cast<double>(db)) / 30.0;
     return std::clamp(y, top - 2.0 * h, bottom + 2.0 * h);
 }
 

@@ -96,8 +96,11 @@ QRect CSSVolumePanel::innerRect() const {
     return QRect(QPoint(marginX_, marginY_), QPoint(width() - marginX_, height() - marginY_));
 }
 
-// Client rectangle l = 0, t = 0, r = width, b = height.
+// Client rectangle l = 0, t = 0, r = width, b = height. A position outside
+// the room is drawn at the wall it lies beyond.
 QPoint CSSVolumePanel::toPixel(float x, float y) const {
+    x = std::clamp(x, -roomWidth_ / 2.0f, roomWidth_ / 2.0f);
+    y = std::clamp(y, -roomLength_ / 2.0f, roomLength_ / 2.0f);
     const float perX = static_cast<float>(width() - 2 * marginX_) / roomWidth_;
     const float perY = static_cast<float>(height() - 2 * marginY_) / roomLength_;
     return QPoint(static_cast<int>(static_cast<float>(marginX_) + perX * (roomWidth_ / 2.0f + x)),
@@ -116,6 +119,12 @@ float CSSVolumePanel::yFromPixel(int py) const {
     if (perY <= 0.0f) return 0.0f;
     const float y = static_cast<float>(height() / 2 - py) / perY;
     return std::clamp(y, -roomLength_ / 2.0f, roomLength_ / 2.0f);
+}
+
+bool CSSVolumePanel::outsideRoom(int item) const {
+    if (item < 0 || item >= kItems) return false;
+    const CSSItem& it = items_[static_cast<std::size_t>(item)];
+    return std::fabs(it.x) > roomWidth_ / 2.0f || std::fabs(it.y) > roomLength_ / 2.0f;
 }
 
 void CSSVolumePanel::relayout() {
@@ -268,6 +277,12 @@ void CSSVolumePanel::paintEvent(QPaintEvent*) {
     for (int i = 0; i < kVisibleItems; ++i) {
         const CSSItem& it = items_[static_cast<std::size_t>(i)];
         const QPointF centre(it.pixelX, it.pixelY);
+        if (outsideRoom(i)) {
+            // Held at the wall: a dashed ring says it stands beyond it.
+            p.setPen(QPen(QColor(255, 64, 64), 2, Qt::DashLine));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(centre, 17.0, 17.0);
+        }
         if (i == 0) {
             listener_.draw(p, centre - QPointF(listener_.width() / 2.0, listener_.height() / 2.0));
             continue;

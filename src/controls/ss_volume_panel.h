@@ -66,6 +66,9 @@ class CSSVolumePanel : public QWidget {
     // it would leave the floor, and never beyond the side walls. Empty for the
     // listener and the hidden items.
     QRect nameRect(int item) const;
+    // Whether the item stands outside the room (the room was made smaller):
+    // it is drawn at the wall, ringed.
+    bool outsideRoom(int item) const;
 
     QSize sizeHint() const override { return {420, 420}; }
 

@@ -417,7 +417,7 @@ CurveAxis::CurveAxis(int width) {
     for (int i = 0; i < kCurvePoints; ++i) {
         const float x = static_cast<float>(i) * step;
         const float f = kCurveMinHz * std::pow(10.0f, x / w * decades);
-        const double s = std::sin(kPi * double{f} / kSampleRate);
+        const double s = std::sin(kPi * static_cast<double>(f) / kSampleRate);
         freq_[static_cast<std::size_t>(i)] = f;
         phi_[static_cast<std::size_t>(i)] = s * s;
     }
@@ -428,7 +428,8 @@ int CurveAxis::pinIndex(float freq) const {
     const double w = width_;
     const double lo = kCurveMinHz;
     const double hi = kCurveMaxHz;
-    const double px = std::trunc(std::log10(double{freq} / lo) / std::log10(hi / lo) * w);
+    const double px =
+        std::trunc(std::log10(static_cast<double>(freq) / lo) / std::log10(hi / lo) * w);
     const double index = std::trunc(px / (w / kCurvePoints));
     if (!(index >= 0.0 && index < kCurvePoints)) return -1;
     return static_cast<int>(index);
@@ -675,19 +676,19 @@ constexpr std::size_t kTextRoom = 160;
 
 std::string formatFrequency(float freq) {
     char buf[kTextRoom];
-    std::snprintf(buf, sizeof buf, "%.0fHz", double{freq});
+    std::snprintf(buf, sizeof buf, "%.0fHz", static_cast<double>(freq));
     return buf;
 }
 
 std::string formatGain(float gain) {
     char buf[kTextRoom];
-    std::snprintf(buf, sizeof buf, "%+-.1fdB", double{gain});
+    std::snprintf(buf, sizeof buf, "%+-.1fdB", static_cast<double>(gain));
     return buf;
 }
 
 std::string formatQ(float q) {
     char buf[kTextRoom];
-    std::snprintf(buf, sizeof buf, "%.2f", double{q});
+    std::snprintf(buf, sizeof buf, "%.2f", static_cast<double>(q));
     return buf;
 }
 
@@ -707,14 +708,14 @@ StatusLine statusLine(const EqBand& band, int language) {
     if (language != 0) {
         std::snprintf(buf, sizeof buf,
                       "Index=%d     Frequency=%.0fHz    Q=%.2f     Gain=", band.number + 1,
-                      double{band.freq}, double{band.q});
+                      static_cast<double>(band.freq), static_cast<double>(band.q));
     } else {
         std::snprintf(buf, sizeof buf,
                       "EQ号=%d    频率=%.0fHz    Q值=%.2f     增益=", band.number + 1,
-                      double{band.freq}, double{band.q});
+                      static_cast<double>(band.freq), static_cast<double>(band.q));
     }
     char gain[kTextRoom];
-    std::snprintf(gain, sizeof gain, "%+-.1fdB ", double{band.gain});
+    std::snprintf(gain, sizeof gain, "%+-.1fdB ", static_cast<double>(band.gain));
     return {buf, gain, gainColour(band.gain)};
 }
 

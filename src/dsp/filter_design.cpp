@@ -195,9 +195,10 @@ std::uint16_t code16(double truncated) {
 
 std::array<std::uint8_t, BandRecord::kSize> BandRecord::encode() const {
     // Gain code in double from the float gain; Q code multiplied in single.
-    const std::uint16_t gainCode = code16(std::trunc(((double{gain} + 0.05) + 15.0) * 10.0));
+    const std::uint16_t gainCode =
+        code16(std::trunc(((static_cast<double>(gain) + 0.05) + 15.0) * 10.0));
     const float qTimes = q * 1000.0f;
-    const std::uint16_t qCode = code16(std::trunc(double{qTimes}));
+    const std::uint16_t qCode = code16(std::trunc(static_cast<double>(qTimes)));
     const std::uint16_t f = code16(freq);
     return {static_cast<std::uint8_t>(gainCode >> 8), static_cast<std::uint8_t>(gainCode),
             static_cast<std::uint8_t>(f >> 8),        static_cast<std::uint8_t>(f),

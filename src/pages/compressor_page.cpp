@@ -17,6 +17,7 @@
 #include "controls/bmp_slider.h"
 #include "controls/compress_panel.h"
 #include "pages/page_buttons.h"
+#include "pages/page_support.h"
 #include "protocol/bytes.h"
 #include "protocol/edit.h"
 #include "protocol/words.h"
@@ -110,6 +111,13 @@ QString CCompDlg::valueText(Param param, float value) {
 CCompDlg::CCompDlg(CAppServices& app, QWidget* parent)
     : CEditorPage(PageKind::Compressor, app, parent) {
     build();
+    // As on the delay and output pages: the wheel turns the focused slider
+    // wherever the pointer is on the page, the slider under it included.
+    new CWheelToFocus(this, [](QWidget* focus, QWheelEvent* event) {
+        const int id = controlId(focus);
+        if (!qobject_cast<CXBmpSlider*>(focus) || id < 1014 || id > 1064) return false;
+        return CWheelToFocus::forwardWheel(focus, event);
+    });
     RefreshFromStore();
     ApplyLanguage();
 }
@@ -255,22 +263,6 @@ void CCompDlg::onSwitch(int group, bool on) {
     const OutputGroup& g = outputGroup(group);
     curve(group)->setOn(on);
     app_.edits().apply(wordEdit(app_.device().store, g.compBypass(), on ? 0 : 1));
-}
-
-void CCompDlg::wheelEvent(QWheelEvent* event) {
-    // Over the page, the wheel steps the focused slider.
-    QWidget* focus = focusWidget();
-    const int id = focus && isAncestorOf(focus) ? controlId(focus) : 0;
-    auto* s = qobject_cast<CXBmpSlider*>(focus);
-    if (!s || id < 1014 || id > 1064) {
-        CEditorPage::wheelEvent(event);
-        return;
-    }
-    QWheelEvent forwarded(s->mapFromGlobal(event->globalPosition()), event->globalPosition(),
-                          event->pixelDelta(), event->angleDelta(), event->buttons(),
-                          event->modifiers(), event->phase(), event->inverted());
-    QCoreApplication::sendEvent(s, &forwarded);
-    event->accept();
 }
 
 }  // namespace v36

@@ -53,9 +53,6 @@ class CCompDlg : public CEditorPage {
     CCompressPanelPlus* curve(int group) const;
     CPageButtonRow* pageButtons() const { return buttons_; }
 
-  protected:
-    void wheelEvent(QWheelEvent* event) override;
-
   private:
     void build();
     void onSlider(int group, Param param, int position);

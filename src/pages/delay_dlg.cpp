@@ -112,8 +112,7 @@ CDelayDlg::CDelayDlg(CAppServices& app, QWidget* parent)
         for (int c = 0; c < kChannels; ++c) {
             const Row& r = rows_.at(index(c));
             if (focus == r.slider) {
-                CWheelToFocus::forwardWheel(focus, event);
-                return true;
+                return CWheelToFocus::forwardWheel(focus, event);
             }
             if (focus == r.box) {
                 const int delta = event->angleDelta().y();

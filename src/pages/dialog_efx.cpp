@@ -106,8 +106,7 @@ CDialogEfx::CDialogEfx(int eq, CAppServices& app, QWidget* parent)
         const int id = controlId(focus);
         if (id == CEqEditor::kPanelId ||
             (id >= CEqEditor::kGainSliderId && id <= CEqEditor::kQSliderId)) {
-            CWheelToFocus::forwardWheel(focus, event);
-            return true;
+            return CWheelToFocus::forwardWheel(focus, event);
         }
         return false;
     });

@@ -785,8 +785,7 @@ bool CDialogMusic::routeWheel(QWidget* focus, QWheelEvent* event) {
     const int id = controlId(focus);
     if (id == kValueSlider || (id >= CEqEditor::kPanelId && id <= 1059) ||
         (id >= CEqEditor::kGainSliderId && id <= CEqEditor::kQSliderId)) {
-        CWheelToFocus::forwardWheel(focus, event);
-        return true;
+        return CWheelToFocus::forwardWheel(focus, event);
     }
     return false;
 }

@@ -201,8 +201,7 @@ CDialogOutput::CDialogOutput(CAppServices& app, int channel, QWidget* parent)
         const int id = controlId(focus);
         const bool level = id >= kFirstLevelSliderId && id < kFirstLevelSliderId + 4;
         if (id != CEqEditor::kPanelId && !level && id <= kMuteIds[0]) return false;
-        CWheelToFocus::forwardWheel(focus, event);
-        return true;
+        return CWheelToFocus::forwardWheel(focus, event);
     });
 
     ApplyLanguage();

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -343,6 +344,9 @@ void CEqEditor::loadFromStore() {
     panel_->setBypass(isEqBypassed(store, eq_));
     if (grid_->rowCount() != eqPointCount(eq_)) grid_->setRows(eqPointCount(eq_));
     writeGridRows();
+    // No row stays marked from the EQ's earlier bands (a reset, another EQ).
+    grid_->clearSelection();
+    grid_->setCurrentCell(-1, -1);
     rememberSent();
     loading_ = false;
     selected_ = -1;
@@ -372,6 +376,12 @@ void CEqEditor::writeGridRow(int band) {
     grid_->setCellText(band, kGainColumn, qs(formatGain(b.gain)));
     grid_->setCellText(band, kFrequencyColumn, qs(formatFrequency(b.freq)));
     grid_->setCellText(band, kQColumn, qs(formatQ(b.q)));
+    // A locked band offers only its gain; the other cells say why.
+    const bool locked = isLockedBand(eq_, band);
+    const QString why =
+        pick(lang, "此频段已锁定：只可调节增益", "A locked band: only its gain changes");
+    for (const int column : {kTypeColumn, kFrequencyColumn, kQColumn})
+        grid_->setCellLocked(band, column, locked, why);
     for (std::size_t i = 0; i < extras_.size(); ++i) {
         if (extras_[i].text)
             grid_->setCellText(band, kQColumn + 1 + static_cast<int>(i), extras_[i].text(band));
@@ -634,12 +644,32 @@ void CEqEditor::tell(QMessageBox::Icon icon, const QString& caption, const QStri
     app_.messageBox({icon, caption, lines.join(QLatin1Char('\n')), QMessageBox::Ok});
 }
 
+QString CEqEditor::lineReport(const EqTextParse& parsed, const EqTextImport& fitted, int language) {
+    QStringList out;
+    for (std::size_t n = 0; n < parsed.lines.size() && n < fitted.lines.size(); ++n) {
+        const EqTextLine& line = parsed.lines[n];
+        if (line.kind == EqTextLineKind::Blank) continue;
+        const EqTextLineFate& fate = fitted.lines[n];
+        QString entry = (language == kEnglish ? QStringLiteral("Line %1: %2 — %3")
+                                              : QStringLiteral("第 %1 行：%2 — %3"))
+                            .arg(line.number)
+                            .arg(CEqImportDlg::fateText(line, fate, language), utf8(line.text));
+        for (const EqTextNote& note : fate.notes)
+            entry += QStringLiteral("\n    ") + utf8(note.textFor(language));
+        out << entry;
+    }
+    return out.join(QLatin1Char('\n'));
+}
+
 void CEqEditor::importFile() {
     const int lang = app_.languageIndex();
     const QString caption = pick(lang, "导入均衡", "Import EQ");
+    // The dialogs below run loops of their own, during which the page or
+    // the window it belongs to may go: nothing of either is used after that.
+    QPointer<CEqEditor> self(this);
     const QString path = app_.fileDialog(
         FileDialogRequest(false, {}, filterListFilter(lang), QStringLiteral("txt")));
-    if (path.isEmpty()) return;
+    if (!self || path.isEmpty()) return;
     // A filter list is small: reading one byte past the limit tells a
     // larger file.
     const FileRead read = readFileHead(filePath(path), kEqTextMaxBytes + 1);
@@ -649,20 +679,33 @@ void CEqEditor::importFile() {
               QDir::toNativeSeparators(path)});
         return;
     }
-    CEqImportDlg preview(app_, QFileInfo(path).fileName(), parseEqText(read.bytes), model(),
-                         window());
-    if (!preview.result().ok()) {
+    QPointer<CEqImportDlg> preview = new CEqImportDlg(app_, QFileInfo(path).fileName(),
+                                                      parseEqText(read.bytes), model(), window());
+    if (!preview->result().ok()) {
         QStringList lines{QFileInfo(path).fileName()};
-        lines << noteTexts(preview.result().errors, lang);
-        tell(QMessageBox::Warning, caption, lines);
+        lines << noteTexts(preview->result().errors, lang);
+        // Every line of the file with what became of it, under the box's
+        // details: the summary names only the first few.
+        const QString details = lineReport(preview->parsed(), preview->result(), lang);
+        delete preview.data();
+        app_.messageBox({QMessageBox::Warning, caption, lines.join(QLatin1Char('\n')),
+                         QMessageBox::Ok, details});
         return;
     }
-    if (preview.exec() != QDialog::Accepted) return;
+    const int answer = preview->exec();
+    if (!preview || !self) {
+        delete preview.data();
+        return;
+    }
+    const std::optional<int> channel = preview->channel();
+    const EqTextParse parsed = preview->parsed();
+    delete preview.data();
+    if (answer != QDialog::Accepted) return;
     // Fitted again onto the EQ as it is now, should the store have changed
     // while the preview was open.
     EqTextFitOptions options;
-    options.channel = preview.channel();
-    const EqTextImport r = fitEqText(preview.parsed(), model(), options);
+    options.channel = channel;
+    const EqTextImport r = fitEqText(parsed, model(), options);
     if (!r.ok()) return;
     const std::vector<int> bands = changedBands(model(), r.graph);
     if (bands.empty()) return;
@@ -674,10 +717,11 @@ void CEqEditor::importFile() {
 void CEqEditor::exportFile() {
     const int lang = app_.languageIndex();
     const QString caption = pick(lang, "导出均衡", "Export EQ");
+    QPointer<CEqEditor> self(this);
     const QString path =
         app_.fileDialog(FileDialogRequest(true, title(eq_, kEnglish) + QStringLiteral(".txt"),
                                           filterListFilter(lang), QStringLiteral("txt")));
-    if (path.isEmpty()) return;
+    if (!self || path.isEmpty()) return;
     const EqTextExport text = writeEqText(eq_, model().bands());
     const FileResult written =
         replaceFile(filePath(path),

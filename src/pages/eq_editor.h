@@ -13,6 +13,7 @@
 #include "app/edit_path.h"
 #include "controls/grid_list.h"
 #include "dsp/eq_model.h"
+#include "protocol/eq_text.h"
 
 class QBoxLayout;
 class QGroupBox;
@@ -126,6 +127,9 @@ class CEqEditor : public QWidget {
     // Asks for a file name and writes the EQ's bands as a filter list; the
     // bands the format cannot express are listed.
     void exportFile();
+    // Every line of a filter list but the blank ones, what became of it and
+    // why, one entry a line (the details of a file that gives no filter).
+    static QString lineReport(const EqTextParse& parsed, const EqTextImport& fitted, int language);
     // The EQs the shown one can be copied onto: the others of its size.
     std::vector<int> copyTargets() const;
     // Copies the shown EQ onto `target` as one edit, under the target's

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTableWidget>
+#include <QTimer>
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -227,6 +228,12 @@ CEqImportDlg::CEqImportDlg(CAppServices& app, const QString& fileName, EqTextPar
     }
     connect(channels_, &QComboBox::activated, this, &CEqImportDlg::selectChannel);
     fit(first);
+    // What OK does follows the unit, which may come or go while this is open.
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, [this] {
+        if (app_.isConnected() != shownConnected_) showResult();
+    });
+    watch->start(kConnectionCheckMs);
 
     setMinimumSize(680, 560);
     resize(980, 680);
@@ -310,6 +317,23 @@ void CEqImportDlg::fillTable() {
     table_->resizeRowsToContents();
 }
 
+QString CEqImportDlg::okText(int count, bool connected, int language) {
+    if (count == 0) return pick(language, "没有频段会改变。", "No band changes.");
+    if (language != kEnglish) {
+        return (connected ? QStringLiteral("确定后发送改变的 %1 个频段，作为一步（可撤销）。")
+                          : QStringLiteral("未连接设备：确定后只在本程序中改变 %1 "
+                                           "个频段，作为一步（可撤销），不发送。"))
+            .arg(count);
+    }
+    const QString bands = count == 1 ? QStringLiteral("the changed band")
+                                     : QStringLiteral("the %1 changed bands").arg(count);
+    return connected ? QStringLiteral("OK sends %1 as one step (Undo takes it back).").arg(bands)
+                     : QStringLiteral(
+                           "No unit is connected: OK changes %1 here only, as one "
+                           "step (Undo takes it back); nothing is sent.")
+                           .arg(bands);
+}
+
 void CEqImportDlg::showResult() {
     const int lang = language_;
     const bool ok = import_.ok();
@@ -334,18 +358,8 @@ void CEqImportDlg::showResult() {
         lines << utf8(e.textFor(lang));
     for (const EqTextNote& n : import_.notes)
         lines << utf8(n.textFor(lang));
-    if (ok) {
-        const auto count = static_cast<int>(changed_.size());
-        if (count == 0) {
-            lines << pick(lang, "没有频段会改变。", "No band changes.");
-        } else if (lang == kEnglish) {
-            lines << QStringLiteral(
-                         "OK sends the %1 changed bands as one step (Undo takes it back).")
-                         .arg(count);
-        } else {
-            lines << QStringLiteral("确定后发送改变的 %1 个频段，作为一步（可撤销）。").arg(count);
-        }
-    }
+    shownConnected_ = app_.isConnected();
+    if (ok) lines << okText(static_cast<int>(changed_.size()), shownConnected_, lang);
     notes_->setText(lines.join(QLatin1Char('\n')));
     QPalette p = notes_->palette();
     p.setColor(QPalette::WindowText, ok ? QColor(0x20, 0x20, 0x20) : kSkippedText);

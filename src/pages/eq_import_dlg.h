@@ -61,6 +61,11 @@ class CEqImportDlg : public QDialog {
     CGdipButton* okButton() const { return ok_; }
     CGdipButton* cancelButton() const { return cancel_; }
 
+    // How often the dialog looks whether the unit came or went.
+    static constexpr int kConnectionCheckMs = 300;
+    // What OK does with `count` changed bands, with or without a unit.
+    static QString okText(int count, bool connected, int language);
+
     // The name of a line's fate in the table ("Band 3", "Skipped", ...).
     static QString fateText(const EqTextLine& line, const EqTextLineFate& fate, int language);
 
@@ -78,6 +83,7 @@ class CEqImportDlg : public QDialog {
     EqTextImport import_;
     std::vector<int> changed_;
     std::vector<int> rows_;  // table row of each parsed line
+    bool shownConnected_ = false;
 
     QLabel* file_ = nullptr;
     QLabel* channelCaption_ = nullptr;

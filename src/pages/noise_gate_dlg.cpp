@@ -83,8 +83,7 @@ CDialogNG::CDialogNG(CAppServices& app, QWidget* parent)
     // A wheel turn anywhere in the dialog goes to the slider with the focus.
     new CWheelToFocus(this, [this](QWidget* focus, QWheelEvent* event) {
         if (std::find(sliders_.begin(), sliders_.end(), focus) == sliders_.end()) return false;
-        CWheelToFocus::forwardWheel(focus, event);
-        return true;
+        return CWheelToFocus::forwardWheel(focus, event);
     });
     RefreshFromStore();
     ApplyLanguage();

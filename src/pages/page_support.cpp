@@ -36,12 +36,14 @@ CWheelToFocus::~CWheelToFocus() {
     if (qApp) qApp->removeEventFilter(this);
 }
 
-void CWheelToFocus::forwardWheel(QWidget* target, const QWheelEvent* event) {
+bool CWheelToFocus::forwardWheel(QWidget* target, const QWheelEvent* event) {
     const QPointF global = event->globalPosition();
     QWheelEvent copy(target->mapFromGlobal(global), global, event->pixelDelta(),
                      event->angleDelta(), event->buttons(), event->modifiers(), event->phase(),
                      event->inverted(), event->source());
+    // Accepted unless the target ignores it (a control with nothing to turn).
     QApplication::sendEvent(target, &copy);
+    return copy.isAccepted();
 }
 
 bool CWheelToFocus::eventFilter(QObject* watched, QEvent* event) {

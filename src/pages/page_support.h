@@ -24,8 +24,8 @@ int fitColumnWidth(const QWidget* view, int minimum, const QStringList& texts);
 
 // Sends a wheel turn anywhere inside a page to the page's focused control:
 // `route` is asked with the focused control and the event, and returns true
-// when it took the turn (forwardWheel passes it on); otherwise the control
-// under the pointer gets it as usual.
+// when it took the turn (forwardWheel passes it on and tells whether the
+// control used it); otherwise the control under the pointer gets it as usual.
 class CWheelToFocus : public QObject {
     Q_OBJECT
 
@@ -35,8 +35,9 @@ class CWheelToFocus : public QObject {
     CWheelToFocus(QWidget* page, Route route);
     ~CWheelToFocus() override;
 
-    // Delivers `event` to `target` as if the pointer were over it.
-    static void forwardWheel(QWidget* target, const QWheelEvent* event);
+    // Delivers `event` to `target` as if the pointer were over it; false
+    // when the target did not use it (an EQ panel without a selected band).
+    static bool forwardWheel(QWidget* target, const QWheelEvent* event);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -181,7 +181,9 @@ void CSSVCDlg::build() {
         roomGrid->addWidget(roomSpins_[r], r, 2);
         connect(roomSpins_[r], &CSpinButton::deltaPos, this,
                 [this, r](int delta) { onRoomSpin(kRoomWidthSpin + r, delta); });
-        connect(roomEdits_[r], &QLineEdit::editingFinished, this, [this] { changeRoom(true); });
+        // A typed size takes effect with Enter or Modify, not when the box
+        // is left.
+        connect(roomEdits_[r], &QLineEdit::returnPressed, this, [this] { changeRoom(true); });
     }
     CGdipButton* modify = actionButton(kModifyButton, roomBox);
     roomGrid->addWidget(modify, 0, 4, 2, 1, Qt::AlignVCenter);
@@ -218,8 +220,11 @@ void CSSVCDlg::build() {
             const int spinId = kFirstSpin + 2 * item + c;
             connect(spins_[i], &CSpinButton::deltaPos, this,
                     [this, spinId](int delta) { onPositionSpin(spinId, delta); });
-            connect(edits_[i], &QLineEdit::editingFinished, this,
-                    [this, item] { moveFromEdits(item, true); });
+            // Enter and leaving the box both end the typing: the typed
+            // value is applied once, as typed.
+            connect(edits_[i], &QLineEdit::editingFinished, this, [this, item] {
+                if (typedPosition(item)) moveFromEdits(item, true);
+            });
         }
         if (item >= kShownItems) {
             name->hide();
@@ -274,8 +279,20 @@ void CSSVCDlg::RefreshFromStore() {
 }
 
 void CSSVCDlg::showPosition(int item, float x, float y) {
-    edits_[static_cast<std::size_t>(2 * item)]->setText(positionText(x));
-    edits_[static_cast<std::size_t>(2 * item + 1)]->setText(positionText(y));
+    const float xy[2] = {x, y};
+    for (int c = 0; c < 2; ++c) {
+        const auto i = static_cast<std::size_t>(2 * item + c);
+        shown_[i] = positionText(xy[c]);
+        edits_[i]->setText(shown_[i]);
+    }
+}
+
+bool CSSVCDlg::typedPosition(int item) const {
+    for (int c = 0; c < 2; ++c) {
+        const auto i = static_cast<std::size_t>(2 * item + c);
+        if (edits_[i]->text() != shown_[i]) return true;
+    }
+    return false;
 }
 
 void CSSVCDlg::setPositionSpins(int item, float x, float y) {

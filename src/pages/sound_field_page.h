@@ -76,6 +76,9 @@ class CSSVCDlg : public CEditorPage {
     // order Main L, Center, Main R, Rear L, Sub, Rear R, Top L, Top R.
     void addAllLevels(Edit& edit, const SoundFieldGeometry& g, float lx, float ly) const;
     void showPosition(int item, float x, float y);
+    // Whether a position box of the item holds text typed since the page
+    // last wrote it.
+    bool typedPosition(int item) const;
     void setPositionSpins(int item, float x, float y);
     void setPositionRanges(int width, int length);
     // The edit of an item's X or Y (or a room edit) that has the focus; 0 for none.
@@ -91,6 +94,9 @@ class CSSVCDlg : public CEditorPage {
     QLineEdit* roomEdits_[2]{};
     CSpinButton* roomSpins_[2]{};
     std::array<QLineEdit*, 2 * kItems> edits_{};
+    // What the page last wrote into each position box: a box left with
+    // that text holds nothing typed.
+    std::array<QString, 2 * kItems> shown_{};
     std::array<CSpinButton*, 2 * kItems> spins_{};
     std::array<QLabel*, kItems> names_{};
 };

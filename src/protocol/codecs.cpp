@@ -18,7 +18,8 @@ float timeCoefficient(float ms) {
 }
 
 float msFromCoefficient(float coefficient) {
-    return static_cast<float>((0.5 - 1.0 / std::log(1.0 - double{coefficient})) / 48.0);
+    return static_cast<float>((0.5 - 1.0 / std::log(1.0 - static_cast<double>(coefficient))) /
+                              48.0);
 }
 }  // namespace
 
@@ -49,14 +50,14 @@ std::array<std::uint32_t, 7> compressorWords(float threshold, float ratio, float
 CompressorValues decodeCompressorWords(const std::array<std::uint32_t, 7>& words) {
     CompressorValues v{};
     v.threshold = bitsFloat(words[0]);
-    v.ratio = static_cast<float>(1.0 / (1.0 - double{bitsFloat(words[2])}));
+    v.ratio = static_cast<float>(1.0 / (1.0 - static_cast<double>(bitsFloat(words[2]))));
     v.attackMs = msFromCoefficient(bitsFloat(words[5]));
     v.releaseMs = msFromCoefficient(bitsFloat(words[6]));
     return v;
 }
 
 std::array<std::uint32_t, 6> speakerLevelWords(float db) {
-    const double x = db;
+    const auto x = static_cast<double>(db);
     const auto d = static_cast<float>(std::pow(10.0, x / 20.0));
     const auto c = static_cast<float>(std::pow(10.0, (0.0022594517 * x * x + 0.799902 * x) / 20.0));
     return {floatBits(c), floatBits(d), 0x3F7EFF25u, 0xBFFF7EF1u, floatBits(c), floatBits(d)};

@@ -261,7 +261,8 @@ Edit bandsEdit(int eq, std::span<const EqBand> bands, std::span<const int> which
 
 Edit eqResetEdit(int eq) {
     if (!isEqNumber(eq)) return Edit();
-    Edit edit({"重置均衡", "Reset EQ"});
+    // The step names the EQ: "Reset CH A Reverb EQ".
+    Edit edit({"重置" + std::string(eqTitle(eq, 0)), "Reset " + std::string(eqTitle(eq, 1))});
     const auto defaults = resetBands(eq);
     edit.sections(eqInfo(eq).bank, defaults).wrapInMusicMute(eqInfo(eq).resetMutesMusic);
     return edit;
@@ -270,7 +271,7 @@ Edit eqResetEdit(int eq) {
 Edit eqBypassEdit(const ParamStore&, int eq, bool bypassed) {
     const int word = eqBypassWord(eq);
     if (word < 0) return Edit();
-    Edit edit({"均衡旁路", "EQ Bypass"});
+    Edit edit({std::string(eqTitle(eq, 0)) + "旁路", std::string(eqTitle(eq, 1)) + " Bypass"});
     edit.wordInt(word, bypassed ? 1 : 0);
     return edit;
 }

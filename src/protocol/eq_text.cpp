@@ -54,8 +54,8 @@ constexpr Pattern kPatterns[] = {
     {K::Preamp, "前级增益 %1 dB：本均衡器没有前级增益，请手动调低电平",
      "Preamp %1 dB: the EQ has no preamp; lower the level by hand"},
     {K::ChannelSection, "声道段“%1”", "Channel section \"%1\""},
-    {K::OutOfRange, "频率 %1 Hz 超出 20..20000 Hz，未采用",
-     "Frequency %1 Hz lies outside 20..20000 Hz: not taken"},
+    {K::OutOfRange, "频率 %1 Hz 超出 20..20000 Hz，限制为 %2 Hz",
+     "Frequency %1 Hz lies outside 20..20000 Hz: clamped to %2 Hz"},
     {K::GainClamped, "增益 %1 dB 限制为 %2 dB", "Gain %1 dB clamped to %2 dB"},
     {K::QClamped, "Q %1 限制为 %2", "Q %1 clamped to %2"},
     {K::NoBandLeft, "已无空余频段，未采用", "No band left: not taken"},
@@ -67,9 +67,9 @@ constexpr Pattern kPatterns[] = {
     {K::CrossoverNearest, "没有 Q 为 %1 的分频器：采用最接近的 %2",
      "No crossover has Q %1: the nearest, %2, taken"},
     {K::CrossoverJoined, "与第 %1 行合并为分频器 %2", "Joined with line %1 into the crossover %2"},
-    {K::FiltersDropped, "%1 个滤波器没有可用频段：本均衡器共 %2 个频段",
-     "%1 filters found no band: the EQ has %2"},
-    {K::BandsFlat, "频段 %1 设为平直", "Bands %1 set flat"},
+    {K::FiltersDropped, "%1 个滤波器没有可用频段：本均衡器可用的频段共 %2 个",
+     "%1 found no band: the EQ has %2"},
+    {K::BandsFlat, "频段 %1 设为平直", "%1 set flat"},
     {K::LockedKept, "频段 %1 锁定，保持增益 %2 dB", "Band %1 is locked and keeps its gain, %2 dB"},
     {K::ChannelTaken, "采用声道段“%1”", "Channel section \"%1\" taken"},
     {K::MixedDecimalMarks, "文件中的数值混用小数点符号；Fc 按“%1”读取",
@@ -540,6 +540,7 @@ struct RawFilter {
     bool on = true;
     std::string type;  // upper case
     std::optional<std::string> slope, fc, gain, q, bw;
+    bool fcInKilohertz = false;  // "Fc 1 kHz", "Fc 1.5kHz"
     std::vector<std::string> ignored;
 };
 
@@ -648,7 +649,12 @@ std::optional<RawFilter> splitFilter(std::string_view rest, EqTextLine& line) {
     while (i < w.size()) {
         const std::string_view key = w[i];
         if (same(key, "fc")) {
-            take(f.fc, key, "hz", true);
+            // The frequency in Hz, or in kHz where the unit says so.
+            const bool first = !f.fc;
+            const bool kilo = i + 1 < w.size() && (endsWith(w[i + 1], "khz") ||
+                                                   (i + 2 < w.size() && same(w[i + 2], "khz")));
+            take(f.fc, key, kilo ? "khz" : "hz", true);
+            if (first && f.fc) f.fcInKilohertz = kilo;
         } else if (same(key, "gain")) {
             take(f.gain, key, "db", true);
         } else if (same(key, "q")) {
@@ -715,18 +721,25 @@ bool convert(const RawFilter& raw, char fileMark, EqTextLine& line) {
         line.notes.push_back(note(K::BadNumber, {"Fc", *raw.fc}));
         return false;
     }
+    // A frequency beyond the range is held at its end; none at all is not.
+    if (!(fc->value > 0.0)) {
+        line.notes.push_back(note(K::NotPositive, {"Fc", *raw.fc}));
+        return false;
+    }
     const auto gainRead = plain(raw.gain, "Gain", false);
     const auto qRead = plain(raw.q, "Q", true);
     const auto bwRead = plain(raw.bw, "BW", true);
     const auto slopeRead = plain(raw.slope, "Slope", true);
     if (!gainRead || !qRead || !bwRead || !slopeRead) return false;
     if (fc->guessed) {
-        line.notes.push_back(note(K::FrequencyGuess, {*raw.fc, number(fc->value, 2)}));
+        line.notes.push_back(
+            note(K::FrequencyGuess,
+                 {*raw.fc, number(raw.fcInKilohertz ? fc->value * 1000.0 : fc->value, 2)}));
     }
 
     EqTextFilter f;
     f.type = info.unitType;
-    f.freq = fc->value;
+    f.freq = raw.fcInKilohertz ? fc->value * 1000.0 : fc->value;
     const std::optional<double> gain = *gainRead;
     const std::optional<double> q = *qRead;
     const std::optional<double> bw = *bwRead;
@@ -775,9 +788,10 @@ bool convert(const RawFilter& raw, char fileMark, EqTextLine& line) {
                 line.notes.push_back(note(K::SlopeTooSteep, {number(f.gain, 2), number(f.q, 4)}));
             }
             if (corner) {
-                f.freq = cornerToCentre(fc->value, f.gain, s, f.type == kLowShelf);
+                const double cornerHz = f.freq;
+                f.freq = cornerToCentre(cornerHz, f.gain, s, f.type == kLowShelf);
                 line.notes.push_back(
-                    note(K::CornerToCentre, {number(fc->value, 2), number(f.freq, 2)}));
+                    note(K::CornerToCentre, {number(cornerHz, 2), number(f.freq, 2)}));
             }
             break;
         }
@@ -823,6 +837,16 @@ bool isFilterHead(std::string_view head) {
     if (head.size() < 6 || !same(head.substr(0, 6), "filter")) return false;
     const std::string_view number = trim(head.substr(6));
     return std::all_of(number.begin(), number.end(), isDigit);
+}
+
+// The n of a "Filter n" head; -1 without one (or one too large to mean a band).
+int filterNumberOf(std::string_view head) {
+    const std::string_view digits = trim(head.substr(6));
+    if (digits.empty() || digits.size() > 4) return -1;
+    int n = 0;
+    for (char c : digits)
+        n = n * 10 + (c - '0');
+    return n;
 }
 
 }  // namespace
@@ -872,6 +896,7 @@ EqTextParse parseEqText(std::span<const std::uint8_t> bytes) {
             line.notes.push_back(note(K::ChannelSection, {name}));
         } else if (colon != std::string_view::npos && isFilterHead(head)) {
             line.kind = EqTextLineKind::Filter;
+            line.filterNumber = filterNumberOf(head);
             raws[n] = splitFilter(rest, line);
         } else if (head == "dated" || head == "notes" || head == "equaliser" ||
                    head == "equalizer" || same(t, "filter settings file")) {

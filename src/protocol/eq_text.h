@@ -119,6 +119,9 @@ struct EqTextLine {
     std::optional<EqTextFilter> filter;  // a filter line that can take a band
     std::optional<double> preampDb;      // a Preamp line
     int channel = -1;  // index of the Channel section it lies in; -1 before the first
+    // The n of "Filter n:"; -1 for other lines. A number left out of a run
+    // keeps its band free (see fitEqText).
+    int filterNumber = -1;
     // Conversions and flags of a filter, or why the line takes no band.
     std::vector<EqTextNote> notes;
 };
@@ -192,7 +195,11 @@ struct EqTextImport {
 // subwoofer EQ its points, pass filters becoming crossovers); bands left
 // over become flat peaking bands at the EQ's reset frequencies. A locked
 // band keeps its type, frequency and Q: a filter of its type at its
-// frequency gives it its gain, every other filter passes it by.
+// frequency gives it its gain, every other filter passes it by. Filter
+// numbers left out of a file without channel sections (Filter 4, then
+// Filter 6) keep as many bands as they are, so a file written by
+// writeEqText comes back band for band.
+// A frequency outside 20..20000 Hz is held at the nearer end, and noted.
 EqTextImport fitEqText(const EqTextParse& parsed, const EqGraphModel& current,
                        const EqTextFitOptions& options = {});
 
@@ -209,10 +216,13 @@ struct EqTextExport {
     std::vector<EqTextNote> notes;  // bands the format cannot express
 };
 
-// "Preamp: 0.0 dB", then one line for each band in use, numbered from 1:
-// peaking and shelving bands with Gain and Q, pass bands with Q only,
-// subwoofer crossovers as their second-order sections. A band the format
-// cannot express is left out, listed in the notes and named in a comment.
+// "Preamp: 0.0 dB", then one line for each band in use: peaking and
+// shelving bands with Gain and Q, pass bands with Q only, subwoofer
+// crossovers as their second-order sections, numbered from 1. A band (a
+// subwoofer point) not in use or that the format cannot express uses up one
+// number without a line, so that a read-back keeps every other band in its
+// place; one the format cannot express is listed in the notes and named in
+// a comment where its line would stand.
 EqTextExport writeEqText(int eq, std::span<const EqBand> bands);
 
 // The Qs of the second-order sections a crossover family (0..10) amounts

@@ -26,12 +26,20 @@ constexpr double kMaxHz = 20000.0;
 
 // Q to the record's thousandths.
 float recordQ(float q) {
-    return static_cast<float>(std::round(double{q} * 1000.0) / 1000.0);
+    return static_cast<float>(std::round(static_cast<double>(q) * 1000.0) / 1000.0);
 }
 
 // Whole hertz as the unit runs them.
 long wholeHz(float freq) {
     return freq > 0.0f ? static_cast<long>(freq) : 0L;
+}
+
+// "1 filter", "3 filters".
+std::string counted(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+std::string counted(int n, const char* one, const char* many) {
+    return counted(static_cast<std::size_t>(std::max(n, 0)), one, many);
 }
 
 // "3, 5, 9-15" from 0-based bands.
@@ -99,21 +107,37 @@ class Fitter {
             resets_[static_cast<std::size_t>(std::max(0, bandOfSection(eq_, s.section)))] = s;
     }
 
-    void fit(const std::vector<std::size_t>& lines) {
+    // `gaps[i]`: the filter numbers left out of the file just before line
+    // `lines[i]`, each keeping one band (point) as it is.
+    void fit(const std::vector<std::size_t>& lines, const std::vector<int>& gaps) {
+        gaps_ = &gaps;
         if (eq_ == kEqSub && g_.bandCount() >= eqBandCount(kEqSub)) {
             fitPoints(lines);
         } else {
             fitBands(lines);
         }
         if (dropped_ > 0) {
-            r_.notes.push_back(note(K::FiltersDropped, {std::to_string(dropped_),
-                                                        std::to_string(g_.visibleBandCount())}));
+            // The bands a filter can take: a locked band takes only its own.
+            r_.notes.push_back(
+                note(K::FiltersDropped,
+                     {{std::to_string(dropped_), counted(dropped_, "filter", "filters")},
+                      {std::to_string(places_), counted(places_, "free band", "free bands")}}));
         }
-        if (!flat_.empty()) r_.notes.push_back(note(K::BandsFlat, {bandList(flat_)}));
+        if (!flat_.empty()) {
+            r_.notes.push_back(note(
+                K::BandsFlat,
+                {{bandList(flat_), (flat_.size() == 1 ? "Band " : "Bands ") + bandList(flat_)}}));
+        }
     }
 
   private:
-    const EqTextFilter& filter(std::size_t line) const { return *parsed_.lines[line].filter; }
+    // The line's filter, its frequency held inside the EQ's range (the
+    // clamp was noted when the line was taken).
+    EqTextFilter filter(std::size_t line) const {
+        EqTextFilter f = *parsed_.lines[line].filter;
+        f.freq = std::clamp(f.freq, kMinHz, kMaxHz);
+        return f;
+    }
     EqTextLineFate& fate(std::size_t line) { return r_.lines[line]; }
 
     // The gain and Q band `band` takes for `f`, each clamp noted.
@@ -135,7 +159,7 @@ class Fitter {
     }
 
     void take(int band, std::size_t line) {
-        const EqTextFilter& f = filter(line);
+        const EqTextFilter f = filter(line);
         g_.setType(band, f.type);
         g_.setFrequency(band, static_cast<float>(std::round(f.freq)));
         setValues(band, f, fate(line).notes);
@@ -170,10 +194,13 @@ class Fitter {
         std::vector<int> free;
         for (int b = 0; b < count; ++b)
             if (!isLockedBand(eq_, b)) free.push_back(b);
+        places_ = static_cast<int>(free.size());
         std::vector<bool> lockedTaken(static_cast<std::size_t>(count), false);
         std::size_t next = 0;
-        for (std::size_t line : lines) {
-            const EqTextFilter& f = filter(line);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const std::size_t line = lines[i];
+            next = std::min(free.size(), next + gap(i));
+            const EqTextFilter f = filter(line);
             const float freq = static_cast<float>(std::round(f.freq));
             // A filter of a locked band's type at its frequency, where that
             // band stands in the band order, gives it its gain.
@@ -218,9 +245,11 @@ class Fitter {
     // one side at one frequency joining into the crossover whose sections
     // they are.
     void fitPoints(const std::vector<std::size_t>& lines) {
+        places_ = kSubPoints;
         int next = 0;
         for (std::size_t i = 0; i < lines.size();) {
-            const EqTextFilter& f = filter(lines[i]);
+            next = std::min(kSubPoints, next + static_cast<int>(gap(i)));
+            const EqTextFilter f = filter(lines[i]);
             const float freq = static_cast<float>(std::round(f.freq));
             if (f.type != kLowPass && f.type != kHighPass) {
                 if (next < kSubPoints) {
@@ -232,9 +261,11 @@ class Fitter {
                 continue;
             }
             std::size_t run = 1;
-            while (i + run < lines.size() && run < kMaxCrossoverSections) {
-                const EqTextFilter& g = filter(lines[i + run]);
-                if (g.type != f.type || std::fabs(std::round(g.freq) - double{freq}) > 0.0) break;
+            while (i + run < lines.size() && run < kMaxCrossoverSections && gap(i + run) == 0) {
+                const EqTextFilter g = filter(lines[i + run]);
+                if (g.type != f.type ||
+                    std::fabs(std::round(g.freq) - static_cast<double>(freq)) > 0.0)
+                    break;
                 ++run;
             }
             int family = -1;
@@ -289,13 +320,19 @@ class Fitter {
             flatten(p);
     }
 
+    std::size_t gap(std::size_t i) const {
+        return gaps_ != nullptr && i < gaps_->size() ? static_cast<std::size_t>((*gaps_)[i]) : 0;
+    }
+
     const EqTextParse& parsed_;
+    const std::vector<int>* gaps_ = nullptr;
     EqTextImport& r_;
     EqGraphModel& g_;
     int eq_;
     std::array<SectionSetting, kMaxEqBands> resets_{};
     std::vector<int> flat_;
     int dropped_ = 0;
+    int places_ = 0;  // the bands (points) filters can take
 };
 
 std::string channelNames(const std::vector<EqTextChannel>& channels) {
@@ -329,7 +366,7 @@ NoteArg skippedReasons(const EqTextImport& r, const EqTextParse& parsed) {
     }
     if (more > 0) {
         zh += "；另有 " + std::to_string(more) + " 行";
-        en += "; and " + std::to_string(more) + " more lines";
+        en += "; and " + counted(more, "more line", "more lines");
     }
     return {zh, en};
 }
@@ -386,10 +423,24 @@ EqTextImport fitEqText(const EqTextParse& parsed, const EqGraphModel& current,
 
     // What the reading already decides.
     std::vector<std::size_t> taken;
+    // Filter numbers left out before each taken line (Filter 4, then
+    // Filter 6): each keeps a band as it is. The numbers of lines that take
+    // no band (off, skipped) count as used.
+    std::vector<int> gaps;
+    int lastNumber = 0;
+    int pendingGap = 0;
     for (std::size_t n = 0; n < parsed.lines.size(); ++n) {
         const EqTextLine& line = parsed.lines[n];
         EqTextLineFate& fate = r.lines[n];
         const bool otherSection = line.channel >= 0 && line.channel != r.channel;
+        // (Files of several channel sections number their filters as they
+        // like: there a number left out keeps nothing.)
+        if (line.kind == EqTextLineKind::Filter && parsed.channels.empty() &&
+            line.filterNumber >= 0) {
+            if (line.filterNumber > lastNumber + 1)
+                pendingGap += std::min(line.filterNumber - lastNumber - 1, kMaxEqBands);
+            lastNumber = line.filterNumber;
+        }
         const auto otherChannel = [&] {
             fate.fate = EqTextFate::OtherChannel;
             fate.notes.push_back(
@@ -422,18 +473,24 @@ EqTextImport fitEqText(const EqTextParse& parsed, const EqGraphModel& current,
                     fate.fate = EqTextFate::Off;
                 } else if (!line.filter) {
                     fate.fate = EqTextFate::Skipped;
-                } else if (line.filter->freq >= kMinHz && line.filter->freq <= kMaxHz) {
-                    taken.push_back(n);
                 } else {
-                    fate.fate = EqTextFate::Skipped;
-                    fate.notes.push_back(note(K::OutOfRange, {number(line.filter->freq, 2)}));
+                    // A frequency outside the EQ's range is held at its end.
+                    const double hz = line.filter->freq;
+                    if (hz < kMinHz || hz > kMaxHz) {
+                        fate.notes.push_back(
+                            note(K::OutOfRange,
+                                 {number(hz, 2), number(std::clamp(hz, kMinHz, kMaxHz), 0)}));
+                    }
+                    taken.push_back(n);
+                    gaps.push_back(pendingGap);
+                    pendingGap = 0;
                 }
                 break;
         }
     }
     if (!r.errors.empty()) return r;
 
-    Fitter(parsed, r).fit(taken);
+    Fitter(parsed, r).fit(taken, gaps);
 
     const bool any = std::any_of(r.lines.begin(), r.lines.end(), [](const EqTextLineFate& f) {
         return f.fate == EqTextFate::Band;
@@ -466,7 +523,6 @@ std::vector<int> changedBands(const EqGraphModel& before, const EqGraphModel& af
 EqTextExport writeEqText(int eq, std::span<const EqBand> bands) {
     EqTextExport out;
     std::string filters;
-    std::string comments;
     int k = 0;
     const auto line = [&](const char* type, float freq, const std::string* gain,
                           const std::string& q) {
@@ -475,6 +531,9 @@ EqTextExport writeEqText(int eq, std::span<const EqBand> bands) {
         if (gain != nullptr) filters += " Gain " + *gain + " dB";
         filters += " Q " + q + "\n";
     };
+    // A band without a line keeps its number: the bands after it keep
+    // their places when the file is read back.
+    const auto skipNumber = [&] { ++k; };
     const auto plain = [&](const EqBand& b) {
         const char* type = b.type == kLowShelf ? "LSC" : b.type == kHighShelf ? "HSC" : "PK";
         const std::string gain = eqtext::shortest(b.gain, 1);
@@ -483,8 +542,9 @@ EqTextExport writeEqText(int eq, std::span<const EqBand> bands) {
     const auto leftOut = [&](int band, const NoteArg& what, float freq) {
         EqTextNote n =
             note(K::NotWritable, {std::to_string(band + 1), what, std::to_string(wholeHz(freq))});
-        comments += "# " + n.text[1] + "\n";
+        filters += "# " + n.text[1] + "\n";
         out.notes.push_back(std::move(n));
+        skipNumber();
     };
 
     if (eq == kEqSub && bands.size() >= static_cast<std::size_t>(eqBandCount(kEqSub))) {
@@ -498,7 +558,7 @@ EqTextExport writeEqText(int eq, std::span<const EqBand> bands) {
                 shape.shownType == kHighShelf) {
                 plain(own);
             } else if (own.type == 0 && hiddenFlat) {
-                continue;  // not in use
+                skipNumber();  // not in use
             } else if (shape.shownType == kLowPass || shape.shownType == kHighPass) {
                 const auto qs = crossoverSectionQs(shape.family);
                 if (qs.empty()) leftOut(p, familyLabel(shape.family), own.freq);
@@ -515,7 +575,10 @@ EqTextExport writeEqText(int eq, std::span<const EqBand> bands) {
     } else {
         for (std::size_t n = 0; n < bands.size(); ++n) {
             const EqBand& b = bands[n];
-            if (b.type == 0) continue;  // not in use
+            if (b.type == 0) {  // not in use
+                skipNumber();
+                continue;
+            }
             if (hasGain(b.type)) {
                 plain(b);
             } else if (isSecondOrderPass(b.type)) {
@@ -528,7 +591,7 @@ EqTextExport writeEqText(int eq, std::span<const EqBand> bands) {
             }
         }
     }
-    out.text = "Preamp: 0.0 dB\n" + filters + comments;
+    out.text = "Preamp: 0.0 dB\n" + filters;
     return out;
 }
 

@@ -22,12 +22,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The caption and texts of the file boxes; the save and load boxes share
-// caption and wording.
-constexpr const char* kCannotWriteCaption = "Can't write to file";
-constexpr const char* kCannotWriteText =
-    "Errcode=%d,Can't write to file:\n%s\nProbaby it is write protected.";
-constexpr const char* kCannotReadText = "Can't write to file:\n%s\nProbaby it is write protected.";
+// The captions and texts of the file boxes, Chinese and English.
+constexpr const char* kCannotWriteCaption[2] = {"无法写入文件", "Can't write to file"};
+constexpr const char* kCannotWriteText[2] = {
+    "错误码=%d，无法写入文件：\n%s\n文件可能受写保护。",
+    "Errcode=%d,Can't write to file:\n%s\nProbably it is write protected."};
+constexpr const char* kCannotReadCaption[2] = {"无法读取文件", "Can't read file"};
+constexpr const char* kCannotReadText[2] = {"无法读取文件：\n%s\n文件可能不存在或没有读取权限。",
+                                            "Can't read the file:\n%s\nProbably it does not exist "
+                                            "or may not be read."};
 
 // Fills the %d (the error code) and %s (the path) of a box text.
 std::string fill(const char* pattern, int code, const std::string& a) {
@@ -100,9 +103,9 @@ FileError cannotWriteError(const fs::path& path, int systemError) {
     e.kind = FileErrorKind::CannotWrite;
     e.systemError = systemError;
     e.path = pathText(path);
-    e.caption = {kCannotWriteCaption, kCannotWriteCaption};
-    const std::string text = fill(kCannotWriteText, systemError, e.path);
-    e.text = {text, text};
+    e.caption = {kCannotWriteCaption[0], kCannotWriteCaption[1]};
+    e.text = {fill(kCannotWriteText[0], systemError, e.path),
+              fill(kCannotWriteText[1], systemError, e.path)};
     e.detail = "cannot write " + e.path + ": " + std::generic_category().message(systemError);
     return e;
 }
@@ -112,9 +115,8 @@ FileError cannotReadError(const fs::path& path, int systemError) {
     e.kind = FileErrorKind::CannotRead;
     e.systemError = systemError;
     e.path = pathText(path);
-    e.caption = {kCannotWriteCaption, kCannotWriteCaption};
-    const std::string text = fill(kCannotReadText, 0, e.path);
-    e.text = {text, text};
+    e.caption = {kCannotReadCaption[0], kCannotReadCaption[1]};
+    e.text = {fill(kCannotReadText[0], 0, e.path), fill(kCannotReadText[1], 0, e.path)};
     e.detail = "cannot read " + e.path + ": " + std::generic_category().message(systemError);
     return e;
 }

@@ -26,6 +26,7 @@ enum class FileErrorKind {
     CannotRead,      // the file could not be opened or read
     UnknownVersion,  // a mode file of a version this program does not read (no box)
     Truncated,       // shorter than its version's size; nothing was loaded
+    WrongSize,       // not the size its kind of file has; nothing was loaded
 };
 
 struct FileError {
@@ -62,7 +63,7 @@ std::filesystem::path pathFromText(std::string_view utf8);
 
 // "Can't write to file" with the system error code (saving).
 FileError cannotWriteError(const std::filesystem::path& path, int systemError);
-// "Can't write to file" without a code (loading uses the save wording).
+// "Can't read file" (loading).
 FileError cannotReadError(const std::filesystem::path& path, int systemError);
 
 // Writes `bytes` to a new file in the target's folder and renames it over the

@@ -153,7 +153,8 @@ std::u16string utf8ToUtf16(std::string_view text) {
 }
 
 std::uint8_t encodeTenths(float value) {
-    const double v = value > 0.0f ? double{value} + 0.05 : double{value} - 0.05;
+    const double v =
+        value > 0.0f ? static_cast<double>(value) + 0.05 : static_cast<double>(value) - 0.05;
     const int tenths = static_cast<int>(v * 10.0);
     const int magnitude = tenths < 0 ? -tenths : tenths;
     const int clamped = magnitude > 127 ? 127 : magnitude;

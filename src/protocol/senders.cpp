@@ -101,12 +101,16 @@ int Senders::readRegisters(int offset, int length) {
 void Senders::sendSection(int bank, int index, int type, float gain, int freq, float q) {
     const auto bytes = BandRecord{gain, freq, q, type}.encode();
     writeRegisters(recordOffset(bank, index), BandRecord::kSize, bytes.data());
-    sendBiquad(bank, index, DesignSection(type, freq, q, gain, kSampleRate));
+    sendBiquad(
+        bank, index,
+        DesignSection(type, freq, static_cast<double>(q), static_cast<double>(gain), kSampleRate));
 }
 
 void Senders::sendStoredSection(int bank, int index) {
     const BandRecord r = store_.record(bank, index);
-    sendBiquad(bank, index, DesignSection(r.type, r.freq, r.q, r.gain, kSampleRate));
+    sendBiquad(bank, index,
+               DesignSection(r.type, r.freq, static_cast<double>(r.q), static_cast<double>(r.gain),
+                             kSampleRate));
 }
 
 std::vector<std::pair<int, int>> Senders::registerReadPieces() {
@@ -179,7 +183,7 @@ void Senders::sendWord(int w) {
             break;
         case WordKind::Samples:
             for (const auto& a : info.sendTo)
-                sendInt(a.block, a.index, msToSamples(p.getFloat(w)));
+                sendInt(a.block, a.index, msToSamples(static_cast<double>(p.getFloat(w))));
             break;
         case WordKind::Gate4:
         case WordKind::Gate5:

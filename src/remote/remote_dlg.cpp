@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QVBoxLayout>
 #include <filesystem>
 
@@ -91,8 +92,9 @@ void CRemoteDlg::ApplyLanguage() {
 void CRemoteDlg::learnKey(int key) {
     if (key < 1 || key > 17) return;
     app_.postWrite([key](Senders& senders) { senders.sendCommand({cmd::kLearnKey, key}); });
-    CRemoteStudyDlg study(key, app_, this);
-    app_.execToolDialog(study);
+    // Modal without a loop of its own: this dialog may go (a unit arriving
+    // closes it) while the learning dialog waits, and takes it along.
+    app_.openModalToolDialog(new CRemoteStudyDlg(key, app_, this));
 }
 
 void CRemoteDlg::onApply() {
@@ -115,14 +117,20 @@ bool CRemoteDlg::requireUnit() {
 
 void CRemoteDlg::onLoad() {
     if (!requireUnit()) return;
-    const QString path = app_.fileDialog(
-        FileDialogRequest(false, {}, QString::fromLatin1(kFileFilter), QStringLiteral("remo")));
-    if (path.isEmpty()) return;
+    FileDialogRequest request(false, {}, QString::fromLatin1(kFileFilter), QStringLiteral("remo"));
+    request.owner = this;
+    // The file dialog runs a loop of its own, during which this dialog may
+    // go (a unit arriving closes it): nothing of it is used after that.
+    QPointer<CRemoteDlg> self(this);
+    const QString path = app_.fileDialog(request);
+    if (!self || path.isEmpty()) return;
     const int lang = app_.languageIndex();
     const FileResult result = loadRemoteFile(app_.device().store, filePath(path));
     if (!result) {
         app_.showFileError(result.error);
-        app_.ShowInfo(pick(lang, "载入遥控文件失败", "Loading the remote file failed"), kNoticeMs);
+        if (self)
+            app_.ShowInfo(pick(lang, "载入遥控文件失败", "Loading the remote file failed"),
+                          kNoticeMs);
         return;
     }
     app_.postWrite([](Senders& senders) { sendRemoteKeyTable(senders); });
@@ -131,29 +139,36 @@ void CRemoteDlg::onLoad() {
 
 void CRemoteDlg::onSave() {
     if (!requireUnit()) return;
-    const QString chosen = app_.fileDialog(
-        FileDialogRequest(true, {}, QString::fromLatin1(kFileFilter), QStringLiteral("remo")));
-    if (chosen.isEmpty()) return;
+    FileDialogRequest request(true, {}, QString::fromLatin1(kFileFilter), QStringLiteral("remo"));
+    // The file takes the .remo extension whatever is typed: the dialog does
+    // not ask about the name typed, this dialog asks about the file it
+    // replaces.
+    request.forcedSuffix = true;
+    request.owner = this;
+    QPointer<CRemoteDlg> self(this);
+    const QString chosen = app_.fileDialog(request);
+    if (!self || chosen.isEmpty()) return;
     const int lang = app_.languageIndex();
-    // The file takes the .remo extension: the dialog asked about the name
-    // typed, so a different file of that name is only replaced when the
-    // user says so.
     const std::filesystem::path target = withRemoteExtension(filePath(chosen));
     std::error_code ec;
-    if (target != filePath(chosen) && std::filesystem::exists(target, ec)) {
+    if (std::filesystem::exists(target, ec)) {
         const QString name = QString::fromStdU16String(target.filename().u16string());
         const QString text = pick(lang, "\"%1\" 已存在。要替换它吗?",
                                   "\"%1\" already exists. Do you want to replace it?")
                                  .arg(name);
-        if (app_.messageBox({QMessageBox::Question, pick(lang, "保存遥控文件", "Save remote file"),
-                             text, QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes) {
-            return;
-        }
+        MessageBoxRequest question{QMessageBox::Question,
+                                   pick(lang, "保存遥控文件", "Save remote file"), text,
+                                   QMessageBox::Yes | QMessageBox::No};
+        question.owner = this;
+        const auto answer = app_.messageBox(question);
+        if (!self || answer != QMessageBox::Yes) return;
     }
     const FileResult result = saveRemoteFile(app_.device().store, target);
     if (!result) {
         app_.showFileError(result.error);
-        app_.ShowInfo(pick(lang, "保存遥控文件失败", "Saving the remote file failed"), kNoticeMs);
+        if (self)
+            app_.ShowInfo(pick(lang, "保存遥控文件失败", "Saving the remote file failed"),
+                          kNoticeMs);
         return;
     }
     app_.ShowInfo(pick(lang, "保存遥控文件成功", "Remote file saved"), kNoticeMs);

@@ -30,8 +30,8 @@ class CRemoteDlg : public CToolDialog {
     CRemotePicture* picture() const { return picture_; }
     CGdipButton* button(int id) const;
 
-    // Learns key 1..17: starts the unit's learning and waits in the
-    // learning dialog.
+    // Learns key 1..17: starts the unit's learning and opens the learning
+    // dialog (modal, without a loop of its own: this returns at once).
     void learnKey(int key);
     void onApply();
     void onLoad();

@@ -459,7 +459,10 @@ class UnitCore : public std::enable_shared_from_this<UnitCore> {
             }
             auto first = tasks_.begin();
             if (first->first.first > Clock::now()) {
-                schedCv_.wait_until(lock, first->first.first);
+                // A copy: the task may be gone (a shutdown clears them)
+                // while the wait has let go of the lock.
+                const auto when = first->first.first;
+                schedCv_.wait_until(lock, when);
                 continue;
             }
             auto task = std::move(first->second);

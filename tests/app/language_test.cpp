@@ -65,6 +65,18 @@ TEST(LanguageFile, BuiltInFilesCoverEveryShownTemplate) {
     EXPECT_EQ(en.text(421, 1068), QStringLiteral("Back"));  // the effects page's back button
 }
 
+TEST(LanguageFile, TheEnglishFileUsesNoFullWidthPunctuation) {
+    const LanguageFile en = LanguageFile::builtIn(kEnglish);
+    EXPECT_EQ(en.text(335, 1197), QStringLiteral("Mic and music vol:"));
+    EXPECT_EQ(en.text(335, 1198), QStringLiteral("HDMI:"));
+    EXPECT_EQ(en.text(335, 1199), QStringLiteral("Music source:"));
+    const QString fullWidth = QString::fromUtf8("：，（）；。");
+    for (auto it = en.entries().begin(); it != en.entries().end(); ++it) {
+        for (const QChar c : fullWidth)
+            EXPECT_FALSE(it.value().contains(c)) << it.key().toStdString();
+    }
+}
+
 TEST(ApplyDialogTexts, RelabelsByControlIdAndLeavesTheRestAlone) {
     const LanguageFile file = LanguageFile::fromText(QString::fromUtf8(
         "[String]\nIDD424_title=Music AGC\nIDD424_1045=ON\nIDD424_1123=AGC Level\n"

@@ -289,6 +289,22 @@ TEST_F(ShellTest, ApplicationAndAboutButtonsSayWhatTheyDoInTheLanguage) {
     view().OnCommand(id::kLanguage);
     EXPECT_EQ(about->toolTip(), QStringLiteral("About DSP-V36"));
     EXPECT_EQ(application->toolTip(), QStringLiteral("File"));
+
+    // The menu in both languages, the keys of F6 and F7 beside their entries.
+    QMenu* menu = ribbon().applicationMenu();
+    for (const char* name : {"application_menu_en", "application_menu_zh"}) {
+        menu->ensurePolished();
+        menu->adjustSize();
+        for (int id : {id::kNoiseGate, id::kMachineSettings}) {
+            const QRect r = menu->actionGeometry(ribbon().menuItem(id));
+            EXPECT_TRUE(menu->rect().contains(r)) << name << " " << id;
+            EXPECT_GE(r.width(),
+                      QFontMetrics(menu->font()).horizontalAdvance(ribbon().menuItem(id)->text()))
+                << name << " " << id;
+        }
+        saveRendering(menu, QString::fromLatin1(name));
+        view().OnCommand(id::kLanguage);
+    }
 }
 
 QString yesButtonText() {

@@ -134,8 +134,13 @@ TEST_F(ShellTest, LanguageSwitchRelabelsRibbonAndOpenDialogs) {
     EXPECT_EQ(ribbon().categoryName(0), QStringLiteral("Input"));
     EXPECT_EQ(ribbon().categoryName(1), QStringLiteral("Output"));
     EXPECT_EQ(ribbon().panelName(1, 0), QStringLiteral("Mic  Vol"));  // two blanks after a switch
-    EXPECT_EQ(ribbon().panelName(0, kPitchPanel),
-              pitchCaptionRelabel(1, store().params.getInt(w::musicPitch)));
+    const int pitch = store().params.getInt(w::musicPitch);
+    EXPECT_EQ(ribbon().panelName(0, kPitchPanel), QStringLiteral("Music Pitch:%1").arg(pitch));
+    EXPECT_EQ(ribbon().recentFilesCaption(), QString::fromUtf8("Last documents(最近的文档)"));
+    // The dialogs of F6 and F7 are in the menu, their keys beside them.
+    EXPECT_EQ(ribbon().menuItem(id::kNoiseGate)->text(), QStringLiteral("Noise gate setting\tF6"));
+    EXPECT_EQ(ribbon().menuItem(id::kMachineSettings)->text(), QStringLiteral("Host Setting\tF7"));
+    EXPECT_TRUE(ribbon().menuItem(id::kMachineSettings)->isEnabled());
     EXPECT_EQ(ribbon().elementText(kRibbonIds[1].loadFile), QStringLiteral("LoadFile"));
     // The switch writes the noise gate's label with one blank; a move, three.
     const int gate = store().params.getInt(w::musicGateThreshold);
@@ -154,6 +159,10 @@ TEST_F(ShellTest, LanguageSwitchRelabelsRibbonAndOpenDialogs) {
     view().OnCommand(id::kLanguage);
     EXPECT_EQ(ribbon().categoryName(0), QString::fromUtf8("输入控制"));
     EXPECT_EQ(ribbon().panelName(0, 6), QString::fromUtf8("话筒 1 状态"));
+    // There and back: the pitch caption and the recent caption as they were.
+    EXPECT_EQ(ribbon().panelName(0, kPitchPanel), QString::fromUtf8("音乐变调:%1").arg(pitch));
+    EXPECT_EQ(ribbon().recentFilesCaption(), QString::fromUtf8("最近的文档(Last documents)"));
+    EXPECT_EQ(ribbon().menuItem(id::kNoiseGate)->text(), QString::fromUtf8("噪声门设置\tF6"));
     EXPECT_EQ(dialog->level->text(), QString::fromUtf8("AGC电平"));
     EXPECT_EQ(pane(id::kPaneUsb), QString::fromUtf8("USB：已连接"));
 }
@@ -555,8 +564,11 @@ TEST_F(ShellTest, ParameterErrorOfTheUnitIsShownOnce) {
     ASSERT_TRUE(waitUntil([this] { return !boxes_.empty(); }));
     waitUntil([] { return false; }, 100);
     ASSERT_EQ(boxes_.size(), 1u);
+    // In the window's language: the codes the unit sent, in English words.
     EXPECT_EQ(boxes_[0].caption, QStringLiteral("Error"));
-    EXPECT_EQ(boxes_[0].text, QString::fromUtf8("参数错误,代码0x:05,指令1:0x01,指令2:0x1E "));
+    EXPECT_EQ(boxes_[0].text,
+              QStringLiteral(
+                  "The unit reports a parameter error: code 0x05, command bytes 0x01 and 0x1E."));
 }
 
 }  // namespace

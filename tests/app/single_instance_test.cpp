@@ -10,6 +10,25 @@
 namespace v36 {
 namespace {
 
+TEST(SingleInstance, TheNameHoldsTheUserAndTheDisplay) {
+    struct Case {
+        const char* user;
+        const char* display;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"ann", ":0", "DWX-10-ann-_0"},
+        {"ann", ":1", "DWX-10-ann-_1"},  // another display, another instance
+        {"ann", "wayland-0", "DWX-10-ann-wayland-0"},
+        {"ann", "", "DWX-10-ann"},
+        {"bo b", "host/x:10.0", "DWX-10-bo_b-host_x_10.0"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SingleInstance::nameFor(QString::fromUtf8(c.user), QString::fromUtf8(c.display)),
+                  QString::fromUtf8(c.name));
+    }
+}
+
 TEST(SingleInstance, SecondStartHandsItsFileToTheFirst) {
     const QString name = QStringLiteral("v36-test-") + QUuid::createUuid().toString(QUuid::Id128);
     SingleInstance first(name);

@@ -130,6 +130,34 @@ TEST_F(Cli, SetSendsThroughTheSendersAndGetReadsTheUnit) {
     EXPECT_GT(count, 300);
 }
 
+TEST_F(Cli, RemoteLoadTakesOnlyTheEighteenByteTable) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"empty.remo", "", 1},
+        {"short.remo", std::string(17, '\x05'), 1},
+        {"long.remo", std::string(1800, '\x07'), 1},
+        {"keys.remo", std::string(18, '\x09'), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome r = run({"--simulate", "--trace", "remote", "load", write(c.name, c.bytes)});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        // Command 99 carries the table to the unit: only for the table.
+        const bool sent = r.err.find("TX 02 63") != std::string::npos;
+        EXPECT_EQ(sent, c.exitCode == 0);
+        if (c.exitCode != 0) {
+            EXPECT_NE(
+                r.err.find("not a remote data file (" + std::to_string(c.bytes.size()) + " bytes"),
+                std::string::npos)
+                << r.err;
+        }
+    }
+}
+
 TEST_F(Cli, EqSetWritesTheBandRecordAndItsSection) {
     const Outcome r = run({"--simulate", "--trace", "eq", "set", "5", "1", "--gain", "3"});
     ASSERT_EQ(r.exitCode, 0) << r.err;

@@ -94,6 +94,30 @@ TEST_F(EqPanelTest, AClickBetweenMarkersClearsTheSelectionAndKeysThenDoNothing) 
     EXPECT_FLOAT_EQ(panel.band(2).gain, 0.0f);
 }
 
+TEST_F(EqPanelTest, TheStatusLineKeepsClearOfTheTitleAtTheSmallestSize) {
+    struct Case {
+        int width;
+        int language;
+    };
+    const Case cases[] = {{1060, 1}, {560, 1}, {480, 1}, {480, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        show(kEqMicA, 15);
+        panel.resize(c.width, 338);
+        panel.setLanguage(c.language);
+        // The widest line: 20000 Hz, Q 15.55, -12.5 dB on a two-digit band.
+        panel.setFrequency(14, 20000.0f);
+        panel.setQ(14, 15.55f);
+        panel.setGain(14, -12.5f);
+        const QRectF status = panel.statusLineRect(14);
+        const QRectF title = panel.titleRect();
+        EXPECT_FALSE(status.isEmpty());
+        EXPECT_LT(status.right(), title.left()) << status.right() << " " << title.left();
+    }
+    QTest::mouseClick(&panel, Qt::LeftButton, {}, on(14));
+    test::saveArtefact(test::renderControl(panel), QStringLiteral("eq_panel_status_narrow"));
+}
+
 TEST_F(EqPanelTest, LockedBandsOfTheMusicEqKeepTheirFrequencyAndQ) {
     show(kEqMusic, 15);
     panel.setFrequency(4, 400.0f);  // the placeholder shares 630 Hz with band 7

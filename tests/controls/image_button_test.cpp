@@ -113,24 +113,46 @@ double contrast(const QColor& a, const QColor& b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+// The caption's strongest pixels against the picture beneath them, as the
+// button draws itself now (`captioned` takes the rendering).
+double captionContrast(CGdipButton& button, QImage& captioned) {
+    const QString caption = button.caption();
+    captioned = test::renderControl(button, 2.0);
+    button.setCaption(QString());
+    const QImage bare = test::renderControl(button, 2.0);
+    button.setCaption(caption);
+    double best = 0.0;
+    for (int y = 0; y < bare.height(); ++y)
+        for (int x = 0; x < bare.width(); ++x)
+            if (captioned.pixel(x, y) != bare.pixel(x, y))
+                best = std::max(best, contrast(captioned.pixelColor(x, y), bare.pixelColor(x, y)));
+    return best;
+}
+
 TEST_F(ButtonFixture, ADisabledButtonKeepsItsCaptionLegibleOnTheGreyPicture) {
     for (const bool alternate : {false, true}) {
         button.setAlternate(alternate);
         button.setEnabled(false);
-        const QImage captioned = test::renderControl(button, 2.0);
-        button.setCaption(QString());
-        const QImage bare = test::renderControl(button, 2.0);
-        button.setCaption(QStringLiteral("前置音箱"));
+        QImage captioned;
+        const double best = captionContrast(button, captioned);
         button.setEnabled(true);
-        // The caption's strongest pixels against the picture beneath them.
-        double best = 0.0;
-        for (int y = 0; y < bare.height(); ++y)
-            for (int x = 0; x < bare.width(); ++x)
-                if (captioned.pixel(x, y) != bare.pixel(x, y))
-                    best =
-                        std::max(best, contrast(captioned.pixelColor(x, y), bare.pixelColor(x, y)));
         EXPECT_GE(best, 4.5) << "alternate " << alternate;
         if (alternate) test::saveArtefact(captioned, QStringLiteral("button_disabled_x2"));
+    }
+}
+
+TEST_F(ButtonFixture, AHoveredButtonKeepsItsCaptionLegible) {
+    // The selected look ("Mic CH B") brightened under the pointer was white
+    // on light orange.
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&button, &enter);
+    ASSERT_EQ(button.state(), CGdipButton::State::Hover);
+    for (const bool alternate : {false, true}) {
+        button.setAlternate(alternate);
+        QImage captioned;
+        EXPECT_GE(captionContrast(button, captioned), 4.5) << "alternate " << alternate;
+        test::saveArtefact(captioned, alternate ? QStringLiteral("button_hover_selected_x2")
+                                                : QStringLiteral("button_hover_x2"));
     }
 }
 

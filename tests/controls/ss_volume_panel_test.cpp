@@ -35,6 +35,38 @@ TEST_F(RoomFixture, MetresMapToPixelsAroundTheCentre) {
     test::saveArtefact(test::renderControl(panel, 2.0), QStringLiteral("room_4x5_x2"));
 }
 
+TEST_F(RoomFixture, ItemsOutsideASmallerRoomStayInViewAtTheWallWithTheirNames) {
+    panel.setItemPosition(3.5f, 0.0f, 0);    // the listener, beyond the right wall
+    panel.setItemPosition(-1.0f, -4.0f, 5);  // the sub, beyond the floor
+    panel.setItemPosition(1.0f, 1.0f, 2);    // inside
+    const QRect inner(panel.marginX(), panel.marginY(), 400, 300);
+    struct Case {
+        int item;
+        bool outside;
+        QPoint drawnAt;  // where its picture goes
+    };
+    const Case cases[] = {
+        {0, true, panel.toPixel(2.0f, 0.0f)},
+        {5, true, panel.toPixel(-1.0f, -2.5f)},
+        {2, false, panel.toPixel(1.0f, 1.0f)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item);
+        const CSSItem& it = panel.item(c.item);
+        EXPECT_EQ(panel.outsideRoom(c.item), c.outside);
+        EXPECT_EQ(QPoint(it.pixelX, it.pixelY), c.drawnAt);
+        // The position itself is kept, only the drawing is held at the wall.
+        EXPECT_TRUE(inner.adjusted(-1, -1, 1, 1).contains(QPoint(it.pixelX, it.pixelY)));
+        // A name is drawn beside its picture, never on its own.
+        if (c.item != 0) {
+            const QRect name = panel.nameRect(c.item);
+            EXPECT_LE(std::abs(name.center().y() - it.pixelY), 40) << name.y();
+        }
+    }
+    EXPECT_FLOAT_EQ(panel.item(0).x, 3.5f);
+    test::saveArtefact(test::renderControl(panel, 1.0), QStringLiteral("room_items_outside"));
+}
+
 TEST_F(RoomFixture, DraggingBeyondTheBorderStopsAtTheRoomEdge) {
     const CSSItem& sub = panel.item(5);  // (0, -1)
     const QPoint start(sub.pixelX, sub.pixelY);

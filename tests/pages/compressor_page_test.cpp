@@ -134,6 +134,13 @@ TEST_F(CompressorPageTest, ASwitchSendsItsBypassWordAndADragIsOneStep) {
     settle();
     EXPECT_EQ(page.slider(kSub, CCompDlg::Release)->position(), 999);
     EXPECT_EQ(store().params.getFloat(outSub.compRelease()), 999.0f);
+    // Over another slider as well, as on the delay and output pages: the
+    // slider under the pointer stays.
+    const int attack = page.slider(kSub, CCompDlg::Attack)->position();
+    PageTest::turnWheel(page.slider(kSub, CCompDlg::Attack), -120);
+    settle();
+    EXPECT_EQ(page.slider(kSub, CCompDlg::Release)->position(), 998);
+    EXPECT_EQ(page.slider(kSub, CCompDlg::Attack)->position(), attack);
 }
 
 TEST_F(CompressorPageTest, AReloadPutsOutOfRangeValuesAtTheSlidersEndsAndShowsThemAsStored) {

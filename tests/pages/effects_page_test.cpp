@@ -82,7 +82,9 @@ TEST_F(EffectsPageTest, BypassAndResetOfAnEffectEqNeverTouchTheMusic) {
     EXPECT_TRUE(paramReports(unit(), 4, 16).empty());
     EXPECT_EQ(editor()->grid()->cellText(5, CEqEditor::kFrequencyColumn), QStringLiteral("2300Hz"));
     // One step each; undo of the reset sends the old bands back.
-    EXPECT_EQ(app_->edits().undoText().en, std::string("Reset EQ"));
+    // The step names the EQ it reset.
+    EXPECT_EQ(app_->edits().undoText().en, std::string("Reset CH A Reverb EQ"));
+    EXPECT_EQ(app_->edits().undoText().zh, std::string("重置混响通道A均衡"));
 }
 
 TEST_F(EffectsPageTest, ALivePageSwitchesItsEqAndTheBackButtonReturns) {

@@ -178,6 +178,28 @@ TEST_F(EqInterchangeTest, AnImportThroughThePreviewIsOneStepOfTheChangedBands) {
     EXPECT_FALSE(app_->edits().canUndo());
 }
 
+TEST(EqImportPreview, OkSaysWhetherItSends) {
+    struct Case {
+        int count;
+        bool connected;
+        int language;
+        const char* says;
+    };
+    const Case cases[] = {
+        {10, true, kEnglish, "OK sends the 10 changed bands as one step (Undo takes it back)."},
+        {1, true, kEnglish, "OK sends the changed band as one step (Undo takes it back)."},
+        {10, false, kEnglish,
+         "No unit is connected: OK changes the 10 changed bands here only, as one step (Undo "
+         "takes it back); nothing is sent."},
+        {0, false, kEnglish, "No band changes."},
+        {3, false, kChinese,
+         "未连接设备：确定后只在本程序中改变 3 个频段，作为一步（可撤销），不发送。"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CEqImportDlg::okText(c.count, c.connected, c.language),
+                  QString::fromUtf8(c.says));
+}
+
 TEST_F(EqInterchangeTest, AFileWithoutAUsableFilterShowsWhyAndOpensNoPreview) {
     CEqEditor* editor = effects(kEqEchoA);
     ASSERT_NE(editor, nullptr);
@@ -192,7 +214,7 @@ TEST_F(EqInterchangeTest, AFileWithoutAUsableFilterShowsWhyAndOpensNoPreview) {
                     "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0",
                     16),
          "not a text file"},
-        {"notch.txt", "Filter 1: ON NO Fc 3000 Hz\nFilter 2: ON PK Fc 10 Hz Gain 3 dB Q 1\n",
+        {"notch.txt", "Filter 1: ON NO Fc 3000 Hz\nFilter 2: ON PK Fc 0 Hz Gain 3 dB Q 1\n",
          "no usable filter"},
     };
     for (const Case& c : cases) {
@@ -207,6 +229,19 @@ TEST_F(EqInterchangeTest, AFileWithoutAUsableFilterShowsWhyAndOpensNoPreview) {
         EXPECT_TRUE(boxes_[0].text.contains(QString::fromLatin1(c.says), Qt::CaseInsensitive))
             << boxes_[0].text.toStdString();
     }
+    // More reasons than the text names: every line is in the box's details.
+    QByteArray eight;
+    for (int n = 1; n <= 8; ++n)
+        eight += QStringLiteral("Filter %1: ON NO Fc %2 Hz\n").arg(n).arg(100 * n).toLatin1();
+    boxes_.clear();
+    nextFile_ = writeFile(QStringLiteral("notches.txt"), eight);
+    QTest::mouseClick(editor->importButton(), Qt::LeftButton);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_TRUE(boxes_[0].text.contains(QStringLiteral("more lines")))
+        << boxes_[0].text.toStdString();
+    for (int n = 1; n <= 8; ++n)
+        EXPECT_TRUE(boxes_[0].details.contains(QStringLiteral("Line %1:").arg(n)))
+            << boxes_[0].details.toStdString();
     // A file that cannot be read says so.
     boxes_.clear();
     nextFile_ = dir_.filePath(QStringLiteral("missing.txt"));

@@ -4,8 +4,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <cmath>
+#include <functional>
 
 #include "app/edit_path.h"
 #include "app/info_dialog.h"
@@ -96,11 +98,12 @@ TEST_F(MusicPageTest, ABandDragReachesTheUnitAsOneUndoStep) {
     EXPECT_GT(after.freq, before.freq);
     // Each move sent CH A mic EQ band 3 (bank 1 section 2): record, then
     // coefficients; the hit and the release changed nothing and sent nothing.
+    // A writer still busy with the first move sends only the newest.
     const std::vector<Report> sent = sectionTraffic(unit());
-    ASSERT_EQ(sent.size(), 4u);
+    ASSERT_TRUE(sent.size() == 4u || sent.size() == 2u) << sent.size();
     const auto last = sectionReports(1, 2, kPeq, after.gain, static_cast<int>(after.freq), after.q);
-    EXPECT_EQ(sent[2], last[0]);
-    EXPECT_EQ(sent[3], last[1]);
+    EXPECT_EQ(sent[sent.size() - 2], last[0]);
+    EXPECT_EQ(sent[sent.size() - 1], last[1]);
     EXPECT_EQ(app_->edits().count(), steps + 1);
     EXPECT_EQ(app_->edits().undoText().en, std::string("CH A Mic EQ Band 3"));
     EXPECT_TRUE(editor()->bandEditorShown());
@@ -239,6 +242,9 @@ TEST_F(MusicPageTest, TheParameterListsKeysAndWheelStepItsValue) {
     settle();
     EXPECT_EQ(paramAddresses(unit()), (std::vector<std::pair<int, int>>{{3, 18}, {3, 19}}));
     EXPECT_EQ(list->cellText(2, 3), QStringLiteral("2024ms"));
+    // The step names the microphone channel whose word it is.
+    EXPECT_EQ(app_->edits().undoText().en, std::string("Mic CH A Reverb Time"));
+    EXPECT_EQ(app_->edits().undoText().zh, std::string("话筒通道A 混响时长"));
 }
 
 TEST_F(MusicPageTest, PortsSendTheirWordsChannelAFirst) {
@@ -460,6 +466,23 @@ TEST_F(MusicPageTest, TheWheelGoesToTheFocusedControl) {
     EXPECT_EQ(after.freq, std::round(before.freq) + 1.0f);
     EXPECT_EQ(sectionTraffic(unit()),
               sectionReports(1, 5, kPeq, before.gain, static_cast<int>(after.freq), before.q));
+
+    // A focused EQ panel without a selected band has no use for the turn:
+    // the band grid under the pointer scrolls instead.
+    editor()->RefreshFromStore();  // no band selected, the grid shown
+    settle();
+    panel()->setFocus();
+    CGridListCtrl* grid = editor()->grid();
+    ASSERT_TRUE(grid->isVisible());
+    grid->setFixedHeight(90);  // some rows out of view
+    settle();
+    QScrollBar* bar = grid->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(0);
+    wheel(grid->viewport(), QPoint(20, 20), -120);
+    settle();
+    EXPECT_GT(bar->value(), 0);
+    EXPECT_EQ(panel()->band(5).gain, before.gain);
 }
 
 TEST_F(MusicPageTest, ALanguageSwitchRelabelsThePageAndItsLists) {

@@ -72,12 +72,15 @@ TEST_F(OutputPageTest, LevelSlidersStoreAndSendTheirLevelTheSubwooferMusicTimesT
         int block;
         int index;
         float sent;
+        const char* stepEn;  // the step's name names the channel
+        const char* stepZh;
     };
     const Case cases[] = {
-        {5, 0, 50, 50, 5, 28, 0.5f},   // Main direct
-        {3, 2, 70, 70, 7, 14, 0.7f},   // Center echo
-        {2, 3, 50, 150, 8, 25, 1.5f},  // Sub music: three times the slider
-        {4, 1, 9, 9, 6, 15, 0.09f},    // Rear reverb
+        {5, 0, 50, 50, 5, 28, 0.5f, "Main Direct Level", "前置直达音量"},
+        {3, 2, 70, 70, 7, 14, 0.7f, "Center Echo Level", "中置回声音量"},
+        // Sub music: three times the slider
+        {2, 3, 50, 150, 8, 25, 1.5f, "Sub Music Level", "超低音乐音量"},
+        {4, 1, 9, 9, 6, 15, 0.09f, "Rear Reverb Level", "后置混响音量"},
     };
     CDialogOutput* page = open(5);
     ASSERT_NE(page, nullptr);
@@ -97,6 +100,8 @@ TEST_F(OutputPageTest, LevelSlidersStoreAndSendTheirLevelTheSubwooferMusicTimesT
         const auto sent = paramsTo(c.block, c.index);
         ASSERT_EQ(sent.size(), 1u);
         EXPECT_EQ(sent[0].second, floatBits(c.sent));
+        EXPECT_EQ(app_->edits().undoText().en, std::string(c.stepEn));
+        EXPECT_EQ(app_->edits().undoText().zh, std::string(c.stepZh));
     }
     // A wheel turn anywhere on the page moves the focused level slider.
     page->levelSlider(0)->setFocus();

@@ -48,6 +48,10 @@ class RemoteDlgTest : public ShellTest {
         });
         probe.start();
         QTest::mouseClick(dialog->picture()->keyArea(key), Qt::LeftButton);
+        // The learning dialog is modal without a loop of its own: the click
+        // returns at once, and the dialog is deleted once it has closed.
+        EXPECT_TRUE(studyDialog() != nullptr && studyDialog()->isModal());
+        EXPECT_TRUE(waitUntil([this] { return studyDialog() == nullptr; }, 30000));
     }
     QString notice() { return app_->infoDialog() ? app_->infoDialog()->text() : QString(); }
     QString path(const char* name) { return dir_.filePath(QString::fromLatin1(name)); }
@@ -209,6 +213,9 @@ TEST_F(RemoteDlgTest, SavedFilesAreTheTableUnderTheRemoExtension) {
     EXPECT_TRUE(fileRequests_[0].save);
     EXPECT_EQ(fileRequests_[0].filter, QStringLiteral("Remote Data File(*.remo)"));
     EXPECT_EQ(fileRequests_[0].defaultSuffix, QStringLiteral("remo"));
+    // The file dialog does not ask about keys.txt, which is never written:
+    // the one question is about keys.remo.
+    EXPECT_TRUE(fileRequests_[0].forcedSuffix);
     EXPECT_FALSE(QFile::exists(path("keys.txt")));
     QFile saved(path("keys.remo"));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
@@ -241,34 +248,63 @@ TEST_F(RemoteDlgTest, SavedFilesAreTheTableUnderTheRemoExtension) {
     EXPECT_EQ(notice(), QStringLiteral("-"));
 }
 
-TEST_F(RemoteDlgTest, LoadingAShortFileChangesItsBytesAndStoresTheWholeTable) {
+TEST_F(RemoteDlgTest, LoadingTakesOnlyTheEighteenByteTableAndStoresIt) {
     CRemoteDlg* dialog = open();
+    auto write = [this](const char* name, int size) {
+        QFile file(path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        QByteArray bytes;
+        for (int i = 0; i < size; ++i)
+            bytes.append(static_cast<char>(0xA0 + i % 32));
+        file.write(bytes);
+        return file.fileName();
+    };
+    // An empty file, a cut one and a file of another kind: refused with the
+    // reason, nothing changed, nothing sent.
+    const struct {
+        const char* name;
+        int size;
+    } refused[] = {{"empty.remo", 0}, {"short.remo", 10}, {"other.remo", 1800}};
     const auto before = store().remoteKeyTable.snapshot();
-    QFile file(path("short.remo"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    QByteArray ten;
-    for (int i = 0; i < 10; ++i)
-        ten.append(static_cast<char>(0xA0 + i));
-    file.write(ten);
-    file.close();
-    nextFile_ = file.fileName();
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.name);
+        boxes_.clear();
+        unit().clearTraffic();
+        nextFile_ = write(c.name, c.size);
+        dialog->button(CRemoteDlg::kLoad)->click();
+        app_->writer().waitIdle();
+        ASSERT_EQ(boxes_.size(), 1u);
+        EXPECT_EQ(boxes_[0].caption, QStringLiteral("Load remote file"));
+        EXPECT_NE(
+            boxes_[0].text.indexOf(QStringLiteral("exactly 18 bytes, this one has %1").arg(c.size)),
+            -1)
+            << boxes_[0].text.toStdString();
+        EXPECT_EQ(notice(), QStringLiteral("Loading the remote file failed"));
+        EXPECT_EQ(store().remoteKeyTable.snapshot(), before);
+        EXPECT_TRUE(unit().received().empty());
+    }
+
+    boxes_.clear();
+    nextFile_ = write("keys.remo", 18);
     dialog->button(CRemoteDlg::kLoad)->click();
     app_->writer().waitIdle();
+    EXPECT_TRUE(boxes_.empty());
     const auto table = store().remoteKeyTable.snapshot();
     for (std::size_t i = 0; i < table.size(); ++i)
-        EXPECT_EQ(table[i], i < 10 ? 0xA0 + i : before[i]) << i;
+        EXPECT_EQ(table[i], 0xA0 + i) << i;
     const auto stored = receivedWith(unit(), 99);
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_TRUE(std::equal(table.begin(), table.end(), stored[0].begin() + 2));
     EXPECT_EQ(notice(), QStringLiteral("Remote file loaded"));
 
-    // A file that cannot be opened: the warning box, then the notice.
+    // A file that cannot be opened: the warning box says so, then the notice.
     unit().clearTraffic();
     nextFile_ = path("missing.remo");
     dialog->button(CRemoteDlg::kLoad)->click();
     app_->writer().waitIdle();
     ASSERT_FALSE(boxes_.empty());
-    EXPECT_EQ(boxes_.back().caption, QStringLiteral("Can't write to file"));
+    EXPECT_EQ(boxes_.back().caption, QStringLiteral("Can't read file"));
+    EXPECT_EQ(boxes_.back().text.indexOf(QStringLiteral("Probaby")), -1);
     EXPECT_EQ(notice(), QStringLiteral("Loading the remote file failed"));
     EXPECT_TRUE(receivedWith(unit(), 99).empty());
 }

@@ -231,6 +231,43 @@ TEST_F(SoundFieldPageTest, TypedPositionsTakeEffectWhenLeftAndKeysAndTheWheelSte
     EXPECT_EQ(subY->text(), QStringLiteral("+1.5m"));
 }
 
+TEST_F(SoundFieldPageTest, ATypedValueIsAppliedOnceAsTypedAndTheRoomWaitsForModify) {
+    CSSVCDlg& page = open();
+    page.window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(page.window()));
+    const int steps = app_->edits().count();
+    // The listener's X: typed, entered, then the focus moves on.
+    QLineEdit* x = page.edit(CSSVCDlg::kFirstEdit);
+    x->setFocus();
+    x->selectAll();
+    QTest::keyClicks(x, QStringLiteral("-1.04"));
+    QTest::keyClick(x, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(store().soundField.get().listenerX, -1.04f);
+    const float level = store().speakerLevel(0);
+    unit().clearTraffic();
+    QTest::keyClick(x, Qt::Key_Tab);
+    settle();
+    EXPECT_EQ(store().soundField.get().listenerX, -1.04f);  // not the shown -1.0
+    EXPECT_EQ(store().speakerLevel(0), level);
+    EXPECT_TRUE(wire().empty());
+    EXPECT_EQ(app_->edits().count(), steps + 1);
+
+    // A typed width is not applied when its box is left, only by Modify.
+    QLineEdit* width = page.edit(CSSVCDlg::kRoomWidthEdit);
+    const int before = store().soundField.get().roomWidth;
+    width->setFocus();
+    width->selectAll();
+    QTest::keyClicks(width, QStringLiteral("3"));
+    QTest::keyClick(width, Qt::Key_Tab);
+    settle();
+    EXPECT_EQ(store().soundField.get().roomWidth, before);
+    click(page, CSSVCDlg::kModifyButton);
+    settle();
+    EXPECT_EQ(store().soundField.get().roomWidth, 3);
+    EXPECT_EQ(app_->edits().count(), steps + 2);
+}
+
 TEST_F(SoundFieldPageTest, AShrunkRoomLeavesPositionsAndTheNextSpinStepClampsThem) {
     CSSVCDlg& page = open();
     enter(page, CSSVCDlg::kFirstEdit + 6, QStringLiteral("1.5"));  // Main R's X

@@ -151,6 +151,9 @@ def main():
         find(By.ID, "pairButton").click()
         wait("the wrong-code message",
              lambda: "Wrong pairing code" in find(By.ID, "pairMessage").text)
+        # A refused or disconnected code does not stay in the box (the same
+        # path as the computer's "Disconnect phones").
+        wait("the code box emptied", lambda: find(By.ID, "code").get_attribute("value") == "")
         code = find(By.ID, "code")
         code.clear()
         code.send_keys(CODE)

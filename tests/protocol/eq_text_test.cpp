@@ -148,7 +148,7 @@ TEST(EqTextImport, Cases) {
          "Filter 6: ON XYZ Fc 100 Hz\n"
          "GraphicEQ: 20 0; 40 -1\n"
          "Filter 7: ON PK Fc abc Hz Gain 1 dB Q 1\n"
-         "Filter 8: ON PK Fc 10 Hz Gain 1 dB Q 1\n"
+         "Filter 8: ON PK Fc 0 Hz Gain 1 dB Q 1\n"
          "Filter 9: ON PK Fc 1000 Hz Gain 1 dB Q 0\n",
          {},
          {},
@@ -158,7 +158,7 @@ TEST(EqTextImport, Cases) {
           {6, F::Skipped, -1, K::UnknownType},
           {7, F::Skipped, -1, K::NotFilterLine},
           {8, F::Skipped, -1, K::BadNumber},
-          {9, F::Skipped, -1, K::OutOfRange},
+          {9, F::Skipped, -1, K::NotPositive},
           {10, F::Skipped, -1, K::NotPositive}},
          {},
          K::NoUsableFilter},
@@ -178,13 +178,39 @@ TEST(EqTextImport, Cases) {
          {{0, kPeq, 100, 15, 1},
           {1, kPeq, 200, -3, 30},
           {2, kLowShelf, 300, 2, 2},
-          {6, kPeq, 700, 1, 1}},
+          {3, kPeq, 20000, 1, 1},  // held at the top of the range
+          {6, kPeq, 600, 1, 1}},
          {{1, F::Band, 0, K::GainClamped},
           {2, F::Band, 1, K::QClamped},
           {3, F::Band, 2, K::QClamped},
-          {4, F::Skipped, -1, K::OutOfRange},
+          {4, F::Band, 3, K::OutOfRange},
           {10, F::Dropped, -1, K::NoBandLeft}},
          {K::FiltersDropped}},
+        {"frequencies beyond the range held at its ends",
+         kEqCenter,
+         "Filter 1: ON PK Fc 15 Hz Gain -3 dB Q 1\n"
+         "Filter 2: ON PK Fc 22000 Hz Gain 2 dB Q 1\n",
+         {},
+         {{0, kPeq, 20, -3, 1}, {1, kPeq, 20000, 2, 1}},
+         {{1, F::Band, 0, K::OutOfRange}, {2, F::Band, 1, K::OutOfRange}},
+         {K::BandsFlat}},
+        {"frequencies in kHz",
+         kEqCenter,
+         "Filter 1: ON PK Fc 1 kHz Gain -3 dB Q 2\n"
+         "Filter 2: ON PK Fc 2.5kHz Gain 1 dB Q 1\n"
+         "Filter 3: ON PK Fc 800 Hz Gain 1 dB Q 1\n",
+         {},
+         {{0, kPeq, 1000, -3, 2}, {1, kPeq, 2500, 1, 1}, {2, kPeq, 800, 1, 1}},
+         {{1, F::Band, 0}, {2, F::Band, 1}, {3, F::Band, 2}},
+         {K::BandsFlat}},
+        {"a filter number left out keeps its band",
+         kEqCenter,
+         "Filter 1: ON PK Fc 100 Hz Gain 1 dB Q 1\n"
+         "Filter 3: ON PK Fc 1000 Hz Gain 2 dB Q 1\n",
+         {},
+         {{0, kPeq, 100, 1, 1}, {2, kPeq, 1000, 2, 1}},
+         {{1, F::Band, 0}, {2, F::Band, 2}},
+         {K::BandsFlat}},
         {"channel sections, none chosen",
          kEqCenter,
          "Preamp: -6 dB\nFilter 1: ON PK Fc 100 Hz Gain -3 dB Q 1\nChannel: L\nPreamp: -2 dB\n"
@@ -300,6 +326,46 @@ TEST(EqTextImport, Cases) {
         }
         for (K kind : c.fileNotes)
             EXPECT_TRUE(hasNote(r.notes, kind)) << texts(r.notes);
+    }
+}
+
+TEST(EqTextImport, AKilohertzFrequencyIgnoresNothing) {
+    const EqTextImport r =
+        fitEqText(parseEqText("Filter 1: ON PK Fc 1 kHz Gain -3 dB Q 2\n"), resetGraph(kEqCenter));
+    ASSERT_TRUE(r.ok());
+    EXPECT_FALSE(hasNote(r.lines[0].notes, K::Ignored)) << texts(r.lines[0].notes);
+    EXPECT_EQ(r.graph.band(0).freq, 1000.0f);
+}
+
+TEST(EqTextImport, CountsAreWordedForOneAndForMany) {
+    // 11 filters onto the 10 bands of the center EQ: one left over.
+    std::string eleven;
+    for (int n = 1; n <= 11; ++n)
+        eleven += "Filter " + std::to_string(n) + ": ON PK Fc " + std::to_string(100 * n) +
+                  " Hz Gain 1 dB Q 1\n";
+    const EqTextImport one = fitEqText(parseEqText(eleven), resetGraph(kEqCenter));
+    ASSERT_TRUE(one.ok());
+    const auto dropped = std::find_if(one.notes.begin(), one.notes.end(), [](const EqTextNote& n) {
+        return n.kind == K::FiltersDropped;
+    });
+    ASSERT_NE(dropped, one.notes.end());
+    EXPECT_EQ(dropped->textFor(1), "1 filter found no band: the EQ has 10 free bands");
+    // The locked bands of the music EQ are not free for a filter.
+    std::string sixteen;
+    for (int n = 1; n <= 16; ++n)
+        sixteen += "Filter " + std::to_string(n) + ": ON PK Fc " + std::to_string(100 * n) +
+                   " Hz Gain 1 dB Q 1\n";
+    const EqTextImport music = fitEqText(parseEqText(sixteen), resetGraph(kEqMusic));
+    const auto more = std::find_if(music.notes.begin(), music.notes.end(),
+                                   [](const EqTextNote& n) { return n.kind == K::FiltersDropped; });
+    ASSERT_NE(more, music.notes.end());
+    EXPECT_EQ(more->textFor(1), "3 filters found no band: the EQ has 13 free bands");
+    const EqTextImport flatOne =
+        fitEqText(parseEqText("Filter 1: ON PK Fc 100 Hz Gain 1 dB Q 1\n"), resetGraph(kEqMicA));
+    for (const EqTextNote& n : flatOne.notes) {
+        if (n.kind == K::BandsFlat) {
+            EXPECT_EQ(n.textFor(1).rfind("Bands ", 0), 0u) << n.textFor(1);
+        }
     }
 }
 
@@ -426,6 +492,19 @@ TEST(EqTextRoundTrip, ExportThenImportGivesBackEveryEqsBands) {
     }
 }
 
+TEST(EqTextRoundTrip, ABandNotInUseKeepsTheOthersInTheirPlaces) {
+    EqGraphModel original = richGraph(kEqMain);
+    original.band(3).type = 0;  // not in use: no line
+    const EqTextExport written = writeEqText(kEqMain, original.bands());
+    const EqTextImport back = fitEqText(parseEqText(written.text), resetGraph(kEqMain));
+    ASSERT_TRUE(back.ok()) << texts(back.errors);
+    for (int b = 4; b < original.bandCount(); ++b) {
+        SCOPED_TRACE(b);
+        EXPECT_EQ(back.graph.band(b).freq, original.band(b).freq);
+        EXPECT_EQ(back.graph.band(b).gain, original.band(b).gain);
+    }
+}
+
 TEST(EqTextWrite, TheFormatsLines) {
     const EqTextExport music = writeEqText(kEqMusic, resetGraph(kEqMusic).bands());
     EXPECT_EQ(music.text.substr(0, 60),
@@ -436,19 +515,21 @@ TEST(EqTextWrite, TheFormatsLines) {
               std::string::npos);
 
     EqGraphModel main = resetGraph(kEqMain);
-    main.setType(0, 0);  // not in use: no line, no gap
+    main.setType(0, 0);  // not in use: no line, its number kept free
     main.setType(1, kHighPass);
     main.setQ(1, 0.5f);
     main.loadRecord(2, BandRecord{0.0f, 80, 0.7f, kBw2Lp});
     main.loadRecord(3, BandRecord{0.0f, 90, 0.7f, kFirstLp});
     main.setGain(4, -2.25f);
     const EqTextExport text = writeEqText(kEqMain, main.bands());
-    EXPECT_EQ(text.text.rfind("Preamp: 0.0 dB\nFilter 1: ON HPQ Fc 36 Hz Q 0.50\n"
-                              "Filter 2: ON LPQ Fc 80 Hz Q 0.7071\nFilter 3: ON PK",
+    // Every band keeps its number, so that a read-back keeps every band in
+    // its place.
+    EXPECT_EQ(text.text.rfind("Preamp: 0.0 dB\nFilter 2: ON HPQ Fc 36 Hz Q 0.50\n"
+                              "Filter 3: ON LPQ Fc 80 Hz Q 0.7071\n# Band 4",
                               0),
               0u)
         << text.text;
-    EXPECT_NE(text.text.find("Filter 3: ON PK Fc 100 Hz Gain -2.25 dB Q 1.41\n"),
+    EXPECT_NE(text.text.find("Filter 5: ON PK Fc 100 Hz Gain -2.25 dB Q 1.41\n"),
               std::string::npos);
     ASSERT_EQ(text.notes.size(), 1u);
     EXPECT_EQ(text.notes[0].textFor(1),
@@ -486,8 +567,8 @@ TEST(EqTextWrite, SubwooferCrossoversAsTheirSecondOrderSections) {
     EXPECT_EQ(text.notes[0].textFor(1),
               "Band 2 (Bessel 18dB at 31 Hz) cannot be written in this format: left out");
     // The reset's point 5, a Butterworth 24 dB low-pass, as two sections.
-    EXPECT_NE(text.text.find("Filter 4: ON LPQ Fc 100 Hz Q 1.3066\n"
-                             "Filter 5: ON LPQ Fc 100 Hz Q 0.5412\n"),
+    EXPECT_NE(text.text.find("Filter 5: ON LPQ Fc 100 Hz Q 1.3066\n"
+                             "Filter 6: ON LPQ Fc 100 Hz Q 0.5412\n"),
               std::string::npos)
         << text.text;
 }

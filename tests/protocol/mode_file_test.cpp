@@ -231,19 +231,26 @@ TEST(ModeFile, FilesThatCannotBeOpenedGiveTheWarningTexts) {
     const fs::path missing = dir / "missing.ev36";
     const FileResult load = loadModeFile(s, missing);
     ASSERT_EQ(load.error.kind, FileErrorKind::CannotRead);
-    EXPECT_EQ(load.error.captionFor(1), "Can't write to file");
-    EXPECT_EQ(load.error.textFor(1),
-              "Can't write to file:\n" + missing.string() + "\nProbaby it is write protected.");
+    // A load says it could not read, in the window's language.
+    EXPECT_EQ(load.error.captionFor(1), "Can't read file");
+    EXPECT_EQ(load.error.textFor(1), "Can't read the file:\n" + missing.string() +
+                                         "\nProbably it does not exist or may not be read.");
+    EXPECT_EQ(load.error.captionFor(0), "无法读取文件");
+    EXPECT_EQ(load.error.textFor(0),
+              "无法读取文件：\n" + missing.string() + "\n文件可能不存在或没有读取权限。");
     EXPECT_EQ(captureModeImage(s), before);
 
     const fs::path noFolder = dir / "no such folder" / "a.ev36";
     const FileResult save = saveModeFile(s, noFolder);
     ASSERT_EQ(save.error.kind, FileErrorKind::CannotWrite);
     EXPECT_EQ(save.error.systemError, ENOENT);
-    EXPECT_EQ(save.error.captionFor(0), "Can't write to file");
-    EXPECT_EQ(save.error.textFor(0), "Errcode=" + std::to_string(ENOENT) +
+    EXPECT_EQ(save.error.captionFor(1), "Can't write to file");
+    EXPECT_EQ(save.error.textFor(1), "Errcode=" + std::to_string(ENOENT) +
                                          ",Can't write to file:\n" + noFolder.string() +
-                                         "\nProbaby it is write protected.");
+                                         "\nProbably it is write protected.");
+    EXPECT_EQ(save.error.captionFor(0), "无法写入文件");
+    EXPECT_EQ(save.error.textFor(0), "错误码=" + std::to_string(ENOENT) + "，无法写入文件：\n" +
+                                         noFolder.string() + "\n文件可能受写保护。");
 }
 
 TEST(ModeFile, FailedSavesLeaveTheOldFileAsItWas) {
