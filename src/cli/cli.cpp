@@ -471,7 +471,7 @@ int run(const std::vector<std::string>& args, const RunEnvironment& env) {
     }
     if (*deviceOpt && all) return io.usage("--device and --all do not go together");
 
-    // Offline commands.
+        // Offline commands.
 #ifdef V36_WITH_MQTT
     if (*fleetArgs.command) return runFleet(fleetArgs);
 #endif
@@ -593,8 +593,8 @@ int run(const std::vector<std::string>& args, const RunEnvironment& env) {
     request.all = all;
     request.readOnly = *info || *get || *pull || *remoteSave || (eqCommand && eqArgs.readOnly());
     request.allowsAll = (*serveArgs.command && !serveArgs.mqtt.empty()) || *set || *push ||
-                        *recall || eqArgs.set->parsed() ||
-                        eqArgs.importText->parsed() || eqArgs.copy->parsed();
+                        *recall || eqArgs.set->parsed() || eqArgs.importText->parsed() ||
+                        eqArgs.copy->parsed();
     UnitChoice choice = chooseUnits(*units, request, globals.debugTrace, io);
     if (choice.exitCode) return *choice.exitCode;
     if (all && *serveArgs.command) return runServeAll(choice.units, options, serveArgs);

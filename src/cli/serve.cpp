@@ -85,8 +85,7 @@ std::string checkServeArgs(const ServeArgs& args) {
             const auto eq = r.find('=');
             const std::string room = eq == std::string::npos ? r : r.substr(eq + 1);
             if (!mqtt::isRoomName(room))
-                return "--room takes letters, digits, - and _ (at most 64), not \"" + room +
-                       "\"";
+                return "--room takes letters, digits, - and _ (at most 64), not \"" + room + "\"";
         }
         if (args.discoveryPrefix.empty() ||
             args.discoveryPrefix.find_first_of("#+") != std::string::npos)

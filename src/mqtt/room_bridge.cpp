@@ -243,7 +243,6 @@ void RoomBridge::publishChanges(bool all) {
             client_.publish(topic("eq/" + std::to_string(eq)), known, true);
         }
     }
-
 }
 
 void RoomBridge::publishUnit() {
