@@ -127,5 +127,25 @@ TEST(Fleet, TheCommandLinePrintsOneLinePerRoomAndFailsForAnyRoomThatFailed) {
     EXPECT_EQ(r.code, 2);
 }
 
+TEST(Fleet, ServeAllBridgesEveryUnitAndAUnitThatDoesNotAnswerFailsAlone) {
+    Broker broker;
+    test::Process serve({V36CTL, "--simulate", "--sim-units", "3", "--sim-fault", "2:silent",
+                         "serve", "--all", "--mqtt", broker.url(), "--room", "SIM0003=bar"});
+    Listener l(broker, {"v36/+/status", "v36/+/state/micVolume"});
+    ASSERT_TRUE(l.waitFor("v36/SIM0001/status", "online", 10s));
+    ASSERT_TRUE(l.waitFor("v36/bar/status", "online", 10s));
+    ASSERT_TRUE(l.waitFor("v36/SIM0002/status", "online", 10s));
+    // Rooms 1 and 3 are read; room 2 tells no state it could not read.
+    ASSERT_TRUE(l.waitFor("v36/SIM0001/state/micVolume", "", 10s));
+    ASSERT_TRUE(l.waitFor("v36/bar/state/micVolume", "", 10s));
+    EXPECT_EQ(l.latest("v36/SIM0002/state/micVolume"), "");
+
+    const CommandRun r = v36ctl("fleet --mqtt " + broker.url() + " set all micVolume 42");
+    EXPECT_EQ(r.code, 1) << r.out;
+    EXPECT_NE(r.out.find("SIM0001: ok, micVolume = 42"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("bar: ok, micVolume = 42"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("SIM0002: failed, "), std::string::npos) << r.out;
+}
+
 }  // namespace
 }  // namespace v36
