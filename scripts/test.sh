@@ -42,7 +42,10 @@ started=$SECONDS
 dir="build-address"
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+# -O1 with line tables only: the sanitizer's own advice, and the build takes a
+# third of the time of -O2 -g.
 if cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DV36_WERROR=ON \
+     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
      -DV36_SANITIZE=address -DV36_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null &&
    cmake --build "$dir" -j2 --target protocol_tests link_tests dsp_tests sim_tests \
      remote_tests context_tests dialog_lifetime_tests; then
