@@ -108,7 +108,7 @@ class Script {
     bool timedOut_ = false;
 };
 
-struct RowSpec {
+struct DialogRow {
     std::function<void()> prepare;         // before the dialog opens
     std::function<void()> open;            // posted: it may run a modal loop
     std::function<QWidget*()> find;        // the dialog, once it shows
@@ -164,7 +164,7 @@ class DialogLifetime : public ShellTest,
         EXPECT_TRUE(receivedWith(unit(), cmd::kStoreKeys).empty());
     }
 
-    RowSpec spec(int row) {
+    DialogRow dialogRow(int row) {
         const auto stays = std::array{Outcome::Stays, Outcome::Stays, Outcome::Stays};
         // The modeless tool dialogs (and theirs) go when a unit arrives.
         const auto toolDialog = std::array{Outcome::Stays, Outcome::Closes, Outcome::Closes};
@@ -329,7 +329,7 @@ bool settledAway(CKorvelv13App& app) {
 TEST_P(DialogLifetime, TheDialogStaysOrClosesCleanly) {
     const int row = std::get<0>(GetParam());
     const Happening happening = std::get<1>(GetParam());
-    const RowSpec r = spec(row);
+    const DialogRow r = dialogRow(row);
     if (r.prepare) r.prepare();
     table_ = store().remoteKeyTable.snapshot();
     unit().clearTraffic();
