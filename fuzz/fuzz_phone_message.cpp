@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     } else {
         v36::fuzz::ByteReader r(data + 1, size - 1);
-        while (r.more() && messages.size() < 16)
+        while (r.more() && messages.size() < 8)
             messages.push_back(built(r));
     }
 
@@ -100,7 +100,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     hub.receive(paired, R"({"pair": "123456"})", out);
     const int stranger = hub.open("192.0.2.2", out);
     for (const std::string& m : messages) {
-        (void)v36::phone::parseMessage(m);
         hub.receive(paired, m, out);
         hub.receive(stranger, m, out);
     }

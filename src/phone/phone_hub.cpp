@@ -325,63 +325,108 @@ std::string PhoneHub::eqMessage(int eq) const {
     EqGraphModel graph;
     loadRemoteGraph(store_, graph, eq, curves_);
     const auto bands = graph.bands();
-    Json list = Json::array();
+    JsonWriter w;
+    w.reserve(curves_ ? 8192 : 4096);
+    w.beginObject().key("eq").integer(eq);
+    w.key("title").beginArray().text(eqTitle(eq, 0)).text(eqTitle(eq, 1)).end();
+    w.key("bypass").boolean(isEqBypassed(store_, eq));
+    w.key("bands").beginArray();
     for (int n = 0; n < graph.visibleBandCount(); ++n) {
         const EqBand& b = graph.band(n);
         const int type = shownType(eq, bands, n);
-        list.push_back({{"band", n + 1},
-                        {"type", type},
-                        {"freq", b.freq},
-                        {"gain", b.gain},
-                        {"q", b.q},
-                        {"minFreq", b.minFreq},
-                        {"maxFreq", b.maxFreq},
-                        {"minGain", b.minGain},
-                        {"maxGain", b.maxGain},
-                        {"maxQ", maxQ(type)},
-                        {"hasGain", hasGain(eq == kEqSub ? b.type : type)},
-                        {"menu", hasTypeMenu(eq, n)},
-                        {"locked", isLockedBand(eq, n)}});
+        w.beginObject()
+            .key("band")
+            .integer(n + 1)
+            .key("type")
+            .integer(type)
+            .key("freq")
+            .single(b.freq)
+            .key("gain")
+            .single(b.gain)
+            .key("q")
+            .single(b.q)
+            .key("minFreq")
+            .single(b.minFreq)
+            .key("maxFreq")
+            .single(b.maxFreq)
+            .key("minGain")
+            .single(b.minGain)
+            .key("maxGain")
+            .single(b.maxGain)
+            .key("maxQ")
+            .single(static_cast<float>(maxQ(type)))
+            .key("hasGain")
+            .boolean(hasGain(eq == kEqSub ? b.type : type))
+            .key("menu")
+            .boolean(hasTypeMenu(eq, n))
+            .key("locked")
+            .boolean(isLockedBand(eq, n))
+            .end();
     }
-    Json curve = Json::array();
-    for (float v : graph.totalCurve())
-        curve.push_back(rounded(v, 0.01f));
-    return jsonText(
-        Json{{"eq", eq},
-             {"title", Json::array({std::string(eqTitle(eq, 0)), std::string(eqTitle(eq, 1))})},
-             {"bypass", isEqBypassed(store_, eq)},
-             {"bands", std::move(list)},
-             {"curve", std::move(curve)}});
+    w.end();
+    if (curves_) {
+        w.key("curve").beginArray();
+        for (float v : graph.totalCurve())
+            w.single(rounded(v, 0.01f));
+        w.end();
+    }
+    return w.end().take();
 }
 
 std::string PhoneHub::stateMessage() const {
-    Json controls = Json::array();
-    for (const int word : liveControlWords()) {
-        const ControlInfo& c = controlInfo(word);
-        controls.push_back({{"name", c.name},
-                            {"zh", c.zh},
-                            {"en", c.en},
-                            {"min", static_cast<int>(c.lo)},
-                            {"max", static_cast<int>(c.hi)},
-                            {"toggle", c.toggle},
-                            {"value", valueJson(store_, word)}});
+    // What never changes is written once: each control up to its value, the
+    // list of EQs and the curve frequencies.
+    struct Fixed {
+        std::vector<std::string> controls;  // "{...,\"value\":"
+        std::string eqs;
+        std::string freqs;
+    };
+    static const Fixed fixed = [] {
+        Fixed f;
+        for (const int word : liveControlWords()) {
+            const ControlInfo& c = controlInfo(word);
+            std::string head = jsonText(Json{{"name", c.name},
+                                             {"zh", c.zh},
+                                             {"en", c.en},
+                                             {"min", static_cast<int>(c.lo)},
+                                             {"max", static_cast<int>(c.hi)},
+                                             {"toggle", c.toggle}});
+            head.pop_back();
+            f.controls.push_back(head + ",\"value\":");
+        }
+        Json eqs = Json::array();
+        for (int eq = 0; eq < kEqCount; ++eq) {
+            eqs.push_back({{"eq", eq},
+                           {"zh", std::string(eqTitle(eq, 0))},
+                           {"en", std::string(eqTitle(eq, 1))},
+                           {"bands", eqPointCount(eq)}});
+        }
+        f.eqs = jsonText(eqs);
+        const CurveAxis axis(kPhoneCurveWidth);
+        JsonWriter freqs;
+        freqs.beginArray();
+        for (float hz : axis.frequencies())
+            freqs.single(rounded(hz, 0.1f));
+        f.freqs = freqs.end().take();
+        return f;
+    }();
+    JsonWriter w;
+    w.reserve(fixed.eqs.size() + fixed.freqs.size() + 2048);
+    w.beginObject().key("state").beginObject().key("controls").beginArray();
+    const auto words = liveControlWords();
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const int word = words[i];
+        std::string control = fixed.controls[i];
+        if (wordInfo(word).isFloat()) {
+            control += JsonWriter().single(store_.params.getFloat(word)).take();
+        } else {
+            control += std::to_string(store_.params.getInt(word));
+        }
+        w.raw(control + "}");
     }
-    Json eqs = Json::array();
-    for (int eq = 0; eq < kEqCount; ++eq) {
-        eqs.push_back({{"eq", eq},
-                       {"zh", std::string(eqTitle(eq, 0))},
-                       {"en", std::string(eqTitle(eq, 1))},
-                       {"bands", eqPointCount(eq)}});
-    }
-    const CurveAxis axis(kPhoneCurveWidth);
-    Json freqs = Json::array();
-    for (float f : axis.frequencies())
-        freqs.push_back(rounded(f, 0.1f));
-    return jsonText(Json{{"state",
-                          {{"controls", std::move(controls)},
-                           {"eqs", std::move(eqs)},
-                           {"mode", store_.currentMode.load() + 1},
-                           {"freqs", std::move(freqs)}}}});
+    w.end().key("eqs").raw(fixed.eqs).key("mode").integer(store_.currentMode.load() + 1);
+    if (curves_) w.key("freqs").raw(fixed.freqs);
+    return w.end().end().take();
 }
 
 }  // namespace v36::phone

@@ -126,9 +126,10 @@ class PhoneHub {
     // disconnected phone must pair again with the new code.
     void disconnectAll(std::string newCode, Outbox& out);
 
-    // Whether EQ messages carry the response curve, which the phones draw
-    // (on by default); a host that draws none leaves it out, and each EQ
-    // message costs a small part of the time.
+    // Whether EQ messages carry the response curve and the state message
+    // its frequencies, which the phones draw (on by default); a host that
+    // draws none leaves them out, and each message costs a small part of
+    // the time.
     void setCurves(bool on) { curves_ = on; }
 
     // Paired connections.

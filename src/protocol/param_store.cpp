@@ -302,8 +302,15 @@ void ParamStore::resetToDefaults() {
     params.setInt(36, 60);        // echoAParam19
     params.setInt(43, 60);        // echoBParam26
 
-    registers.fill(0);
-    applyRegisterDefaults(registers);
+    // The default records are designed once: a reset (every new document,
+    // every test's store) copies them.
+    static const auto defaults = [] {
+        ByteBlock<kRegisterBlockSize> block;
+        block.fill(0);
+        applyRegisterDefaults(block);
+        return block.snapshot();
+    }();
+    registers.assign(defaults);
     speakers.fill(0);
     remoteKeyTable.fill(0);
 
