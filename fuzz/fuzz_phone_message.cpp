@@ -1,6 +1,7 @@
 // Feeds the room remote's messages to the hub, as a paired phone and as one
 // that has not paired. The first byte picks how the rest is read. Odd: the
-// rest is split at newlines into messages as they are. Even: the bytes build
+// rest is split at newlines into messages as they are (the first six).
+// Even: the bytes build
 // messages of every kind with names, numbers and fields taken from tables,
 // so that short runs reach every check and every edit. Whatever is accepted
 // must leave the store able to describe itself to the phones.
@@ -36,6 +37,10 @@ constexpr std::array<std::string_view, 16> kNumbers{
     "0.5", "20000", "12.7", "-15.1", "2.0", "1e-9", "4096",  "\"7\""};
 constexpr std::array<std::string_view, 8> kFields{"type", "freq", "gain", "q",
                                                   "eq",   "band", "end",  "extra"};
+
+// Messages an input: enough for a pairing, edits and their answers in any
+// order; a longer run is many inputs.
+constexpr std::size_t kMessages = 6;
 
 std::string built(v36::fuzz::ByteReader& r) {
     const auto num = [&] { return std::string(r.pick(kNumbers)); };
@@ -73,14 +78,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (data[0] % 2 == 1) {
         const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
         std::size_t start = 0;
-        while (start <= rest.size()) {
+        while (start <= rest.size() && messages.size() < kMessages) {
             const std::size_t end = std::min(rest.find('\n', start), rest.size());
             messages.emplace_back(rest.substr(start, end - start));
             start = end + 1;
         }
     } else {
         v36::fuzz::ByteReader r(data + 1, size - 1);
-        while (r.more() && messages.size() < 8)
+        while (r.more() && messages.size() < kMessages)
             messages.push_back(built(r));
     }
 

@@ -25,20 +25,32 @@ JsonWriter& JsonWriter::end() {
     return *this;
 }
 
-void JsonWriter::item() {
+bool JsonWriter::comma() {
     if (afterKey_) {
         afterKey_ = false;
-        return;
+        return false;
     }
-    if (!first_) out_ += ',';
+    const bool comma = !first_;
     first_ = false;
+    return comma;
 }
 
+void JsonWriter::item() {
+    if (comma()) out_ += ',';
+}
+
+// Each member is appended at once, its comma included: a message of an
+// EQ's bands has a few hundred of them.
 JsonWriter& JsonWriter::key(std::string_view name) {
-    item();
-    out_ += '"';
-    out_ += name;
-    out_ += "\":";
+    const bool c = comma();
+    const std::size_t at = out_.size();
+    out_.resize(at + name.size() + (c ? 4 : 3));
+    char* p = out_.data() + at;
+    if (c) *p++ = ',';
+    *p++ = '"';
+    p = std::copy(name.begin(), name.end(), p);
+    *p++ = '"';
+    *p = ':';
     afterKey_ = true;
     return *this;
 }
@@ -59,21 +71,35 @@ JsonWriter& JsonWriter::text(std::string_view value) {
 }
 
 JsonWriter& JsonWriter::integer(std::int64_t value) {
-    item();
     char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value);
-    out_.append(buf, r.ptr);
+    char* o = buf;
+    if (comma()) *o++ = ',';
+    o = std::to_chars(o, buf + sizeof buf, value).ptr;
+    out_.append(buf, o);
     return *this;
 }
 
 JsonWriter& JsonWriter::single(float value) {
-    item();
+    char buf[40];
+    char* o = buf;
+    if (comma()) *o++ = ',';
+    const auto put = [&o](const char* from, int count) {
+        for (int i = 0; i < count; ++i)
+            *o++ = from[i];
+    };
+    const auto zeros = [&o](int count) {
+        for (int i = 0; i < count; ++i)
+            *o++ = '0';
+    };
     if (!std::isfinite(value)) {
-        out_ += "null";
+        put("null", 4);
+        out_.append(buf, o);
         return *this;
     }
     if (value == 0.0f) {
-        out_ += std::signbit(value) ? "-0.0" : "0.0";
+        if (std::signbit(value)) *o++ = '-';
+        put("0.0", 3);
+        out_.append(buf, o);
         return *this;
     }
     // The shortest digits and their exponent ("1.25e+03"), then laid out
@@ -93,17 +119,7 @@ JsonWriter& JsonWriter::single(float value) {
     const int n = exponent + 1;  // where the point stands among the digits
     constexpr int kMinExp = -4;
     constexpr int kMaxExp = 6;
-    char buf[32];
-    char* o = buf;
     if (value < 0.0f) *o++ = '-';
-    const auto put = [&o](const char* from, int count) {
-        for (int i = 0; i < count; ++i)
-            *o++ = from[i];
-    };
-    const auto zeros = [&o](int count) {
-        for (int i = 0; i < count; ++i)
-            *o++ = '0';
-    };
     if (k <= n && n <= kMaxExp) {
         put(digits, k);
         zeros(n - k);
@@ -133,8 +149,7 @@ JsonWriter& JsonWriter::single(float value) {
 }
 
 JsonWriter& JsonWriter::boolean(bool value) {
-    item();
-    out_ += value ? "true" : "false";
+    out_ += comma() ? (value ? ",true" : ",false") : (value ? "true" : "false");
     return *this;
 }
 

@@ -51,7 +51,10 @@ class JsonWriter {
 
   private:
     JsonWriter& open(char bracket, char closer);
-    // Puts the comma before every value of a container but its first.
+    // Whether a comma goes before the next value: before every value of a
+    // container but its first, never right after a key.
+    bool comma();
+    // Puts that comma.
     void item();
 
     std::string out_;

@@ -89,18 +89,21 @@ constexpr Pattern kPatterns[] = {
 
 std::string fill(const char* pattern, std::initializer_list<NoteArg> args, bool english) {
     std::string out;
-    for (const char* p = pattern; *p != '\0'; ++p) {
-        if (p[0] == '%' && p[1] >= '1' && p[1] <= '9') {
-            const auto i = static_cast<std::size_t>(p[1] - '1');
-            if (i < args.size()) {
-                const NoteArg& a = *(args.begin() + i);
-                out += english ? a.en : a.zh;
-            }
-            ++p;
-        } else {
-            out += *p;
+    const std::string_view text(pattern);
+    std::size_t from = 0;
+    for (std::size_t at = text.find('%'); at != std::string_view::npos;
+         at = text.find('%', at + 1)) {
+        if (at + 1 >= text.size() || text[at + 1] < '1' || text[at + 1] > '9') continue;
+        out.append(text, from, at - from);
+        const auto i = static_cast<std::size_t>(text[at + 1] - '1');
+        if (i < args.size()) {
+            const NoteArg& a = *(args.begin() + i);
+            out += english ? a.en : a.zh;
         }
+        from = at + 2;
+        ++at;
     }
+    out.append(text, from);
     return out;
 }
 
@@ -199,8 +202,18 @@ void decodeUtf16(std::span<const std::uint8_t> b, bool bigEndian, Decoded& d) {
 
 // UTF-8 with every malformed sequence replaced by U+FFFD.
 void decodeUtf8(std::span<const std::uint8_t> b, Decoded& d) {
+    d.text.reserve(b.size());
     std::size_t i = 0;
     while (i < b.size()) {
+        // A run of ASCII is taken as it stands.
+        std::size_t ascii = i;
+        while (ascii < b.size() && b[ascii] < 0x80)
+            ++ascii;
+        if (ascii > i) {
+            d.text.append(reinterpret_cast<const char*>(b.data() + i), ascii - i);
+            i = ascii;
+            continue;
+        }
         const std::uint8_t lead = b[i];
         int extra = 0;
         char32_t c = 0;
@@ -294,6 +307,7 @@ std::string_view trim(std::string_view s) {
 
 std::vector<std::string_view> words(std::string_view s) {
     std::vector<std::string_view> out;
+    out.reserve(12);
     std::size_t i = 0;
     while (i < s.size()) {
         while (i < s.size() && isSpace(s[i]))
