@@ -599,6 +599,10 @@ int run(const std::vector<std::string>& args, const RunEnvironment& env) {
     if (choice.exitCode) return *choice.exitCode;
     if (all && *serveArgs.command) return runServeAll(choice.units, options, serveArgs);
     if (all) return runOnEveryUnit(choice.units, options, onUnit, io);
+    // A dry run of an import needs no unit: without one, the file is fitted
+    // to the EQ's own layout.
+    if (choice.none && eqCommand && eqArgs.importText->parsed() && eqArgs.dryRun)
+        return runImportOnLayout(eqArgs, io);
     options.path = choice.path;
     return runOnUnit(options, onUnit, io);
 }

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <iomanip>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -233,19 +234,26 @@ void printFates(std::ostream& out, const EqTextParse& parsed, const EqTextImport
         out << note.textFor(kEnglish) << "\n";
 }
 
-int runImport(EditTarget& target, const EqArgs& args, const EqGraphModel& current, Io& io) {
+// Fits the file onto `current` and prints each line's fate; the exit code
+// when the file has no usable filter.
+std::optional<int> fitImport(const EqArgs& args, const EqGraphModel& current, EqTextImport& r,
+                             Io& io) {
     EqTextFitOptions options;
     options.channel = args.channelIndex;
-    const EqTextImport r = fitEqText(*args.parsed, current, options);
+    r = fitEqText(*args.parsed, current, options);
     printFates(io.out, *args.parsed, r);
-    if (!r.ok()) {
-        const std::string why = args.textFile + ": " + r.errors[0].textFor(kEnglish);
-        return r.errors[0].kind == EqTextNoteKind::PickChannel ? io.usage(why) : io.fail(why);
-    }
+    if (r.ok()) return std::nullopt;
+    const std::string why = args.textFile + ": " + r.errors[0].textFor(kEnglish);
+    return r.errors[0].kind == EqTextNoteKind::PickChannel ? io.usage(why) : io.fail(why);
+}
+
+int runImport(EditTarget& target, const EqArgs& args, const EqGraphModel& current, Io& io) {
+    EqTextImport r;
+    if (const auto failed = fitImport(args, current, r, io)) return *failed;
     const auto changed = changedBands(current, r.graph);
     if (args.dryRun) {
         printBands(io.out, r.graph, args.eq, false);
-        io.note("dry run: " + std::to_string(changed.size()) + " bands would change; nothing " +
+        io.note("dry run: " + counted(changed.size(), "band", "bands") + " would change; nothing " +
                 target.outcome());
         return kExitOk;
     }
@@ -256,7 +264,7 @@ int runImport(EditTarget& target, const EqArgs& args, const EqGraphModel& curren
     if (changed.empty()) {
         io.note("no band changed");
     } else {
-        io.note(std::to_string(changed.size()) + " bands changed and " + target.outcome());
+        io.note(counted(changed.size(), "band", "bands") + " changed and " + target.outcome());
     }
     return kExitOk;
 }
@@ -296,6 +304,19 @@ int runExport(const EqArgs& args, const EqGraphModel& graph, Io& io) {
 }
 
 }  // namespace
+
+int runImportOnLayout(const EqArgs& args, Io& io) {
+    EqGraphModel layout;
+    loadResetBands(layout, args.eq);
+    io.note("no unit attached: the file is fitted to the bands of EQ " + std::to_string(args.eq) +
+            " as a reset leaves them");
+    EqTextImport r;
+    if (const auto failed = fitImport(args, layout, r, io)) return *failed;
+    printBands(io.out, r.graph, args.eq, false);
+    io.note("dry run: " + counted(changedBands(layout, r.graph).size(), "band", "bands") +
+            " would differ from the reset bands; nothing sent");
+    return kExitOk;
+}
 
 int runEq(EditTarget& target, const EqArgs& args, Io& io) {
     std::string error;

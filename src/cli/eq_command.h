@@ -58,5 +58,8 @@ struct EqArgs {
 // The eq commands; `modeFile` takes their --file option.
 void addEqCommands(CLI::App& app, EqArgs& args, std::string& modeFile);
 int runEq(EditTarget& target, const EqArgs& args, Io& io);
+// `eq import EQ FILE --dry-run` with no unit attached and no --file: each
+// line's fate against the EQ's bands as a reset leaves them.
+int runImportOnLayout(const EqArgs& args, Io& io);
 
 }  // namespace v36::cli

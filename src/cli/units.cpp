@@ -259,6 +259,7 @@ UnitChoice chooseUnits(LinkBackend& backend, const UnitRequest& request, bool de
         return choice;
     }
     // No unit or one: opened as ever (the first that opens).
+    choice.none = units.empty();
     if (units.size() <= 1) return choice;
     if (!request.readOnly) {
         choice.exitCode = io.usage(unitsAttached(units.size()) + ": choose one with --device" +

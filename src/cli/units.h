@@ -47,6 +47,7 @@ struct UnitChoice {
     std::optional<int> exitCode;     // set: stop with this code
     std::vector<UnitListing> units;  // --all: every unit
     std::string path;                // one unit; empty: the first that opens
+    bool none = false;               // the list was read and holds no unit
 };
 
 // Lists the attached units and picks what `request` asks for: the unit of

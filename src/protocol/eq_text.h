@@ -246,4 +246,8 @@ struct EqCopy {
 // only the gain.
 EqCopy copyEq(const EqGraphModel& from, const EqGraphModel& to);
 
+// A count with its noun in English: "1 band", "3 bands".
+std::string counted(std::size_t n, const char* one, const char* many);
+std::string counted(int n, const char* one, const char* many);
+
 }  // namespace v36

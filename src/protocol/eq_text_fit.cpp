@@ -34,14 +34,6 @@ long wholeHz(float freq) {
     return freq > 0.0f ? static_cast<long>(freq) : 0L;
 }
 
-// "1 filter", "3 filters".
-std::string counted(std::size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-std::string counted(int n, const char* one, const char* many) {
-    return counted(static_cast<std::size_t>(std::max(n, 0)), one, many);
-}
-
 // "3, 5, 9-15" from 0-based bands.
 std::string bandList(const std::vector<int>& bands) {
     std::string out;
@@ -627,6 +619,14 @@ EqCopy copyEq(const EqGraphModel& from, const EqGraphModel& to) {
     }
     g.recomputeAll();
     return r;
+}
+
+std::string counted(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string counted(int n, const char* one, const char* many) {
+    return counted(static_cast<std::size_t>(std::max(n, 0)), one, many);
 }
 
 }  // namespace v36

@@ -7,6 +7,8 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -101,6 +103,33 @@ TEST_F(UnitsCli, ListShowsEveryUnitInPathOrder) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "[]\n");
     EXPECT_EQ(r.err, "v36ctl: no unit attached\n");
+}
+
+// With no unit attached, a dry run of an import still reads the file: each
+// line's fate against the EQ's bands as a reset leaves them. The import
+// itself needs the unit.
+TEST_F(UnitsCli, ADryRunImportWithoutAUnitFitsTheFileToTheEqsLayout) {
+    for (std::size_t i = 0; i < units_->size(); ++i)
+        units_->unit(i).unplug();
+    const std::string text = ::testing::TempDir() + "v36-layout-dry-run.txt";
+    std::ofstream(text) << "Filter 1: ON PK Fc 1 kHz Gain -3 dB Q 1.41\n"
+                           "Filter 2: ON NO Fc 50 Hz\n";
+    Outcome r = run({"eq", "import", "0", text, "--dry-run"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("line 1    band 1        Filter 1: ON PK"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("line 2    skipped       Filter 2: ON NO"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("band 1: type 1, 1000Hz, -3.0dB, Q 1.41"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("no unit attached: the file is fitted to the bands of EQ 0"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("dry run: 1 band would differ from the reset bands; nothing sent"),
+              std::string::npos)
+        << r.err;
+
+    r = run({"eq", "import", "0", text});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.find("line 1"), std::string::npos) << r.out;
+    std::remove(text.c_str());
 }
 
 TEST_F(UnitsCli, DeviceSelectsByIndexSerialOrPath) {
