@@ -1,6 +1,7 @@
 #include "app/room_remote.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHostAddress>
@@ -22,6 +23,20 @@ namespace {
 // The pairing code in two groups of three digits, easier to read out.
 QString groupedCode(const QString& code) {
     return code.size() == 6 ? code.left(3) + QLatin1Char(' ') + code.mid(3) : code;
+}
+
+// An address as the settings and the address box keep it: "any" for every
+// address at once (whose own text reads back as IPv6 alone).
+QString addressText(const QHostAddress& address) {
+    return address == QHostAddress(QHostAddress::Any) &&
+                   address.protocol() == QAbstractSocket::AnyIPProtocol
+               ? QStringLiteral("any")
+               : address.toString();
+}
+
+QHostAddress addressFrom(const QString& text) {
+    const QHostAddress address(text);
+    return address.isNull() ? QHostAddress(QHostAddress::Any) : address;
 }
 
 }  // namespace
@@ -97,6 +112,9 @@ void CQrCodeView::paintEvent(QPaintEvent*) {
 CRoomRemoteDlg::CRoomRemoteDlg(CKorvelv13App& app, phone::PhoneServer& server, QWidget* parent)
     : QDialog(parent), app_(app), server_(server) {
     setModal(false);
+    listenCaption_ = new QLabel(this);
+    listen_ = new QComboBox(this);
+    listen_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     qr_ = new CQrCodeView(this);
     addressCaption_ = new QLabel(this);
     address_ = new QLabel(this);
@@ -132,12 +150,17 @@ CRoomRemoteDlg::CRoomRemoteDlg(CKorvelv13App& app, phone::PhoneServer& server, Q
     top->addWidget(qr_, 0, Qt::AlignTop);
     top->addSpacing(16);
     top->addLayout(info, 1);
+    auto* listenRow = new QHBoxLayout;
+    listenRow->addWidget(listenCaption_);
+    listenRow->addWidget(listen_);
+    listenRow->addStretch(1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(disconnect_);
     buttons->addWidget(stop_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addLayout(listenRow);
     layout->addWidget(hint_);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetMinimumSize);
@@ -146,7 +169,35 @@ CRoomRemoteDlg::CRoomRemoteDlg(CKorvelv13App& app, phone::PhoneServer& server, Q
     connect(stop_, &QPushButton::clicked, this, &CRoomRemoteDlg::close);
     connect(&server_, &phone::PhoneServer::phonesChanged, this, &CRoomRemoteDlg::showState);
     connect(&server_, &phone::PhoneServer::pairCodeChanged, this, &CRoomRemoteDlg::showState);
+    connect(listen_, &QComboBox::activated, this, [this](int index) {
+        const QHostAddress chosen = addressFrom(listen_->itemData(index).toString());
+        if (addressText(chosen) != addressText(server_.listenAddress())) emit listenChosen(chosen);
+    });
     ApplyLanguage();
+}
+
+void CRoomRemoteDlg::fillListenBox() {
+    const int lang = app_.languageIndex();
+    const QSignalBlocker quiet(listen_);
+    listen_->clear();
+    const auto add = [this](const QString& text, const QHostAddress& address) {
+        listen_->addItem(text, addressText(address));
+    };
+    add(pick(lang, "所有地址（IPv4 与 IPv6）", "Every address (IPv4 and IPv6)"),
+        QHostAddress(QHostAddress::Any));
+    add(pick(lang, "所有 IPv4 地址", "Every IPv4 address"), QHostAddress(QHostAddress::AnyIPv4));
+    for (const QHostAddress& a : phone::PhoneServer::localAddresses())
+        add(a.toString(), a);
+    add(pick(lang, "仅本电脑（127.0.0.1）", "This computer only (127.0.0.1)"),
+        QHostAddress(QHostAddress::LocalHost));
+    const QHostAddress now = server_.listenAddress();
+    int at = listen_->findData(addressText(now));
+    if (at < 0) {
+        // An address this machine no longer lists: shown as it is.
+        add(addressText(now), now);
+        at = listen_->count() - 1;
+    }
+    listen_->setCurrentIndex(at);
 }
 
 void CRoomRemoteDlg::ApplyLanguage() {
@@ -164,6 +215,10 @@ void CRoomRemoteDlg::ApplyLanguage() {
     disconnect_->setToolTip(pick(lang, "断开所有手机并换一个新的配对码",
                                  "Disconnects every phone and makes a new pairing code"));
     stop_->setText(pick(lang, "停止", "Stop"));
+    listenCaption_->setText(pick(lang, "监听：", "Listen on:"));
+    listen_->setToolTip(pick(lang, "遥控网页接受连接的地址；更改后手机须重新配对",
+                             "Where the room remote takes connections; after a change the "
+                             "phones pair again"));
     showState();
 }
 
@@ -173,6 +228,7 @@ void CRoomRemoteDlg::showState() {
     address_->setText(addresses.join(QLatin1Char('\n')));
     qr_->setText(addresses.value(0));
     code_->setText(groupedCode(server_.pairCode()));
+    fillListenBox();
     const int count = server_.phoneCount();
     phones_->setText(pick(lang, "已连接的手机：%1", "Phones connected: %1").arg(count));
     disconnect_->setEnabled(count > 0);
@@ -198,11 +254,33 @@ bool CRoomRemote::running() const {
     return server_->running();
 }
 
+namespace {
+
+const QString kListenKey = QStringLiteral("RoomRemote/Listen");
+
+}  // namespace
+
+QHostAddress CRoomRemote::savedListenAddress() const {
+    return addressFrom(app_.settings().value(kListenKey).toString());
+}
+
 bool CRoomRemote::start() {
-    return start(QHostAddress::Any, phone::kDefaultPort);
+    return start(savedListenAddress(), phone::kDefaultPort);
+}
+
+bool CRoomRemote::listenOn(const QHostAddress& address) {
+    const QHostAddress before = server_->listenAddress();
+    server_->stop();
+    if (!start(address, port_)) {
+        start(before, port_);
+        return false;
+    }
+    app_.settings().setValue(kListenKey, addressText(address));
+    return true;
 }
 
 bool CRoomRemote::start(const QHostAddress& listen, quint16 port) {
+    port_ = port;
     if (!server_->running()) {
         phone::PhoneServer::Options options;
         options.listen = listen;
@@ -220,6 +298,8 @@ bool CRoomRemote::start(const QHostAddress& listen, quint16 port) {
         dialog_ = new CRoomRemoteDlg(app_, *server_, app_.mainFrame());
         dialog_->setAttribute(Qt::WA_DeleteOnClose);
         connect(dialog_, &CRoomRemoteDlg::stopRequested, this, [this] { server_->stop(); });
+        connect(dialog_, &CRoomRemoteDlg::listenChosen, this,
+                [this](const QHostAddress& address) { listenOn(address); });
     }
     dialog_->showState();
     dialog_->show();

@@ -11,6 +11,7 @@
 
 #include "phone/phone_hub.h"
 
+class QComboBox;
 class QLabel;
 class QPushButton;
 
@@ -68,6 +69,7 @@ class CRoomRemoteDlg : public QDialog {
     void showState();
 
     QLabel* addressLabel() const { return address_; }
+    QComboBox* listenBox() const { return listen_; }
     QLabel* codeLabel() const { return code_; }
     QLabel* phonesLabel() const { return phones_; }
     QPushButton* disconnectButton() const { return disconnect_; }
@@ -78,10 +80,18 @@ class CRoomRemoteDlg : public QDialog {
 
   signals:
     void stopRequested();
+    // The user chose where the remote listens.
+    void listenChosen(const QHostAddress& address);
 
   private:
+    // Every address of this machine, every address at once and this
+    // computer alone; the one listened on selected.
+    void fillListenBox();
+
     CKorvelv13App& app_;
     phone::PhoneServer& server_;
+    QLabel* listenCaption_ = nullptr;
+    QComboBox* listen_ = nullptr;
     CQrCodeView* qr_ = nullptr;
     QLabel* addressCaption_ = nullptr;
     QLabel* address_ = nullptr;
@@ -103,9 +113,15 @@ class CRoomRemote : public QObject {
     ~CRoomRemote() override;
 
     // The command: starts the server (when it is not running) and shows its
-    // window. Options for tests; the default port and a new code otherwise.
+    // window. Options for tests; otherwise the default port, the address
+    // chosen last (every address at first) and a new code.
     bool start();
     bool start(const QHostAddress& listen, quint16 port);
+    // Listens on `address` from now on (the phones must pair again); back
+    // on the address before when it cannot. Remembered for the next start.
+    bool listenOn(const QHostAddress& address);
+    // Where start() listens: the address chosen last, every address at first.
+    QHostAddress savedListenAddress() const;
     void stop();
     bool running() const;
     phone::PhoneServer& server() { return *server_; }
@@ -117,6 +133,7 @@ class CRoomRemote : public QObject {
     DesktopPhoneEditor editor_;
     std::unique_ptr<phone::PhoneServer> server_;
     QPointer<CRoomRemoteDlg> dialog_;
+    quint16 port_ = 0;  // as asked (0: any free port)
 };
 
 }  // namespace v36

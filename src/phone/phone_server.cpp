@@ -140,11 +140,13 @@ QString PhoneServer::pairCode() const {
 }
 
 QStringList PhoneServer::addresses() const {
-    QStringList out;
-    if (!hub_) return out;
-    const bool any = listen_ == QHostAddress::Any || listen_ == QHostAddress::AnyIPv4 ||
-                     listen_ == QHostAddress::AnyIPv6;
-    if (!any) return {urlFor(listen_, port_)};
+    if (!hub_) return {};
+    return urlsFor(listen_, port_, localAddresses());
+}
+
+QList<QHostAddress> PhoneServer::localAddresses() {
+    QList<QHostAddress> v4;
+    QList<QHostAddress> v6;
     for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
         const auto flags = i.flags();
         if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::IsRunning) ||
@@ -152,11 +154,33 @@ QStringList PhoneServer::addresses() const {
             continue;
         for (const QNetworkAddressEntry& e : i.addressEntries()) {
             const QHostAddress a = e.ip();
-            if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback())
-                out << urlFor(a, port_);
+            if (a.isLoopback() || a.isLinkLocal()) continue;
+            if (a.protocol() == QAbstractSocket::IPv4Protocol) v4 << a;
+            if (a.protocol() == QAbstractSocket::IPv6Protocol) {
+                QHostAddress global = a;
+                global.setScopeId(QString());
+                v6 << global;
+            }
         }
     }
-    if (out.isEmpty()) out << urlFor(QHostAddress(QHostAddress::LocalHost), port_);
+    return v4 + v6;
+}
+
+QStringList PhoneServer::urlsFor(const QHostAddress& listen, quint16 port,
+                                 const QList<QHostAddress>& local) {
+    const bool v4 = listen == QHostAddress::Any || listen == QHostAddress::AnyIPv4;
+    const bool v6 = listen == QHostAddress::Any || listen == QHostAddress::AnyIPv6;
+    if (!v4 && !v6) return {urlFor(listen, port)};
+    QStringList out;
+    for (const QHostAddress& a : local) {
+        if (a.isLoopback() || a.isLinkLocal()) continue;
+        if ((a.protocol() == QAbstractSocket::IPv4Protocol && v4) ||
+            (a.protocol() == QAbstractSocket::IPv6Protocol && v6))
+            out << urlFor(a, port);
+    }
+    if (out.isEmpty())
+        out << urlFor(QHostAddress(v4 ? QHostAddress::LocalHost : QHostAddress::LocalHostIPv6),
+                      port);
     return out;
 }
 

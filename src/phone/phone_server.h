@@ -50,10 +50,19 @@ class PhoneServer : public QObject {
 
     quint16 port() const { return port_; }
     QString pairCode() const;
+    // The address listened on (QHostAddress::Any: every address).
+    QHostAddress listenAddress() const { return listen_; }
     // The addresses a phone opens: "http://192.168.1.20:8036/" for each
-    // address of this machine on a local network (the loopback address when
-    // there is none).
+    // address of this machine on a local network, IPv4 first (the loopback
+    // address when there is none).
     QStringList addresses() const;
+    // This machine's addresses on its networks: IPv4 first, then IPv6 (not
+    // the link-local ones, which a browser cannot open); no loopback.
+    static QList<QHostAddress> localAddresses();
+    // The addresses a phone opens for a server on `listen` and `port`, with
+    // `local` the machine's addresses.
+    static QStringList urlsFor(const QHostAddress& listen, quint16 port,
+                               const QList<QHostAddress>& local);
     int phoneCount() const { return hub_ ? hub_->pairedCount() : 0; }
 
     // Closes the phones' connections; the pairing code changes, so a phone

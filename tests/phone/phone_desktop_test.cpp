@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
@@ -132,6 +133,45 @@ TEST_F(RoomRemoteTest, DisconnectEndsThePhonesAndChangesTheCode) {
     dialog->stopButton()->click();
     EXPECT_EQ(phone.waitClosed(), phone::kCloseStopped);
     EXPECT_FALSE(app_->roomRemote().running());
+}
+
+// The window's address box: the machine's addresses, every address at once
+// and this computer alone. A choice moves the remote there (the phones pair
+// again) and is kept for the next start.
+TEST_F(RoomRemoteTest, TheAddressBoxMovesTheRemoteAndIsRemembered) {
+    start({}, kEnglish, pageFactories());
+    ASSERT_TRUE(waitIdleConnected());
+    ASSERT_TRUE(app_->roomRemote().start(QHostAddress(QHostAddress::Any), 0));
+    CRoomRemoteDlg* dialog = app_->roomRemote().dialog();
+    ASSERT_TRUE(dialog);
+    QComboBox* box = dialog->listenBox();
+    EXPECT_EQ(box->currentText(), QStringLiteral("Every address (IPv4 and IPv6)"));
+    const int local = box->findText(QStringLiteral("This computer only (127.0.0.1)"));
+    ASSERT_GE(local, 0);
+    EXPECT_GE(box->count(), 3);
+
+    box->setCurrentIndex(local);
+    emit box->activated(local);
+    EXPECT_TRUE(app_->roomRemote().running());
+    EXPECT_EQ(server().listenAddress(), QHostAddress(QHostAddress::LocalHost));
+    EXPECT_EQ(server().addresses(),
+              QStringList{QStringLiteral("http://127.0.0.1:%1/").arg(server().port())});
+    EXPECT_EQ(dialog->addressLabel()->text(), server().addresses().join(QLatin1Char('\n')));
+    EXPECT_EQ(app_->settings().value(QStringLiteral("RoomRemote/Listen")).toString(),
+              QStringLiteral("127.0.0.1"));
+    PhoneClient phone;
+    pair(phone);
+
+    // The next start listens there again; every address is kept as "any".
+    EXPECT_EQ(app_->roomRemote().savedListenAddress(), QHostAddress(QHostAddress::LocalHost));
+    box->setCurrentIndex(0);
+    emit box->activated(0);
+    EXPECT_EQ(phone.waitClosed(), phone::kCloseStopped);
+    EXPECT_EQ(app_->settings().value(QStringLiteral("RoomRemote/Listen")).toString(),
+              QStringLiteral("any"));
+    EXPECT_EQ(app_->roomRemote().savedListenAddress(), QHostAddress(QHostAddress::Any));
+    EXPECT_EQ(box->currentIndex(), 0);
+    app_->roomRemote().stop();
 }
 
 TEST_F(RoomRemoteTest, CommandInTheApplicationMenu) {

@@ -238,5 +238,29 @@ INSTANTIATE_TEST_SUITE_P(Table, PhoneMessages, ::testing::ValuesIn(messageCases(
                              return p.param.name;
                          });
 
+// What a phone opens for each place the server listens: every address of
+// the machine (IPv4 first, IPv6 in brackets, never a link-local one), the
+// IPv4 ones alone, or the one address listened on; the loopback address
+// when the machine has none.
+TEST(PhoneServerAddresses, FollowWhereTheServerListens) {
+    const QList<QHostAddress> local{
+        QHostAddress(QStringLiteral("192.168.1.20")), QHostAddress(QStringLiteral("2001:db8::20")),
+        QHostAddress(QStringLiteral("fe80::1")), QHostAddress(QStringLiteral("10.0.0.7"))};
+    using phone::PhoneServer;
+    EXPECT_EQ(PhoneServer::urlsFor(QHostAddress(QHostAddress::Any), 8036, local),
+              (QStringList{"http://192.168.1.20:8036/", "http://[2001:db8::20]:8036/",
+                           "http://10.0.0.7:8036/"}));
+    EXPECT_EQ(PhoneServer::urlsFor(QHostAddress(QHostAddress::AnyIPv4), 8036, local),
+              (QStringList{"http://192.168.1.20:8036/", "http://10.0.0.7:8036/"}));
+    EXPECT_EQ(PhoneServer::urlsFor(QHostAddress(QHostAddress::AnyIPv6), 80, local),
+              (QStringList{"http://[2001:db8::20]:80/"}));
+    EXPECT_EQ(PhoneServer::urlsFor(QHostAddress(QStringLiteral("10.0.0.7")), 8036, local),
+              (QStringList{"http://10.0.0.7:8036/"}));
+    EXPECT_EQ(PhoneServer::urlsFor(QHostAddress(QHostAddress::Any), 8036, {}),
+              (QStringList{"http://127.0.0.1:8036/"}));
+    EXPECT_EQ(PhoneServer::urlsFor(QHostAddress(QHostAddress::AnyIPv6), 8036, {}),
+              (QStringList{"http://[::1]:8036/"}));
+}
+
 }  // namespace
 }  // namespace v36::test
