@@ -228,6 +228,11 @@ void CEqEditor::setGridStyle(const EqGridStyle& style) {
 
 // The grid is as wide as its columns; the band editor takes its place.
 void CEqEditor::fitGridWidth() {
+    // The band editor stays hidden until a band is chosen, and a hidden
+    // widget's nested layouts keep what they measured before its captions
+    // were set: they measure again now, so that showing it moves nothing.
+    for (QLayout* l : editor_->findChildren<QLayout*>())
+        l->invalidate();
     int width = 2 * grid_->frameWidth() + grid_->verticalScrollBar()->sizeHint().width();
     for (int c = 1; c < grid_->columnCount(); ++c)
         width += grid_->columnWidth(c);

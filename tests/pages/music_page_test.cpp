@@ -121,6 +121,26 @@ TEST_F(MusicPageTest, ABandDragReachesTheUnitAsOneUndoStep) {
     EXPECT_FALSE(editor()->bandEditorShown());
 }
 
+// The band editor takes the grid's place without moving anything: the page
+// keeps its layout when a band is selected the first time and after.
+TEST_F(MusicPageTest, SelectingABandMovesNothingOnThePage) {
+    startPage();
+    QWidget* window = page()->window();
+    const auto layout = [&] {
+        return std::vector<QRect>{QRect(editor()->mapTo(window, QPoint(0, 0)), editor()->size()),
+                                  QRect(panel()->mapTo(window, QPoint(0, 0)), panel()->size())};
+    };
+    const auto before = layout();
+    const QPoint at = markerOf(panel(), 4);
+    QTest::mouseClick(panel(), Qt::LeftButton, {}, at);
+    settle();
+    ASSERT_TRUE(editor()->bandEditorShown());
+    EXPECT_EQ(layout(), before);
+    QTest::mouseClick(panel(), Qt::LeftButton, {}, markerOf(panel(), 2));
+    settle();
+    EXPECT_EQ(layout(), before);
+}
+
 TEST_F(MusicPageTest, GridCellsTypeButtonsAndLockedBandsOfTheMusicEq) {
     startPage();
     page()->selectInput(kEqMusic);
