@@ -48,7 +48,7 @@ if cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DV36_WERROR=
      -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
      -DV36_SANITIZE=address -DV36_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null &&
    cmake --build "$dir" -j2 --target protocol_tests link_tests dsp_tests sim_tests \
-     remote_tests context_tests dialog_lifetime_tests; then
+     remote_tests context_tests phone_core_tests dialog_lifetime_tests; then
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$dir" -L core --output-on-failure -j2 || failures+=("address sanitizer")
   # Qt and the font libraries keep caches until exit: leaks are not looked for.
