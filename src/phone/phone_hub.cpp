@@ -414,16 +414,8 @@ std::string PhoneHub::stateMessage() const {
     w.reserve(fixed.eqs.size() + fixed.freqs.size() + 2048);
     w.beginObject().key("state").beginObject().key("controls").beginArray();
     const auto words = liveControlWords();
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const int word = words[i];
-        std::string control = fixed.controls[i];
-        if (wordInfo(word).isFloat()) {
-            control += JsonWriter().single(store_.params.getFloat(word)).take();
-        } else {
-            control += std::to_string(store_.params.getInt(word));
-        }
-        w.raw(control + "}");
-    }
+    for (std::size_t i = 0; i < words.size(); ++i)
+        w.raw(fixed.controls[i] + jsonText(valueJson(store_, words[i])) + "}");
     w.end().key("eqs").raw(fixed.eqs).key("mode").integer(store_.currentMode.load() + 1);
     if (curves_) w.key("freqs").raw(fixed.freqs);
     return w.end().end().take();
