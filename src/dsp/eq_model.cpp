@@ -312,6 +312,7 @@ std::vector<SectionSetting> resetBands(int eq) {
     std::vector<SectionSetting> out;
     if (!isEqNumber(eq)) return out;
     const EqInfo& info = eqInfo(eq);
+    out.reserve(static_cast<std::size_t>(info.bandCount));
     const auto flat = [&](const auto& freqs) {
         for (std::size_t b = 0; b < freqs.size(); ++b) {
             out.push_back(

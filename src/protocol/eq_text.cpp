@@ -87,7 +87,50 @@ constexpr Pattern kPatterns[] = {
      "Band %1 (%2 at %3 Hz) cannot be written in this format: left out"},
 };
 
-std::string fill(const char* pattern, std::initializer_list<NoteArg> args, bool english) {
+// Arguments are packed one after the other into one string, short enough
+// for most messages to need no allocation: a byte saying whether the
+// argument has one text for both languages (0) or a pair (1), then each
+// text as its length (seven bits a byte, lowest first, the high bit set on
+// all but the last) and its bytes.
+void putText(std::string& out, std::string_view text) {
+    std::size_t n = text.size();
+    while (n >= 0x80) {
+        out += static_cast<char>(0x80 | (n & 0x7F));
+        n >>= 7;
+    }
+    out += static_cast<char>(n);
+    out.append(text);
+}
+
+std::string_view takeText(std::string_view& packed) {
+    std::size_t n = 0;
+    int shift = 0;
+    while (!packed.empty()) {
+        const auto byte = static_cast<unsigned char>(packed.front());
+        packed.remove_prefix(1);
+        n |= static_cast<std::size_t>(byte & 0x7F) << shift;
+        shift += 7;
+        if ((byte & 0x80) == 0) break;
+    }
+    n = std::min(n, packed.size());
+    const std::string_view text = packed.substr(0, n);
+    packed.remove_prefix(n);
+    return text;
+}
+
+// Argument `index` in the language asked for; empty past the last.
+std::string_view argument(std::string_view packed, std::size_t index, bool english) {
+    for (std::size_t i = 0; !packed.empty(); ++i) {
+        const bool pair = packed.front() != 0;
+        packed.remove_prefix(1);
+        const std::string_view first = takeText(packed);
+        const std::string_view second = pair ? takeText(packed) : first;
+        if (i == index) return english ? second : first;
+    }
+    return {};
+}
+
+std::string fill(const char* pattern, std::string_view args, bool english) {
     std::string out;
     const std::string_view text(pattern);
     std::size_t from = 0;
@@ -95,11 +138,7 @@ std::string fill(const char* pattern, std::initializer_list<NoteArg> args, bool 
          at = text.find('%', at + 1)) {
         if (at + 1 >= text.size() || text[at + 1] < '1' || text[at + 1] > '9') continue;
         out.append(text, from, at - from);
-        const auto i = static_cast<std::size_t>(text[at + 1] - '1');
-        if (i < args.size()) {
-            const NoteArg& a = *(args.begin() + i);
-            out += english ? a.en : a.zh;
-        }
+        out.append(argument(args, static_cast<std::size_t>(text[at + 1] - '1'), english));
         from = at + 2;
         ++at;
     }
@@ -112,14 +151,26 @@ std::string fill(const char* pattern, std::initializer_list<NoteArg> args, bool 
 EqTextNote note(EqTextNoteKind kind, std::initializer_list<NoteArg> args) {
     EqTextNote n;
     n.kind = kind;
-    for (const Pattern& p : kPatterns) {
-        if (p.kind != kind) continue;
-        n.text[0] = fill(p.zh, args, false);
-        n.text[1] = fill(p.en, args, true);
-        break;
+    for (const NoteArg& a : args) {
+        const bool pair = a.zh != a.en;
+        n.args += static_cast<char>(pair ? 1 : 0);
+        putText(n.args, a.zh);
+        if (pair) putText(n.args, a.en);
     }
     return n;
 }
+
+}  // namespace eqtext
+
+std::string EqTextNote::textFor(int languageIndex) const {
+    for (const eqtext::Pattern& p : eqtext::kPatterns) {
+        if (p.kind == kind)
+            return eqtext::fill(languageIndex == 0 ? p.zh : p.en, args, languageIndex != 0);
+    }
+    return {};
+}
+
+namespace eqtext {
 
 std::string fixed(double value, int decimals) {
     char buf[64];
@@ -277,8 +328,9 @@ Decoded decode(std::span<const std::uint8_t> b) {
     return d;
 }
 
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
+// The lines as views into the decoded text.
+std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\n' && text[i] != '\r') continue;
@@ -305,9 +357,9 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-std::vector<std::string_view> words(std::string_view s) {
-    std::vector<std::string_view> out;
-    out.reserve(12);
+// The words of `s` into `out` (a buffer the caller keeps from line to line).
+const std::vector<std::string_view>& words(std::string_view s, std::vector<std::string_view>& out) {
+    out.clear();
     std::size_t i = 0;
     while (i < s.size()) {
         while (i < s.size() && isSpace(s[i]))
@@ -550,10 +602,11 @@ double cornerToCentre(double corner, double gainDb, double slope, bool lowShelf)
 // ---------------------------------------------------------------------------
 // Lines
 
+// The values are views into the line's text.
 struct RawFilter {
     bool on = true;
     std::string type;  // upper case
-    std::optional<std::string> slope, fc, gain, q, bw;
+    std::optional<std::string_view> slope, fc, gain, q, bw;
     bool fcInKilohertz = false;  // "Fc 1 kHz", "Fc 1.5kHz"
     std::vector<std::string> ignored;
 };
@@ -602,14 +655,15 @@ std::string upperCase(std::string_view s) {
 }
 
 // A value token without a unit glued to it ("100Hz", "-3dB").
-std::string value(std::string_view token, std::string_view unit) {
-    return std::string(withoutSuffix(token, unit));
+std::string_view value(std::string_view token, std::string_view unit) {
+    return withoutSuffix(token, unit);
 }
 
 // What stands after "Filter n:"; an empty type with `on` = false when the
 // line has no ON or OFF.
-std::optional<RawFilter> splitFilter(std::string_view rest, EqTextLine& line) {
-    const auto w = words(rest);
+std::optional<RawFilter> splitFilter(std::string_view rest, EqTextLine& line,
+                                     std::vector<std::string_view>& buffer) {
+    const auto& w = words(rest, buffer);
     RawFilter f;
     if (w.empty() || (!same(w[0], "on") && !same(w[0], "off"))) {
         line.notes.push_back(note(K::NoOnOff));
@@ -637,28 +691,28 @@ std::optional<RawFilter> splitFilter(std::string_view rest, EqTextLine& line) {
         f.slope = value(w[i], "db");
         ++i;
     } else if (i + 1 < w.size() && same(w[i + 1], "db") && readPlain(w[i])) {
-        f.slope = std::string(w[i]);
+        f.slope = w[i];
         i += 2;
     }
-    const auto take = [&](std::optional<std::string>& slot, std::string_view key,
+    const auto take = [&](std::optional<std::string_view>& slot, std::string_view key,
                           std::string_view unit, bool unitWord) {
         if (i + 1 >= w.size()) {  // a key without its value
             f.ignored.emplace_back(key);
             ++i;
             return;
         }
-        std::string v = value(w[i + 1], unit);
-        std::string text = std::string(key) + " " + std::string(w[i + 1]);
+        const std::string_view v = w[i + 1];
         i += 2;
-        if (unitWord && i < w.size() && same(w[i], unit)) {
-            text += " " + std::string(w[i]);
-            ++i;
-        }
+        const bool withUnit = unitWord && i < w.size() && same(w[i], unit);
         if (slot) {
-            f.ignored.push_back(text);
+            std::string text(key);
+            text.append(" ").append(v);
+            if (withUnit) text.append(" ").append(w[i]);
+            f.ignored.push_back(std::move(text));
         } else {
-            slot = std::move(v);
+            slot = value(v, unit);
         }
+        if (withUnit) ++i;
     };
     while (i < w.size()) {
         const std::string_view key = w[i];
@@ -712,16 +766,16 @@ bool convert(const RawFilter& raw, char fileMark, EqTextLine& line) {
     std::vector<std::string> ignored = raw.ignored;
 
     // Numbers first: an unreadable or non-positive value skips the line.
-    const auto plain = [&](const std::optional<std::string>& text, const char* what,
+    const auto plain = [&](const std::optional<std::string_view>& text, const char* what,
                            bool positive) -> std::optional<std::optional<double>> {
         if (!text) return std::optional<double>{};
         const auto v = readPlain(*text);
         if (!v) {
-            line.notes.push_back(note(K::BadNumber, {what, *text}));
+            line.notes.push_back(note(K::BadNumber, {what, std::string(*text)}));
             return std::nullopt;
         }
         if (positive && !(*v > 0.0)) {
-            line.notes.push_back(note(K::NotPositive, {what, *text}));
+            line.notes.push_back(note(K::NotPositive, {what, std::string(*text)}));
             return std::nullopt;
         }
         return std::optional<double>{*v};
@@ -732,12 +786,12 @@ bool convert(const RawFilter& raw, char fileMark, EqTextLine& line) {
     }
     const auto fc = readFc(*raw.fc, fileMark);
     if (!fc) {
-        line.notes.push_back(note(K::BadNumber, {"Fc", *raw.fc}));
+        line.notes.push_back(note(K::BadNumber, {"Fc", std::string(*raw.fc)}));
         return false;
     }
     // A frequency beyond the range is held at its end; none at all is not.
     if (!(fc->value > 0.0)) {
-        line.notes.push_back(note(K::NotPositive, {"Fc", *raw.fc}));
+        line.notes.push_back(note(K::NotPositive, {"Fc", std::string(*raw.fc)}));
         return false;
     }
     const auto gainRead = plain(raw.gain, "Gain", false);
@@ -746,9 +800,9 @@ bool convert(const RawFilter& raw, char fileMark, EqTextLine& line) {
     const auto slopeRead = plain(raw.slope, "Slope", true);
     if (!gainRead || !qRead || !bwRead || !slopeRead) return false;
     if (fc->guessed) {
-        line.notes.push_back(
-            note(K::FrequencyGuess,
-                 {*raw.fc, number(raw.fcInKilohertz ? fc->value * 1000.0 : fc->value, 2)}));
+        line.notes.push_back(note(
+            K::FrequencyGuess,
+            {std::string(*raw.fc), number(raw.fcInKilohertz ? fc->value * 1000.0 : fc->value, 2)}));
     }
 
     EqTextFilter f;
@@ -758,7 +812,7 @@ bool convert(const RawFilter& raw, char fileMark, EqTextLine& line) {
     const std::optional<double> q = *qRead;
     const std::optional<double> bw = *bwRead;
     const std::optional<double> slope = *slopeRead;
-    const std::string slopeText = raw.slope ? *raw.slope + " dB" : "";
+    const std::string slopeText = raw.slope ? std::string(*raw.slope) + " dB" : "";
 
     switch (info.cls) {
         case TypeClass::Peaking: {
@@ -767,10 +821,10 @@ bool convert(const RawFilter& raw, char fileMark, EqTextLine& line) {
             if (!gain) line.notes.push_back(note(K::NoGain));
             if (q) {
                 f.q = *q;
-                if (bw) ignored.push_back("BW Oct " + *raw.bw);
+                if (bw) ignored.push_back("BW Oct " + std::string(*raw.bw));
             } else if (bw) {
                 f.q = qFromBandwidth(*bw, f.freq);
-                line.notes.push_back(note(K::BandwidthToQ, {*raw.bw, number(f.q, 4)}));
+                line.notes.push_back(note(K::BandwidthToQ, {std::string(*raw.bw), number(f.q, 4)}));
             } else {
                 line.notes.push_back(note(K::MissingQ));
                 return false;
@@ -779,7 +833,7 @@ bool convert(const RawFilter& raw, char fileMark, EqTextLine& line) {
         }
         case TypeClass::CentreShelf:
         case TypeClass::CornerShelf: {
-            if (bw) ignored.push_back("BW Oct " + *raw.bw);
+            if (bw) ignored.push_back("BW Oct " + std::string(*raw.bw));
             f.gain = gain.value_or(0.0);
             if (!gain) line.notes.push_back(note(K::NoGain));
             const bool corner = info.cls == TypeClass::CornerShelf && (slope || q);
@@ -787,7 +841,7 @@ bool convert(const RawFilter& raw, char fileMark, EqTextLine& line) {
             // A slope wins over a Q.
             if (slope) {
                 s = *slope / 12.0;
-                if (q) ignored.push_back("Q " + *raw.q);
+                if (q) ignored.push_back("Q " + std::string(*raw.q));
             } else if (q) {
                 s = slopeFromQ(*q, f.gain);
             }
@@ -795,8 +849,9 @@ bool convert(const RawFilter& raw, char fileMark, EqTextLine& line) {
                 f.q = *q;
             } else if (const auto fromSlope = qFromSlope(s, f.gain)) {
                 f.q = *fromSlope;
-                line.notes.push_back(slope ? note(K::SlopeToQ, {*raw.slope, number(f.q, 4)})
-                                           : note(K::DefaultSlope, {number(f.q, 4)}));
+                line.notes.push_back(
+                    slope ? note(K::SlopeToQ, {std::string(*raw.slope), number(f.q, 4)})
+                          : note(K::DefaultSlope, {number(f.q, 4)}));
             } else {
                 f.q = kMaxQShelfPass;
                 line.notes.push_back(note(K::SlopeTooSteep, {number(f.gain, 2), number(f.q, 4)}));
@@ -817,15 +872,15 @@ bool convert(const RawFilter& raw, char fileMark, EqTextLine& line) {
                         note(K::UnsupportedType,
                              {eqtext::NoteArg("一阶", "First-order"), raw.type + " " + slopeText}));
                 } else {
-                    line.notes.push_back(note(K::PassSlope, {*raw.slope}));
+                    line.notes.push_back(note(K::PassSlope, {std::string(*raw.slope)}));
                 }
                 return false;
             }
-            if (gain) ignored.push_back("Gain " + *raw.gain + " dB");
-            if (bw) ignored.push_back("BW Oct " + *raw.bw);
+            if (gain) ignored.push_back("Gain " + std::string(*raw.gain) + " dB");
+            if (bw) ignored.push_back("BW Oct " + std::string(*raw.bw));
             f.gain = 0.0;
             if (info.cls == TypeClass::Pass) {
-                if (q) ignored.push_back("Q " + *raw.q);
+                if (q) ignored.push_back("Q " + std::string(*raw.q));
                 f.q = kButterworthQ;
             } else if (q) {
                 f.q = *q;
@@ -881,7 +936,9 @@ EqTextParse parseEqText(std::span<const std::uint8_t> bytes) {
     // First pass: the kind of every line and the words of the filters.
     const auto texts = splitLines(decoded.text);
     std::vector<std::optional<RawFilter>> raws(texts.size());
-    std::vector<std::string> preampText(texts.size());
+    std::vector<std::string_view> preampText(texts.size());
+    std::vector<std::string_view> wordBuffer;
+    out.lines.reserve(texts.size());
     bool inHeader = false;
     bool afterEqualiser = false;
     int channel = -1;
@@ -889,7 +946,8 @@ EqTextParse parseEqText(std::span<const std::uint8_t> bytes) {
         EqTextLine line;
         line.number = static_cast<int>(n) + 1;
         line.text = texts[n];
-        const std::string_view t = trim(line.text);
+        // Views into the decoded text, which outlives the line's own copy.
+        const std::string_view t = trim(texts[n]);
         const std::size_t colon = t.find(':');
         const std::string head =
             colon == std::string_view::npos ? std::string() : lowerCase(trim(t.substr(0, colon)));
@@ -901,7 +959,7 @@ EqTextParse parseEqText(std::span<const std::uint8_t> bytes) {
             line.kind = EqTextLineKind::Comment;
         } else if (head == "preamp") {
             line.kind = EqTextLineKind::Preamp;
-            preampText[n] = std::string(trim(rest));
+            preampText[n] = trim(rest);
         } else if (head == "channel") {
             line.kind = EqTextLineKind::Channel;
             channel = static_cast<int>(out.channels.size());
@@ -911,7 +969,7 @@ EqTextParse parseEqText(std::span<const std::uint8_t> bytes) {
         } else if (colon != std::string_view::npos && isFilterHead(head)) {
             line.kind = EqTextLineKind::Filter;
             line.filterNumber = filterNumberOf(head);
-            raws[n] = splitFilter(rest, line);
+            raws[n] = splitFilter(rest, line, wordBuffer);
         } else if (head == "dated" || head == "notes" || head == "equaliser" ||
                    head == "equalizer" || same(t, "filter settings file")) {
             line.kind = EqTextLineKind::Header;
@@ -940,7 +998,7 @@ EqTextParse parseEqText(std::span<const std::uint8_t> bytes) {
 
     // The file's decimal mark, from its Gain, Q, BW, slope and Preamp values.
     bool mixed = false;
-    const auto see = [&](const std::optional<std::string>& v) {
+    const auto see = [&](const std::optional<std::string_view>& v) {
         if (!v) return;
         const char m = markIn(*v);
         if (m == 0) return;
@@ -958,8 +1016,8 @@ EqTextParse parseEqText(std::span<const std::uint8_t> bytes) {
             see(raws[n]->slope);
         }
         if (out.lines[n].kind == EqTextLineKind::Preamp) {
-            const auto w = words(preampText[n]);
-            if (!w.empty()) see(std::string(w[0]));
+            const auto& w = words(preampText[n], wordBuffer);
+            if (!w.empty()) see(w[0]);
         }
     }
     if (mixed) out.notes.push_back(note(K::MixedDecimalMarks, {std::string(1, out.decimalMark)}));
@@ -970,11 +1028,11 @@ EqTextParse parseEqText(std::span<const std::uint8_t> bytes) {
         if (raws[n]) {
             convert(*raws[n], out.decimalMark, line);
         } else if (line.kind == EqTextLineKind::Preamp) {
-            const auto w = words(preampText[n]);
-            const std::string v = w.empty() ? std::string() : value(w[0], "db");
+            const auto& w = words(preampText[n], wordBuffer);
+            const std::string_view v = w.empty() ? std::string_view() : value(w[0], "db");
             const auto db = readPlain(v);
             if (!db) {
-                line.notes.push_back(note(K::BadNumber, {"Preamp", v}));
+                line.notes.push_back(note(K::BadNumber, {"Preamp", std::string(v)}));
             } else {
                 line.preampDb = *db;
                 if (*db != 0.0) line.notes.push_back(note(K::Preamp, {number(*db, 2)}));

@@ -87,11 +87,16 @@ enum class EqTextNoteKind {
     NotWritable,
 };
 
+// A message is kept as its kind and its arguments; its text in either
+// language is written when asked for. (A file of many lines carries many
+// messages, most of which are never shown.)
 struct EqTextNote {
     EqTextNoteKind kind{};
-    std::array<std::string, 2> text;  // [languageIndex]: 0 Chinese, 1 English (UTF-8)
+    // The arguments, packed by the reader (see note() in eq_text.cpp).
+    std::string args;
 
-    const std::string& textFor(int languageIndex) const { return text[languageIndex == 0 ? 0 : 1]; }
+    // 0 Chinese, anything else English; UTF-8.
+    std::string textFor(int languageIndex) const;
 };
 
 // ---------------------------------------------------------------------------

@@ -352,8 +352,8 @@ NoteArg skippedReasons(const EqTextImport& r, const EqTextParse& parsed) {
             continue;
         }
         const std::string number = std::to_string(parsed.lines[n].number);
-        zh += (shown == 0 ? "：第 " : "；第 ") + number + " 行：" + f.notes.back().text[0];
-        en += (shown == 0 ? ": line " : "; line ") + number + ": " + f.notes.back().text[1];
+        zh += (shown == 0 ? "：第 " : "；第 ") + number + " 行：" + f.notes.back().textFor(0);
+        en += (shown == 0 ? ": line " : "; line ") + number + ": " + f.notes.back().textFor(1);
         ++shown;
     }
     if (more > 0) {
@@ -534,7 +534,7 @@ EqTextExport writeEqText(int eq, std::span<const EqBand> bands) {
     const auto leftOut = [&](int band, const NoteArg& what, float freq) {
         EqTextNote n =
             note(K::NotWritable, {std::to_string(band + 1), what, std::to_string(wholeHz(freq))});
-        filters += "# " + n.text[1] + "\n";
+        filters += "# " + n.textFor(1) + "\n";
         out.notes.push_back(std::move(n));
         skipNumber();
     };

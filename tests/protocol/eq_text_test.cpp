@@ -39,7 +39,7 @@ bool hasNote(const std::vector<EqTextNote>& notes, K kind) {
 std::string texts(const std::vector<EqTextNote>& notes) {
     std::string out;
     for (const auto& n : notes)
-        out += "[" + n.text[1] + "] ";
+        out += "[" + n.textFor(1) + "] ";
     return out;
 }
 
@@ -375,9 +375,9 @@ TEST(EqTextImport, MessagesNameTheirValuesInBothLanguages) {
                                                  "Filter 2: ON PK Fc 100 Hz Gain 20 dB Q 1\n"),
                                      resetGraph(kEqMain));
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.lines[1].notes[0].text[1],
+    EXPECT_EQ(r.lines[1].notes[0].textFor(1),
               "Notch filters (NO) cannot be set on the unit: not taken");
-    EXPECT_EQ(r.lines[1].notes[0].text[0], "本机不能设置陷波滤波器（NO），未采用");
+    EXPECT_EQ(r.lines[1].notes[0].textFor(0), "本机不能设置陷波滤波器（NO），未采用");
     EXPECT_EQ(r.lines[2].notes[0].textFor(1), "Gain 20 dB clamped to 15 dB");
     EXPECT_EQ(r.lines[2].notes[0].textFor(0), "增益 20 dB 限制为 15 dB");
     ASSERT_TRUE(r.preampDb);
@@ -392,6 +392,14 @@ TEST(EqTextImport, MessagesNameTheirValuesInBothLanguages) {
     EXPECT_EQ(none.errors[0].textFor(1),
               "The file holds no usable filter: line 1: Notch filters (NO) cannot be set on the "
               "unit: not taken");
+
+    // Long and non-ASCII values come back whole in both languages.
+    const std::string name = "低音 " + std::string(300, 'x');
+    const EqTextParse named = parseEqText("Channel: " + name + "\n");
+    ASSERT_EQ(named.lines.size(), 1u);
+    ASSERT_EQ(named.lines[0].notes.size(), 1u);
+    EXPECT_EQ(named.lines[0].notes[0].textFor(1), "Channel section \"" + name + "\"");
+    EXPECT_EQ(named.lines[0].notes[0].textFor(0), "声道段“" + name + "”");
 }
 
 TEST(EqTextImport, LockedBandsKeepTypeAndFrequencyAndTakeTheirOwnLinesGain) {
