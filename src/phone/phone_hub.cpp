@@ -326,7 +326,9 @@ std::string PhoneHub::eqMessage(int eq) const {
     loadRemoteGraph(store_, graph, eq, curves_);
     const auto bands = graph.bands();
     JsonWriter w;
-    w.reserve(curves_ ? 8192 : 4096);
+    // About 180 bytes a band and at most 8 a curve point.
+    w.reserve(static_cast<std::size_t>(graph.visibleBandCount()) * 200 +
+              (curves_ ? kCurvePoints * 8 : 0) + 256);
     w.beginObject().key("eq").integer(eq);
     w.key("title").beginArray().text(eqTitle(eq, 0)).text(eqTitle(eq, 1)).end();
     w.key("bypass").boolean(isEqBypassed(store_, eq));

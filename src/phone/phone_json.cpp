@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace v36::phone {
@@ -43,14 +44,20 @@ void JsonWriter::item() {
 // EQ's bands has a few hundred of them.
 JsonWriter& JsonWriter::key(std::string_view name) {
     const bool c = comma();
-    const std::size_t at = out_.size();
-    out_.resize(at + name.size() + (c ? 4 : 3));
-    char* p = out_.data() + at;
-    if (c) *p++ = ',';
-    *p++ = '"';
-    p = std::copy(name.begin(), name.end(), p);
-    *p++ = '"';
-    *p = ':';
+    char buf[40];
+    if (name.size() + 4 > sizeof buf) {
+        out_ += c ? ",\"" : "\"";
+        out_ += name;
+        out_ += "\":";
+    } else {
+        char* p = buf;
+        if (c) *p++ = ',';
+        *p++ = '"';
+        p = std::copy(name.begin(), name.end(), p);
+        *p++ = '"';
+        *p++ = ':';
+        out_.append(buf, p);
+    }
     afterKey_ = true;
     return *this;
 }
@@ -99,6 +106,14 @@ JsonWriter& JsonWriter::single(float value) {
     if (value == 0.0f) {
         if (std::signbit(value)) *o++ = '-';
         put("0.0", 3);
+        out_.append(buf, o);
+        return *this;
+    }
+    // A whole number below a million is its digits and ".0" (every such
+    // single is exact, and its digits are the shortest that read back).
+    if (std::fabs(value) < 1e6f && value == std::trunc(value)) {
+        o = std::to_chars(o, buf + sizeof buf, static_cast<std::int32_t>(value)).ptr;
+        put(".0", 2);
         out_.append(buf, o);
         return *this;
     }

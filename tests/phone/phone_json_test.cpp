@@ -24,10 +24,11 @@ std::string written(float v) {
 }
 
 TEST(JsonWriter, SinglesReadAsTheLibraryWritesThem) {
-    const float table[] = {0.0f,     -0.0f,    1.0f,    -1.0f,     0.5f,      1000.0f,  20000.0f,
-                           0.7071f,  -15.5f,   12.34f,  123456.0f, 999999.0f, 1.0e6f,   1234567.f,
-                           1.5e7f,   0.001f,   0.0001f, 0.00012f,  1.0e-5f,   -2.5e-7f, 3.0e38f,
-                           1.0e-38f, 1.0e-45f, 18.0f,   22987.3f,  0.1f,      100.0f,   -0.01f};
+    const float table[] = {0.0f,     -0.0f,     1.0f,    -1.0f,    0.5f,      1000.0f,
+                           20000.0f, 0.7071f,   -15.5f,  12.34f,   123456.0f, 999999.0f,
+                           1.0e6f,   1234567.f, 1.5e7f,  0.001f,   0.0001f,   0.00012f,
+                           1.0e-5f,  -2.5e-7f,  3.0e38f, 1.0e-38f, 1.0e-45f,  18.0f,
+                           22987.3f, 0.1f,      100.0f,  -0.01f,   -999999.0f};
     for (float v : table)
         EXPECT_EQ(written(v), jsonText(Json(v))) << v;
     EXPECT_EQ(written(std::numeric_limits<float>::quiet_NaN()), "null");
