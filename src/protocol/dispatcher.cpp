@@ -293,6 +293,11 @@ void Dispatcher::readBack(const Report& r) {
     const std::uint8_t error = r[2];
     const std::uint8_t block = r[3];
     const std::uint8_t index = r[4];
+    // The unit names the address it was asked for, always a word's: a
+    // read-back naming any other is garbled, and its error byte is no
+    // report of the unit's.
+    const auto found = findReadBackWord(block, index);
+    if (!found) return;
     if (error != 0) {
         int expected = 0;
         if (errorShown.compare_exchange_strong(expected, 1)) {
@@ -302,8 +307,6 @@ void Dispatcher::readBack(const Report& r) {
         }
     }
     // Decoded whatever the error byte holds.
-    const auto found = findReadBackWord(block, index);
-    if (!found) return;
     const int word = *found;
     const WordInfo& info = wordInfo(word);
 

@@ -149,6 +149,13 @@ TEST_F(DispatcherTest, ParameterErrorIsShownOnceAndTheAnswerStillDecoded) {
     ctx.dispatcher.setParameterErrorHandler(
         [&](std::string_view text) { shown.emplace_back(text); });
 
+    // A read-back naming no word's address is garbled: its error byte is
+    // not the unit's and leaves the one showing for a real error.
+    dispatch(readBack(0x32, 0xAE, {bitsOf(0.5f)}, 0x24));
+    dispatch(readBack(1, 39, {bitsOf(0.5f)}, 0x24));
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(ctx.dispatcher.errorShown.load(), 0);
+
     dispatch(readBack(1, 0x21, {bitsOf(0.5f)}, 5));
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0], "参数错误,代码0x:05,指令1:0x01,指令2:0x21 ");
