@@ -602,7 +602,8 @@ double cornerToCentre(double corner, double gainDb, double slope, bool lowShelf)
 // ---------------------------------------------------------------------------
 // Lines
 
-// The values are views into the line's text.
+// The values are views into the decoded text (not into a line's own copy,
+// which moves).
 struct RawFilter {
     bool on = true;
     std::string type;  // upper case
